@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the platform simulator and the
+# client against it. Stops the simulator when the client exits.
+#   ./run.sh                  client against the simulator
+#   ./run.sh --platform URL   client against a real platform base URL
+#   ./run.sh --offscreen      without a display
+set -euo pipefail
+cd "$(dirname "$0")"
+
+platform=""
+offscreen=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --platform) platform="${2:?--platform needs a URL}"; shift 2 ;;
+    --offscreen) offscreen=1; shift ;;
+    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown option $1 (see ./run.sh --help)" >&2; exit 2 ;;
+  esac
+done
+
+if [ $offscreen -eq 1 ]; then
+  export QT_QPA_PLATFORM=offscreen
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display found (DISPLAY is not set); use ./run.sh --offscreen to run without one." >&2
+  exit 1
+fi
+
+./scripts/install-deps.sh
+
+build=build/release
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DAGENT_BUILD_TESTS=OFF -DAGENT_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 --target agent-client platform-sim
+
+if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
+export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-background-networking --disable-component-update --no-first-run}"
+
+mkdir -p run
+client="$PWD/$build/agent-client"
+
+if [ -n "$platform" ]; then
+  printf '[platform]\nbaseUrl=%s\n' "$platform" > run/client.ini
+  cd run && exec "$client" --config client.ini
+fi
+
+"$PWD/$build/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
+sim=$!
+trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+  grep -q '^account ' run/sim.log 2>/dev/null && break
+  kill -0 $sim 2>/dev/null || { cat run/sim.log >&2; echo "run.sh: the simulator did not start" >&2; exit 1; }
+  sleep 0.1
+done
+echo "Simulator: $(grep '^listening' run/sim.log)"
+echo "Demo login: $(grep '^account' run/sim.log)"
+(cd run && "$client" --config client.ini)
