@@ -1,0 +1,138 @@
+#include "app/core/config.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+
+namespace {
+
+ClientConfig &storage()
+{
+    static ClientConfig config;
+    return config;
+}
+
+QString resolvedPath(const QString &value, const QDir &base)
+{
+    if (value.isEmpty())
+        return value;
+    return QDir::cleanPath(base.absoluteFilePath(value));
+}
+
+} // namespace
+
+ConfigResult loadClientConfig(const QString &file, const QString &appDir)
+{
+    ConfigResult result;
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        result.error = QStringLiteral("找不到配置文件 %1").arg(QDir::toNativeSeparators(file));
+        return result;
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        result.error = QStringLiteral("无法读取配置文件 %1").arg(QDir::toNativeSeparators(file));
+        return result;
+    }
+
+    QSettings ini(info.absoluteFilePath(), QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        result.error = QStringLiteral("配置文件 %1 格式错误").arg(QDir::toNativeSeparators(file));
+        return result;
+    }
+
+    auto text = [&ini](const char *key) {
+        return ini.value(QLatin1String(key)).toString().trimmed();
+    };
+
+    ClientConfig c;
+    c.sourceFile = info.absoluteFilePath();
+
+    c.platformBaseUrl = text("platform/baseUrl");
+    const QUrl base(c.platformBaseUrl);
+    if (c.platformBaseUrl.isEmpty() || !base.isValid() ||
+        (base.scheme() != QLatin1String("http") && base.scheme() != QLatin1String("https")) ||
+        base.host().isEmpty()) {
+        result.error = QStringLiteral("配置文件 %1 缺少有效的平台地址：[platform] baseUrl")
+                           .arg(QDir::toNativeSeparators(file));
+        return result;
+    }
+    if (!c.platformBaseUrl.endsWith(QLatin1Char('/')))
+        c.platformBaseUrl += QLatin1Char('/');
+
+    c.taobaoLogisticsUrl = text("taobao/logisticsUrl");
+    c.taobaoMemberUrl = text("taobao/memberUrl");
+    c.paipaiTradeUrl = text("paipai/tradeUrl");
+    c.paipaiLogisticsUrl = text("paipai/logisticsUrl");
+    c.messengerUrl = text("messenger/url");
+    c.numberInfoUrl = text("numberInfo/url");
+    c.balanceQueryHost = text("balanceQuery/host");
+    c.agentWebsiteUrl = text("agentWebsite/url");
+    c.officialSiteUrl = text("maker/officialSite");
+    c.dataPackageUrl = text("maker/dataPackagePage");
+    if (const QString calc = text("tools/calculator"); !calc.isEmpty())
+        c.calculatorProgram = calc;
+
+    bool ok = true;
+    if (ini.contains(QStringLiteral("balanceQuery/port"))) {
+        const int port = ini.value(QStringLiteral("balanceQuery/port")).toInt(&ok);
+        if (!ok || port <= 0 || port > 65535) {
+            result.error = QStringLiteral("配置文件 %1 的 [balanceQuery] port 不是有效端口")
+                               .arg(QDir::toNativeSeparators(file));
+            return result;
+        }
+        c.balanceQueryPort = port;
+    }
+    if (ini.contains(QStringLiteral("transfer/timeoutSeconds"))) {
+        const double seconds = ini.value(QStringLiteral("transfer/timeoutSeconds")).toDouble(&ok);
+        if (!ok || seconds <= 0) {
+            result.error = QStringLiteral("配置文件 %1 的 [transfer] timeoutSeconds 必须是正数")
+                               .arg(QDir::toNativeSeparators(file));
+            return result;
+        }
+        c.transferTimeoutMs = static_cast<int>(seconds * 1000);
+    }
+
+    const QString db = text("orders/database");
+    c.databasePath = db.isEmpty() ? QDir(appDir).absoluteFilePath(QStringLiteral("data.mdb"))
+                                  : resolvedPath(db, info.absoluteDir());
+
+    result.config = c;
+    return result;
+}
+
+ConfigLocation locateClientConfig(const QStringList &arguments, const QString &appDir,
+                                  const QString &workingDir)
+{
+    ConfigLocation where;
+    const qsizetype at = arguments.indexOf(QStringLiteral("--config"));
+    if (at >= 0) {
+        if (at + 1 >= arguments.size()) {
+            where.error = QStringLiteral("--config 后面缺少配置文件名");
+            return where;
+        }
+        where.file = QDir(workingDir).absoluteFilePath(arguments.at(at + 1));
+        return where;
+    }
+    for (const QString &dir : {appDir, workingDir}) {
+        const QString candidate = QDir(dir).absoluteFilePath(kConfigFileName);
+        if (QFileInfo::exists(candidate)) {
+            where.file = candidate;
+            return where;
+        }
+    }
+    where.error = QStringLiteral("找不到配置文件 %1（已查找 %2 和 %3）")
+                      .arg(kConfigFileName, QDir::toNativeSeparators(appDir),
+                           QDir::toNativeSeparators(workingDir));
+    return where;
+}
+
+const ClientConfig &currentConfig()
+{
+    return storage();
+}
+
+void setCurrentConfig(const ClientConfig &config)
+{
+    storage() = config;
+}

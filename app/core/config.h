@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Every outside address the client talks to, read from client.ini. Nothing
+// outside is a constant in code.
+struct ClientConfig
+{
+    QString sourceFile;
+
+    QString platformBaseUrl; // ends with "/"
+    QString taobaoLogisticsUrl;
+    QString taobaoMemberUrl;
+    QString paipaiTradeUrl;
+    QString paipaiLogisticsUrl;
+    QString messengerUrl;
+    QString numberInfoUrl;
+    QString balanceQueryHost;
+    int balanceQueryPort = 9009;
+    QString agentWebsiteUrl;
+    QString officialSiteUrl;
+    QString dataPackageUrl;
+    QString calculatorProgram = QStringLiteral("gnome-calculator");
+
+    QString databasePath;           // absolute
+    int transferTimeoutMs = 60'000; // a Transfer gives up after this long
+
+    // A platform page: the base URL + the page's relative path.
+    QString platformPage(const QString &relative) const { return platformBaseUrl + relative; }
+};
+
+struct ConfigResult
+{
+    std::optional<ClientConfig> config;
+    QString error; // names the file and the key
+};
+
+inline const QString kConfigFileName = QStringLiteral("client.ini");
+
+// Reads one INI file. Relative paths in it are taken from the file's folder;
+// the order database defaults to data.mdb in appDir.
+ConfigResult loadClientConfig(const QString &file, const QString &appDir);
+
+// The file to read: the one given with --config, else client.ini beside the
+// executable, else in the working directory. Empty when none exists.
+struct ConfigLocation
+{
+    QString file;
+    QString error;
+};
+ConfigLocation locateClientConfig(const QStringList &arguments, const QString &appDir,
+                                  const QString &workingDir);
+
+// The configuration of this process, set once at start-up (and by tests).
+const ClientConfig &currentConfig();
+void setCurrentConfig(const ClientConfig &config);

@@ -1,0 +1,12 @@
+#include "app/core/session.h"
+
+SessionInfoRecord &SessionInfo()
+{
+    static SessionInfoRecord record;
+    return record;
+}
+
+void resetSessionInfo()
+{
+    SessionInfo() = SessionInfoRecord{};
+}
