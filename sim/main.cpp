@@ -1,0 +1,85 @@
+// platform-sim [--port N] [--write-config FILE]
+// Plays the agent platform and the outside services on 127.0.0.1 until
+// SIGINT or SIGTERM.
+#include "sim/platformsim.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+int usage()
+{
+    std::fputs("usage: platform-sim [--port N] [--write-config FILE]\n"
+               "  --port N             listen on 127.0.0.1:N (0, the default, takes a free port)\n"
+               "  --write-config FILE  write a client.ini whose addresses point at this server\n",
+               stderr);
+    return 2;
+}
+
+bool parsePort(const char *text, int *port)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 0 || value > 65535)
+        return false;
+    *port = int(value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int port = 0;
+    QString configFile;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--port") == 0 && i + 1 < argc) {
+            if (!parsePort(argv[++i], &port))
+                return usage();
+        } else if (std::strcmp(arg, "--write-config") == 0 && i + 1 < argc &&
+                   argv[i + 1][0] != '\0') {
+            configFile = QString::fromLocal8Bit(argv[++i]);
+        } else {
+            return usage();
+        }
+    }
+
+    // Blocked before the server's threads exist, so they inherit the mask
+    // and only sigwait below sees the signals.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    sim::PlatformSim sim;
+    const int bound = sim.start(port);
+    if (bound < 0) {
+        std::fprintf(stderr, "platform-sim: cannot listen on 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    if (!configFile.isEmpty()) {
+        QString error;
+        if (!sim.writeConfig(configFile, &error)) {
+            std::fprintf(stderr, "platform-sim: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+    }
+    const sim::Account demo = sim::PlatformSim::demoAccount();
+    std::printf("listening 127.0.0.1:%d\naccount %s password %s\n", bound,
+                demo.account.toUtf8().constData(), demo.password.toUtf8().constData());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    sim.stop();
+    return 0;
+}

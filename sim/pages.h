@@ -1,0 +1,14 @@
+#pragma once
+
+#include "sim/platformsim.h"
+
+namespace sim {
+
+// Each file of pages registers its own; a new page is one small handler.
+void addPlatformPages(PlatformSim &sim); // platformpages.cpp
+void addUtilityPages(PlatformSim &sim);  // utilitypages.cpp
+
+// Text for a <title> or an attribute: the client reads titles back as text.
+QString escapeHtml(const QString &text);
+
+} // namespace sim

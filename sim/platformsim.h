@@ -1,0 +1,182 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMultiMap>
+#include <QPair>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// A stand-in for the agent platform, the market places and the outside
+// services: a real HTTP server on 127.0.0.1 with a small state. It shares no
+// code with the client, so the client's encoders are checked against an
+// independent reading of the wire.
+namespace sim {
+
+struct LoggedRequest
+{
+    QString method;
+    QString target; // path with the raw, still percent-encoded query
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+};
+
+enum class FaultKind
+{
+    None,
+    Delay,
+    Drop,
+    Error500,
+    Garbage,
+    Truncate
+};
+
+// How one path misbehaves. Drop, Error500 and Garbage answer without running
+// the page, so its state is untouched; Delay and Truncate run it.
+struct Fault
+{
+    FaultKind kind = FaultKind::None;
+    int delayMs = 0; // Delay: wait, then answer normally
+};
+
+struct Account
+{
+    QString account, password, tradePassword, balance, frozenFunds, bonusCommission,
+        salesCommission, level, userId, userName;
+};
+
+// What a page handler sees. Query and form values are percent-decoded to
+// bytes and then decoded from GBK; a bare '+' stays a '+'.
+struct Request
+{
+    QString method;
+    QString path;   // decoded
+    QString target; // raw, as on the request line
+    QMultiMap<QString, QString> query;
+    QMultiMap<QString, QString> form; // POST application/x-www-form-urlencoded
+    QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // First value of a header, case-insensitive; empty when absent.
+    QString header(const QByteArray &name) const;
+    // First value of a query (or form) key; empty when absent.
+    QString queryValue(const QString &key) const { return query.value(key); }
+    QString formValue(const QString &key) const { return form.value(key); }
+};
+
+struct Page
+{
+    int status = 200;
+    QString title;
+    QString body; // HTML of <body>
+    QString raw;
+    bool useRaw = false;             // raw text answer (no html wrapper), still sent in GBK
+    std::optional<QByteArray> bytes; // sent exactly as given, before raw and title/body
+    QByteArray contentType = "text/html; charset=gbk";
+    QList<QPair<QByteArray, QByteArray>> extraHeaders; // e.g. Set-Cookie
+
+    static Page html(const QString &title, const QString &body);
+    static Page text(const QString &text); // raw GBK text/plain
+};
+
+// The platform's data. Handlers get it under the simulator's lock; tests reach
+// it through PlatformSim.
+class State
+{
+public:
+    State();
+
+    void addAccount(const Account &a); // replaces an account of the same name
+    Account *findAccount(const QString &name);
+    const Account *findAccount(const QString &name) const;
+
+    // A fresh random key of 32 hex digits for a successful login; earlier keys
+    // of the account stay valid.
+    QString openSession(const QString &account);
+    bool isValidSession(const QString &key) const;
+    Account *accountForSession(const QString &key);
+    QString lastSessionKey(const QString &account) const;
+
+    QString versionTitle() const { return m_versionTitle; }
+    void setVersionTitle(const QString &title) { m_versionTitle = title; }
+    // The update's address; defaults to rootUrl() + "download/agent-client".
+    QString downloadUrl() const;
+    void setDownloadUrl(const QString &url) { m_downloadUrl = url; }
+
+    QString rootUrl() const { return m_rootUrl; }
+    void setRootUrl(const QString &url) { m_rootUrl = url; }
+
+private:
+    QMap<QString, Account> m_accounts;
+    QHash<QString, QString> m_sessions; // key -> account
+    QHash<QString, QString> m_lastKeys; // account -> newest key
+    QString m_versionTitle;
+    QString m_downloadUrl;
+    QString m_rootUrl;
+};
+
+class PlatformSim
+{
+public:
+    PlatformSim();
+    ~PlatformSim(); // stops if running
+    PlatformSim(const PlatformSim &) = delete;
+    PlatformSim &operator=(const PlatformSim &) = delete;
+
+    // Binds 127.0.0.1 only; 0 takes a free port. Returns the port, or -1.
+    int start(int port = 0);
+    void stop();
+    bool isRunning() const;
+    int port() const;            // -1 when not running
+    QString rootUrl() const;     // "http://127.0.0.1:<port>/"
+    QString platformUrl() const; // rootUrl() + "platform/"
+
+    // The client.ini of the demo: every address points at this server.
+    bool writeConfig(const QString &file, QString *error = nullptr) const;
+    QString configText() const;
+
+    using Handler = std::function<Page(const Request &, State &)>;
+    // Exact path, e.g. "/platform/index1.asp"; replaces an existing one.
+    // Handlers run under the state lock.
+    void addPage(const QString &path, Handler h);
+
+    // In arrival order; also served as JSON at GET /__sim/requests.
+    QList<LoggedRequest> requests() const;
+    void clearRequests(); // POST /__sim/reset also clears the faults
+
+    // POST /__sim/faults {"path":..,"kind":"delay|drop|500|garbage|truncate|none","delayMs":N}
+    void setFault(const QString &path, Fault f);
+    void clearFaults();
+
+    void addAccount(const Account &a);
+    std::optional<Account> account(const QString &name) const;
+    QString lastSessionKey(const QString &account) const;
+    bool isValidSession(const QString &key) const;
+    void setVersionTitle(const QString &title); // default "1.5"
+    void setDownloadUrl(const QString &url);
+
+    // Runs f on the state under the lock, for what the accessors above miss.
+    void withState(const std::function<void(State &)> &f);
+
+    static Account demoAccount();
+    // The text of /big?n=N: N characters, ASCII and Chinese mixed, always the same.
+    static QString bigText(int n);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Percent-decodes to bytes, leaving '+' and stray '%' as they are.
+QByteArray percentDecode(const QByteArray &text);
+QString fromGbk(const QByteArray &bytes);
+QByteArray toGbk(const QString &text);
+// key=value pairs joined by '&', each side percent-decoded and read as GBK.
+QMultiMap<QString, QString> parseUrlEncoded(const QByteArray &text);
+
+} // namespace sim
