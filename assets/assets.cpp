@@ -1,0 +1,1 @@
+// The resources are compiled into this library by qt_add_resources.
