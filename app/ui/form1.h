@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class Browser;
+class Transfer;
+class iButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+inline const QString kSavedAccountsFile = QStringLiteral("zh.txt");
+inline const QString kLoginSucceeded = QStringLiteral("登陆成功！");
+
+// What the platform's login answer carries.
+struct LoginAnswer
+{
+    QString sessionKey, userName, balance, frozenFunds, userId, userLevel;
+    QString bonusCommission, salesCommission;
+};
+// The markers of a success page, read in their order; nullopt names nothing
+// but means the page lacks one of them.
+std::optional<LoginAnswer> parseLoginAnswer(const QString &bodyHtml, QString *missing = nullptr);
+
+// One saved line of zh.txt: the account is cut at the first "&", the password
+// is all that follows it (so a password holding "&" survives).
+struct SavedAccount
+{
+    QString account;
+    QString password;
+};
+SavedAccount parseSavedAccount(const QString &line);
+
+// The login window: the first window of the client.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+    bool loginPending() const { return m_loginPending; }
+
+signals:
+    void registrationRequested();
+    void loggedIn(QWidget *mainWindow);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void load();
+    void loadSavedAccounts();
+    void logIn();
+    void onLoginPage(const QString &url);
+    void onAccountChosen();
+
+    QComboBox *m_zh = nullptr;
+    QLineEdit *m_mm = nullptr;
+    QCheckBox *m_check1 = nullptr;
+    QComboBox *m_combo2 = nullptr;
+    QLabel *m_label1 = nullptr;
+    QLabel *m_label2 = nullptr;
+    QLabel *m_label3 = nullptr;
+    QLabel *m_label4 = nullptr;
+    QGroupBox *m_frame1 = nullptr;
+    iButton *m_iButton1 = nullptr;
+    iButton *m_iButton2 = nullptr;
+    Browser *m_dl = nullptr;
+    Browser *m_web = nullptr;
+    Browser *m_webp = nullptr;
+    Transfer *m_inet1 = nullptr;
+    bool m_loginPending = false;
+    QString m_sentAccount;
+    QString m_sentPassword;
+};

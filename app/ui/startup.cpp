@@ -1,0 +1,33 @@
+#include "app/ui/startup.h"
+
+#include "app/core/config.h"
+#include "app/core/prompter.h"
+#include "app/core/session.h"
+#include "app/ui/form1.h"
+#include "app/ui/messageboxprompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTextStream>
+
+int startClient(const QStringList &arguments)
+{
+    Prompter::install(std::make_unique<MessageBoxPrompter>());
+
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const ConfigLocation where = locateClientConfig(arguments, appDir, QDir::currentPath());
+    ConfigResult loaded;
+    if (where.error.isEmpty())
+        loaded = loadClientConfig(where.file, appDir);
+    const QString error = where.error.isEmpty() ? loaded.error : where.error;
+    if (!loaded.config) {
+        QTextStream(stderr) << error << Qt::endl;
+        Prompter::instance().inform(Brand::word + Brand::titleSuffix, error);
+        return 1;
+    }
+    setCurrentConfig(*loaded.config);
+
+    auto *login = new Form1;
+    login->show();
+    return -1;
+}
