@@ -2,10 +2,11 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWebEngineView>
 
 class QWebEnginePage;
-class QWebEngineView;
 class QWidget;
 
 // The embedded browser. When a page has loaded, its title, body and form
@@ -50,7 +51,7 @@ private:
     void onLoadFinished(bool ok);
 
     QWebEnginePage *m_page = nullptr;
-    QWebEngineView *m_view = nullptr;
+    QPointer<QWebEngineView> m_view; // owned by the window it sits on
     QString m_title;
     QString m_body;
     QString m_url;
