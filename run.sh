@@ -35,14 +35,14 @@ if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-background-networking --disable-component-update --no-first-run}"
 
 mkdir -p run
-client="$PWD/$build/agent-client"
+client="$PWD/$build/app/agent-client"
 
 if [ -n "$platform" ]; then
   printf '[platform]\nbaseUrl=%s\n' "$platform" > run/client.ini
   cd run && exec "$client" --config client.ini
 fi
 
-"$PWD/$build/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
+"$PWD/$build/sim/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do

@@ -206,6 +206,12 @@ void Form1::onLoginPage(const QString &url)
     m_loginPending = false;
 
     const QString caption = SessionInfo().appTitle + QStringLiteral("提示您");
+    if (!m_dl->loadSucceeded()) {
+        // The browser's own error page has no title worth showing.
+        Prompter::instance().inform(
+            caption, QStringLiteral("登录失败：无法连接平台服务器，请检查网络后重试"));
+        return;
+    }
     const QString title = m_dl->title();
     std::optional<LoginAnswer> answer;
     if (title == kLoginSucceeded) {

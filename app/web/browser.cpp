@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QPointer>
 #include <QVariantList>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -56,7 +57,15 @@ Browser::Browser(QObject *parent) : QObject(parent)
 {
     m_page = new BrowserPage(WebProfile::instance().profile(), this);
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] { m_loading = true; });
-    connect(m_page, &QWebEnginePage::loadFinished, this, &Browser::onLoadFinished);
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                // A load stopped by a newer navigation is not an answer: the
+                // newer one reports.
+                if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+                    onLoadFinished(true);
+                else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+                    onLoadFinished(false);
+            });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] {
         bool cancel = false;
         emit windowClosing(false, &cancel);
@@ -106,13 +115,25 @@ void Browser::clickElement(const QString &id)
 
 void Browser::onLoadFinished(bool ok)
 {
+    if (!ok) {
+        // No script runs on the browser's error page; report it with what
+        // the page itself knows, so callers see an unexpected answer.
+        m_loadOk = false;
+        m_loading = false;
+        m_title = m_page->title();
+        m_body.clear();
+        m_values.clear();
+        m_url = m_page->url().toString();
+        emit documentComplete(m_url);
+        return;
+    }
     const quint64 generation = m_generation;
     QPointer<Browser> self(this);
-    m_page->runJavaScript(serializerScript(), [self, generation, ok](const QVariant &result) {
+    m_page->runJavaScript(serializerScript(), [self, generation](const QVariant &result) {
         if (!self || self->m_generation != generation)
             return; // a newer navigation has started; its own load reports it
         const QVariantList parts = result.toList();
-        self->m_loadOk = ok;
+        self->m_loadOk = true;
         self->m_loading = false;
         self->m_title = parts.value(0).toString();
         self->m_body = parts.value(1).toString();

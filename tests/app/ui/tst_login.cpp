@@ -38,6 +38,7 @@ private slots:
     void savedAccounts();
     void passwordWithSpecialCharacters();
     void secondClickWhilePendingIsIgnored();
+    void unreachablePlatform();
     void skinIsWrittenOnceAndKept();
     void loginWindowPicture();
     void successWithoutMarkersIsAFailure(); // replaces the login page: keep last
@@ -318,6 +319,20 @@ void TestLogin::secondClickWhilePendingIsIgnored()
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow() != nullptr, 30000);
     QCOMPARE(m_env.requestsTo(QStringLiteral("/platform/index1.asp")).size(), 1);
     QCOMPARE((**m_prompter).texts(), QStringList{QStringLiteral("登陆成功！")});
+}
+
+void TestLogin::unreachablePlatform()
+{
+    m_env.sim().setFault(QStringLiteral("/platform/index1.asp"), {sim::FaultKind::Drop, 0});
+    QPointer<Form1> form = openLoginWindow();
+    typeLogin(form, QStringLiteral("demo"), QStringLiteral("demo123"), true);
+    clickLogin(form);
+    QTRY_VERIFY_WITH_TIMEOUT(!(**m_prompter).messages.isEmpty(), 30000);
+    QCOMPARE((**m_prompter).texts(),
+             QStringList{QStringLiteral("登录失败：无法连接平台服务器，请检查网络后重试")});
+    QVERIFY(form && !form->loginPending());
+    QVERIFY(mainWindow() == nullptr);
+    QVERIFY(SessionInfo().sessionKey.isEmpty());
 }
 
 void TestLogin::skinIsWrittenOnceAndKept()

@@ -25,6 +25,8 @@ private slots:
     void bodySerialisation_data();
     void bodySerialisation();
     void snapshotIsTakenBeforeDocumentComplete();
+    void supersededNavigationIsNotReported();
+    void failedNavigationIsReported();
     void formFields();
     void windowClosingCanBeCancelled();
 
@@ -157,6 +159,31 @@ void TestWeb::snapshotIsTakenBeforeDocumentComplete()
     QVERIFY(load(browser, page(QStringLiteral("/test/markup?again"))));
     QCOMPARE(seen, QStringList({QStringLiteral("标记|<B>first</B>|1"),
                                 QStringLiteral("标记|<B>second</B>|1")}));
+}
+
+void TestWeb::supersededNavigationIsNotReported()
+{
+    m_env.sim().setFault(QStringLiteral("/echo"), {FaultKind::Delay, 1500});
+    m_markup = QStringLiteral("<b>second</b>");
+    Browser browser;
+    QSignalSpy done(&browser, &Browser::documentComplete);
+    browser.navigate(page(QStringLiteral("/echo?first")));
+    QTest::qWait(200);
+    browser.navigate(page(QStringLiteral("/test/markup")));
+    QVERIFY(done.wait(30000));
+    QTest::qWait(2000); // the first request is answered in the meantime
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(browser.bodyHtml(), QStringLiteral("<B>second</B>"));
+}
+
+void TestWeb::failedNavigationIsReported()
+{
+    m_env.sim().setFault(QStringLiteral("/echo"), {FaultKind::Drop, 0});
+    Browser browser;
+    QVERIFY(load(browser, page(QStringLiteral("/echo"))));
+    QVERIFY(!browser.loadSucceeded());
+    QVERIFY(browser.bodyHtml().isEmpty());
+    QVERIFY(browser.url().contains(QStringLiteral("/echo")));
 }
 
 void TestWeb::formFields()
