@@ -28,7 +28,10 @@ Transfer::Failure classify(QNetworkReply::NetworkError error)
     default:
         break;
     }
-    if (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownServerError)
+    // An HTTP error status; a garbled answer (ProtocolFailure) is not one.
+    if ((error >= QNetworkReply::ContentAccessDenied &&
+         error <= QNetworkReply::UnknownContentError) ||
+        (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError))
         return Transfer::Failure::HttpError;
     return Transfer::Failure::ConnectionLost;
 }
