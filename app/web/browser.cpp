@@ -67,10 +67,13 @@ Browser::Browser(QObject *parent) : QObject(parent)
                     onLoadFinished(false);
             });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        // Not cancelled, the browser goes away from its window, as the
+        // embedded control did; the window itself stays, since the client's
+        // windows decide for themselves whether a page may close them.
         bool cancel = false;
         emit windowClosing(false, &cancel);
         if (!cancel && m_view)
-            m_view->window()->close();
+            m_view->hide();
     });
 }
 

@@ -221,6 +221,17 @@ void TestWeb::windowClosingCanBeCancelled()
     QTRY_COMPARE_WITH_TIMEOUT(closing, 1, 10000);
     QVERIFY(seenCancel != nullptr);
     QVERIFY(window.isVisible());
+    QVERIFY(browser.view()->isVisible());
+
+    // Not cancelled: the browser leaves its window, the window stays.
+    Browser other;
+    other.createView(&window)->show();
+    QVERIFY(other.view()->isVisible());
+    connect(&other, &Browser::windowClosing, this, [&](bool, bool *) { ++closing; });
+    QVERIFY(load(other, page(QStringLiteral("/test/markup"))));
+    QTRY_COMPARE_WITH_TIMEOUT(closing, 2, 10000);
+    QVERIFY(!other.view()->isVisible());
+    QVERIFY(window.isVisible());
 }
 
 void TestWeb::transferPostsGbkBodyAndHeaders()
