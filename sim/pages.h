@@ -5,8 +5,11 @@
 namespace sim {
 
 // Each file of pages registers its own; a new page is one small handler.
-void addPlatformPages(PlatformSim &sim); // platformpages.cpp
-void addUtilityPages(PlatformSim &sim);  // utilitypages.cpp
+void addPlatformPages(PlatformSim &sim);     // platformpages.cpp
+void addUtilityPages(PlatformSim &sim);      // utilitypages.cpp
+void addAccountPages(PlatformSim &sim);      // accountpages.cpp
+void addRegistrationPages(PlatformSim &sim); // registrationpages.cpp
+void addUpdatePages(PlatformSim &sim);       // updatepages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

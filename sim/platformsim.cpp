@@ -467,6 +467,9 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     d->state.addAccount(demoAccount());
     addPlatformPages(*this);
     addUtilityPages(*this);
+    addAccountPages(*this);
+    addRegistrationPages(*this);
+    addUpdatePages(*this);
 }
 
 PlatformSim::~PlatformSim()

@@ -7,7 +7,9 @@
 #include "app/core/prompter.h"
 #include "app/core/session.h"
 #include "app/core/textfile.h"
+#include "app/ui/form14.h"
 #include "app/ui/form2.h"
+#include "app/ui/form3.h"
 #include "app/ui/skin.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
@@ -128,6 +130,8 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     connect(m_iButton2, &iButton::Click, this, &QWidget::close);
     connect(m_dl, &Browser::documentComplete, this, &Form1::onLoginPage);
     connect(m_zh, &QComboBox::activated, this, &Form1::onAccountChosen);
+    connect(m_web, &Browser::documentComplete, this, &Form1::onVersionPage);
+    connect(this, &Form1::registrationRequested, this, &Form1::openRegistration);
 
     load();
 }
@@ -251,6 +255,30 @@ void Form1::onLoginPage(const QString &url)
     form2->setCommissions(answer->salesCommission, answer->bonusCommission);
     emit loggedIn(form2);
     close();
+}
+
+void Form1::onVersionPage()
+{
+    const QString title = m_web->title();
+    if (title.isEmpty() || title == kClientVersion)
+        return;
+    m_xzdz = m_web->bodyHtml();
+    m_bb = title;
+    if (m_form14) {
+        m_form14->raise();
+        return;
+    }
+    m_form14 = new Form14(m_bb, m_xzdz, this);
+    m_form14->show();
+}
+
+void Form1::openRegistration()
+{
+    if (!m_form3)
+        m_form3 = new Form3;
+    m_form3->show();
+    m_form3->raise();
+    m_form3->activateWindow();
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

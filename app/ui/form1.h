@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 class Browser;
+class Form3;
+class Form14;
 class Transfer;
 class iButton;
 class QCheckBox;
@@ -14,6 +17,7 @@ class QLineEdit;
 
 inline const QString kSavedAccountsFile = QStringLiteral("zh.txt");
 inline const QString kLoginSucceeded = QStringLiteral("登陆成功！");
+inline const QString kClientVersion = QStringLiteral("1.5");
 
 // What the platform's login answer carries.
 struct LoginAnswer
@@ -42,6 +46,9 @@ public:
     explicit Form1(QWidget *parent = nullptr);
 
     bool loginPending() const { return m_loginPending; }
+    // What the version page announced: BB the version, xzdz the address.
+    QString BB() const { return m_bb; }
+    QString xzdz() const { return m_xzdz; }
 
 signals:
     void registrationRequested();
@@ -56,6 +63,8 @@ private:
     void logIn();
     void onLoginPage(const QString &url);
     void onAccountChosen();
+    void onVersionPage();
+    void openRegistration();
 
     QComboBox *m_zh = nullptr;
     QLineEdit *m_mm = nullptr;
@@ -75,4 +84,8 @@ private:
     bool m_loginPending = false;
     QString m_sentAccount;
     QString m_sentPassword;
+    QString m_bb;
+    QString m_xzdz;
+    QPointer<Form3> m_form3;
+    QPointer<Form14> m_form14;
 };
