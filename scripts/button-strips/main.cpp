@@ -366,5 +366,18 @@ int main(int argc, char **argv)
         ok &= save(strip(tile, toolbarTile(QString::fromUtf8(t.caption), t.icon)), dir,
                    QStringLiteral("toolbar%1.png").arg(n++));
     }
+
+    // The window and tray icon: the coin of 程序加款 on the login button's blue.
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    {
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+        const Look look = primaryLook(Normal);
+        panel(p, QRectF(2, 2, 60, 60), look, 12);
+        p.scale(2, 2);
+        iconCoin(p, look);
+    }
+    ok &= save(icon, dir, QStringLiteral("appicon.png"));
     return ok ? 0 : 1;
 }
