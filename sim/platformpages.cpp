@@ -49,12 +49,48 @@ Page version(const Request &, State &s)
     return Page::html(s.versionTitle(), s.downloadUrl());
 }
 
+// notice.asp?sessionkey= shows the notice; notice.asp?sj=&hardware=&sessionkey=
+// answers the account figures in the title: balance|frozen|0|sales|bonus.
+Page notice(const Request &r, State &s)
+{
+    const QString body = QStringLiteral("<div class=\"notice\"><h3>平台公告</h3>"
+                                        "<p>话费充值秒到账，游戏点卡全面上架。</p></div>");
+    if (!r.query.contains(QStringLiteral("sj")))
+        return Page::html(QStringLiteral("公告"), body);
+    const Account *a = s.accountForSession(r.queryValue(QStringLiteral("sessionkey")));
+    if (!a)
+        return Page::html(QStringLiteral("请重新登录"), body);
+    const QStringList figures = {a->balance, a->frozenFunds, QStringLiteral("0"),
+                                 a->salesCommission, a->bonusCommission};
+    return Page::html(figures.join(QLatin1Char('|')), body);
+}
+
+Page tutorialForm(const Request &, State &)
+{
+    return Page::html(QStringLiteral("教程"), QStringLiteral("<form id=\"jc\"></form>"));
+}
+
+// jymm.asp?sj=&hardware=&sessionkey=&jymm=: "正确" for the account's
+// transaction password.
+Page tradePassword(const Request &r, State &s)
+{
+    const Account *a = s.accountForSession(r.queryValue(QStringLiteral("sessionkey")));
+    if (!a)
+        return Page::html(QStringLiteral("请重新登录"), {});
+    if (a->tradePassword != r.queryValue(QStringLiteral("jymm")))
+        return Page::html(QStringLiteral("交易密码错误"), {});
+    return Page::html(QStringLiteral("正确"), {});
+}
+
 } // namespace
 
 void addPlatformPages(PlatformSim &sim)
 {
     sim.addPage(kBase + QStringLiteral("index1.asp"), login);
     sim.addPage(kBase + QStringLiteral("down1.html"), version);
+    sim.addPage(kBase + QStringLiteral("notice.asp"), notice);
+    sim.addPage(kBase + QStringLiteral("jcform.asp"), tutorialForm);
+    sim.addPage(kBase + QStringLiteral("jymm.asp"), tradePassword);
 }
 
 } // namespace sim
