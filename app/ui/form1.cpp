@@ -22,6 +22,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -102,6 +103,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     m_web->setObjectName(QStringLiteral("Web"));
     m_webp = new Browser(this);
     m_webp->setObjectName(QStringLiteral("Webp"));
+    setWindowIcon(QIcon(kAppIcon));
     m_inet1 = new Transfer(this);
     m_inet1->setObjectName(QStringLiteral("Inet1"));
 

@@ -1,59 +1,542 @@
 #include "app/ui/form2.h"
 
+#include "app/core/accountfigures.h"
+#include "app/core/config.h"
+#include "app/core/digitspeaker.h"
+#include "app/core/gbk.h"
+#include "app/core/launcher.h"
+#include "app/core/platform.h"
+#include "app/core/prompter.h"
 #include "app/core/session.h"
+#include "app/ui/accountpage.h"
+#include "app/ui/tray.h"
+#include "app/web/browser.h"
+#include "widgets/ibutton.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 
-Form2::Form2(QWidget *parent) : QMainWindow(parent)
+namespace {
+
+const QString kUnitYuan = QStringLiteral(" 元");
+
+QLabel *namedLabel(const char *name, const QString &text, QWidget *parent)
 {
-    setObjectName(QStringLiteral("Form2"));
-    setAttribute(Qt::WA_DeleteOnClose);
-
-    auto *central = new QWidget(this);
-    auto *panel = new QGroupBox(QStringLiteral("帐户信息"), central);
-    panel->setObjectName(QStringLiteral("accountPanel"));
-    auto *column = new QVBoxLayout(panel);
-    m_jusername = addLabel("jusername");
-    m_userid1 = addLabel("userid1");
-    m_label4 = addLabel("Label4");
-    m_jprice = addLabel("jprice");
-    m_label11 = addLabel("Label11");
-    m_label33 = addLabel("Label33");
-    m_label32 = addLabel("Label32");
-    for (QLabel *label :
-         {m_jusername, m_userid1, m_label4, m_jprice, m_label11, m_label33, m_label32}) {
-        label->setParent(panel);
-        column->addWidget(label);
-    }
-    column->addStretch();
-    auto *layout = new QVBoxLayout(central);
-    layout->addWidget(panel);
-    setCentralWidget(central);
-    resize(800, 560);
-}
-
-QLabel *Form2::addLabel(const char *name)
-{
-    auto *label = new QLabel(this);
+    auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromUtf8(name));
     return label;
 }
 
+bool isLeftRelease(QEvent *event)
+{
+    return event->type() == QEvent::MouseButtonRelease &&
+           static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+}
+
+} // namespace
+
+Form2::Form2(QWidget *parent)
+    : QMainWindow(parent), m_keepRunning(std::make_unique<QEventLoopLocker>())
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_commands = buildCommandMenu(menuBar());
+    buildPanels();
+
+    m_notice = new Browser(this);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_webckm = new Browser(this);
+    m_webckm->setObjectName(QStringLiteral("Webckm"));
+    m_webjymm = new Browser(this);
+    m_webjymm->setObjectName(QStringLiteral("Webjymm"));
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer"));
+    m_timer->setInterval(30000);
+
+    m_tray = new TrayController(this, m_commands.menus.value(QStringLiteral("menu")));
+
+    auto *central = centralWidget();
+    auto *noticeFrame = central->findChild<QGroupBox *>(QStringLiteral("noticeFrame"));
+    noticeFrame->layout()->addWidget(m_notice->createView(noticeFrame));
+
+    connect(m_notice, &Browser::documentComplete, this, &Form2::onNoticeLoaded);
+    connect(m_webjymm, &Browser::documentComplete, this, &Form2::onTradePasswordPage);
+    connect(m_command1, &QPushButton::clicked, this, &Form2::submitTradePassword);
+    connect(m_text1, &QLineEdit::returnPressed, this, &Form2::submitTradePassword);
+    connect(m_timer, &QTimer::timeout, this, &Form2::refreshAccountFigures);
+
+    installCommands();
+    resize(980, 640);
+}
+
+Form2::~Form2()
+{
+    // The pages hold this window as their host; none may outlive it.
+    for (const QPointer<QWidget> &window : std::as_const(m_windows))
+        delete window.data();
+}
+
+void Form2::buildPanels()
+{
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+
+    auto *toolbar = new QWidget(central);
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    buildToolbar(toolbar);
+
+    // Account panel.
+    auto *account = new QGroupBox(QStringLiteral("帐户信息"), central);
+    account->setObjectName(QStringLiteral("accountPanel"));
+    auto *column = new QVBoxLayout(account);
+    m_jusername = namedLabel("jusername", {}, account);
+    m_userid1 = namedLabel("userid1", {}, account);
+    m_label4 = namedLabel("Label4", {}, account);
+    m_jprice = namedLabel("jprice", {}, account);
+    m_label11 = namedLabel("Label11", {}, account);
+    m_label33 = namedLabel("Label33", {}, account);
+    m_label32 = namedLabel("Label32", {}, account);
+    m_label7 = namedLabel("Label7", QStringLiteral("刷新"), account);
+    m_label7->setCursor(Qt::PointingHandCursor);
+    m_label7->setStyleSheet(QStringLiteral("color: #0000ff; text-decoration: underline;"));
+    m_label7->installEventFilter(this);
+    auto *balanceRow = new QHBoxLayout;
+    balanceRow->addWidget(m_jprice);
+    balanceRow->addStretch();
+    balanceRow->addWidget(m_label7);
+    column->addWidget(m_jusername);
+    column->addWidget(m_userid1);
+    column->addWidget(m_label4);
+    column->addLayout(balanceRow);
+    column->addWidget(m_label11);
+    column->addWidget(m_label33);
+    column->addWidget(m_label32);
+    column->addStretch();
+
+    // The manual recharge frame, covered by the unlock frame until the
+    // transaction password has been accepted.
+    auto *manualArea = new QWidget(central);
+    auto *stack = new QStackedLayout(manualArea);
+    stack->setStackingMode(QStackedLayout::StackAll);
+    m_manualFrame = new QGroupBox(QStringLiteral("手工充值"), manualArea);
+    m_manualFrame->setObjectName(QStringLiteral("manualFrame"));
+    auto *manual = new QGridLayout(m_manualFrame);
+    m_haoma = new QLineEdit(m_manualFrame);
+    m_haoma->setObjectName(QStringLiteral("haoma"));
+    m_haoma->setMaxLength(12);
+    m_picture1 = namedLabel("Picture1", QStringLiteral("🔊"), m_manualFrame);
+    m_picture1->setToolTip(QStringLiteral("朗读号码"));
+    m_picture1->setCursor(Qt::PointingHandCursor);
+    m_picture1->installEventFilter(this);
+    manual->addWidget(new QLabel(QStringLiteral("充值号码："), m_manualFrame), 0, 0);
+    manual->addWidget(m_haoma, 0, 1);
+    manual->addWidget(m_picture1, 0, 2);
+    manual->setRowStretch(1, 1);
+    m_readOut = new NumberReadOut(this);
+
+    m_frame4 = new QGroupBox(manualArea);
+    m_frame4->setObjectName(QStringLiteral("Frame4"));
+    m_frame4->setAutoFillBackground(true);
+    auto *unlock = new QGridLayout(m_frame4);
+    m_label10 = namedLabel("Label10", QStringLiteral("输入交易密码："), m_frame4);
+    m_text1 = new QLineEdit(m_frame4);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setEchoMode(QLineEdit::Password);
+    m_text1->installEventFilter(this);
+    m_command1 = new QPushButton(QStringLiteral("激活"), m_frame4);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    unlock->setRowStretch(0, 1);
+    unlock->addWidget(m_label10, 1, 0);
+    unlock->addWidget(m_text1, 1, 1);
+    unlock->addWidget(m_command1, 1, 2);
+    unlock->setRowStretch(2, 1);
+    stack->addWidget(m_manualFrame);
+    stack->addWidget(m_frame4);
+
+    // The tab control of the shop monitor and the notice.
+    m_sstab1 = new QTabWidget(central);
+    m_sstab1->setObjectName(QStringLiteral("SSTab1"));
+    const QString captions[] = {QStringLiteral("淘宝店铺监控"), QStringLiteral("拍拍店铺监控 "),
+                                QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器")};
+    int index = 0;
+    for (const QString &caption : captions) {
+        auto *page = new QWidget(m_sstab1);
+        page->setObjectName(QStringLiteral("SSTab1Page%1").arg(index++));
+        new QVBoxLayout(page);
+        m_sstab1->addTab(page, caption);
+    }
+    auto *noticeFrame = new QGroupBox(QStringLiteral("公告"), central);
+    noticeFrame->setObjectName(QStringLiteral("noticeFrame"));
+    new QVBoxLayout(noticeFrame);
+
+    auto *grid = new QGridLayout(central);
+    grid->addWidget(toolbar, 0, 0, 1, 2);
+    auto *left = new QVBoxLayout;
+    left->addWidget(account);
+    left->addWidget(manualArea, 1);
+    grid->addLayout(left, 1, 0);
+    auto *right = new QVBoxLayout;
+    right->addWidget(m_sstab1, 3);
+    right->addWidget(noticeFrame, 1);
+    grid->addLayout(right, 1, 1);
+    grid->setColumnStretch(1, 1);
+
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("状态栏"));
+    setStatusBar(m_statusBar);
+}
+
+void Form2::buildToolbar(QWidget *parent)
+{
+    auto *row = new QHBoxLayout(parent);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (int n = 1; n <= 10; ++n) {
+        auto *button = new iButton(parent);
+        button->setObjectName(QStringLiteral("iButton%1").arg(n));
+        button->setBackPicture(QPixmap(QStringLiteral(":/buttons/toolbar%1.png").arg(n)));
+        m_toolbar.insert(n, button);
+        row->addWidget(button);
+    }
+    row->addStretch();
+
+    const auto as = [this](int n, const QString &command) {
+        connect(m_toolbar.value(n), &iButton::Click, this,
+                [this, command] { runCommand(command); });
+    };
+    as(1, QStringLiteral("监控拍拍"));
+    connect(m_toolbar.value(2), &iButton::Click, this, [this] {
+        emit sellerNickResetRequested(); // even while the gate is shut
+        runCommand(QStringLiteral("监控淘宝"));
+    });
+    as(3, QStringLiteral("硬件绑定"));
+    as(4, QStringLiteral("程序加款"));
+    as(5, QStringLiteral("开通代理"));
+    as(6, QStringLiteral("产品销售"));
+    as(8, QStringLiteral("无限卡密"));
+    as(9, QStringLiteral("m代理网站生成"));
+    connect(m_toolbar.value(10), &iButton::Click, this, &Form2::showWholesaleMessage);
+}
+
+void Form2::installCommands()
+{
+    const struct
+    {
+        const char *command;
+        const char *form;
+    } pages[] = {
+        {"帐号信息", "Form5"},    {"密码修改", "Form11"},  {"硬件绑定", "Form23"},
+        {"程序加款", "Form10"},   {"余额转账", "Form9"},   {"余额提现", "Form15"},
+        {"M佣金管理", "Form49"},  {"产品销售", "Form4"},   {"下级销售", "Form8"},
+        {"mWAP手机版", "Form27"}, {"开通代理", "Form6"},   {"m快递查询", "Form28"},
+        {"m建议投诉", "Form31"},  {"视频教程", "Form17"},  {"m娱乐小游戏", "Form29"},
+        {"开通供货", "Form20"},   {"酒店预订", "Form21"},  {"预订查询", "Form22"},
+        {"m实体加盟", "Form34"},  {"m私人贷款", "Form32"},
+    };
+    for (const auto &page : pages) {
+        const QString form = QString::fromUtf8(page.form);
+        setCommandHandler(QString::fromUtf8(page.command), [this, form] { openAccountPage(form); });
+    }
+    setCommandHandler(QStringLiteral("商品管理"), [this] {
+        m_supplyMode = true;
+        openAccountPage(QStringLiteral("Form19"));
+    });
+    setCommandHandler(QStringLiteral("充值管理"), [this] {
+        m_supplyMode = false;
+        openAccountPage(QStringLiteral("Form19"));
+    });
+    setCommandHandler(QStringLiteral("退出系统"), [this] { exitClient(); });
+    setCommandHandler(QStringLiteral("退出"), [this] { exitClient(); });
+    setCommandHandler(QStringLiteral("m计算器"), [] {
+        Launcher::instance().startDetached(currentConfig().calculatorProgram, {});
+    });
+    setCommandHandler(QStringLiteral("官方网站"),
+                      [this] { openExternal(currentConfig().officialSiteUrl); });
+    setCommandHandler(QStringLiteral("数据包下载"),
+                      [this] { openExternal(currentConfig().dataPackageUrl); });
+    for (const CommandEntry &entry : commandTable()) {
+        const QString name = QString::fromUtf8(entry.name);
+        if (isWholesaleEntry(name))
+            setCommandHandler(name, [this] { showWholesaleMessage(); });
+    }
+
+    for (auto it = m_commands.actions.cbegin(); it != m_commands.actions.cend(); ++it) {
+        if (m_commands.menus.contains(it.key()))
+            continue; // a submenu opens; it does nothing of its own
+        const QString name = it.key();
+        connect(it.value(), &QAction::triggered, this, [this, name] { runCommand(name); });
+    }
+}
+
+void Form2::setCommandHandler(const QString &name, std::function<void()> handler)
+{
+    m_handlers.insert(name, std::move(handler));
+}
+
+void Form2::runCommand(const QString &name)
+{
+    const CommandEntry *entry = findCommand(name);
+    if (entry && entry->gated && !unlocked())
+        return; // silently, as the agent has not entered the trade password yet
+    const auto handler = m_handlers.constFind(name);
+    if (handler != m_handlers.cend() && *handler)
+        (*handler)();
+}
+
+bool Form2::unlocked() const
+{
+    return m_frame4->isHidden();
+}
+
+QWidget *Form2::openWindow(const QString &name, const std::function<QWidget *()> &create)
+{
+    QPointer<QWidget> &slot = m_windows[name];
+    if (!slot) {
+        QWidget *window = create();
+        if (!window) {
+            m_windows.remove(name);
+            return nullptr;
+        }
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        if (window->windowIcon().isNull())
+            window->setWindowIcon(windowIcon());
+        slot = window;
+    }
+    QWidget *window = slot;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void Form2::openAccountPage(const QString &formName)
+{
+    openWindow(formName, [this, formName] { return createAccountPage(formName, this); });
+}
+
+void Form2::openExternal(const QString &url)
+{
+    if (!url.isEmpty())
+        Launcher::instance().openUrl(url);
+}
+
+void Form2::showWholesaleMessage()
+{
+    Prompter::instance().inform(SessionInfo().appTitle, kWholesaleMessage);
+}
+
 void Form2::load()
 {
+    // 1.
+    m_frame4->raise();
+    m_frame4->show();
+    qobject_cast<QStackedLayout *>(m_frame4->parentWidget()->layout())->setCurrentWidget(m_frame4);
+    m_statusBar->hide();
+    m_sstab1->setTabEnabled(3, false);
+    // 2.
+    加载配置();
+    // 3.
+    获取商品信息();
+    // 4.
     const SessionInfoRecord &session = SessionInfo();
     setWindowTitle(session.appTitle);
+    // 6.
+    const ClientConfig &config = currentConfig();
+    m_webckm->navigate(config.platformPage(QStringLiteral("jcform.asp")));
+    m_notice->navigate(config.platformPage(QStringLiteral("notice.asp?sessionkey=")) +
+                       session.sessionKey);
+    // 7.
     m_jusername->setText(QStringLiteral("用户名称：") + session.userName);
     m_userid1->setText(QStringLiteral("用户编号：  ") + session.userId);
     m_label4->setText(QStringLiteral("用户类型： ") + session.userLevel);
-    m_jprice->setText(session.balance + QStringLiteral(" 元"));
-    m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + QStringLiteral(" 元"));
+    m_jprice->setText(session.balance + kUnitYuan);
+    m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + kUnitYuan);
+    // 8.
+    m_tradeCount = 0;
+    m_exiting = false;
+    // 9.
+    读取订单();
+    加载状态栏();
+
+    m_timer->start();
+}
+
+void Form2::加载配置()
+{
+    setWindowIcon(QIcon(kAppIcon));
+    加载listview();
+}
+
+// The order lists bring their columns.
+void Form2::加载listview() {}
+
+// The catalogue brings its request.
+void Form2::获取商品信息() {}
+
+// The order store brings today's orders.
+void Form2::读取订单() {}
+
+void Form2::加载状态栏()
+{
+    if (!m_statusPanel) {
+        m_statusPanel = new QLabel(QStringLiteral("提示："), m_statusBar);
+        m_statusPanel->setObjectName(QStringLiteral("Panel1"));
+        m_statusBar->addWidget(m_statusPanel);
+    }
+    m_statusPanel->setFixedWidth(qMax(1, m_statusBar->width() / 15));
 }
 
 void Form2::setCommissions(const QString &sales, const QString &bonus)
 {
-    m_label33->setText(QStringLiteral("销售佣金： ") + sales + QStringLiteral(" 元"));
-    m_label32->setText(QStringLiteral("提成佣金： ") + bonus + QStringLiteral(" 元"));
+    m_label33->setText(QStringLiteral("销售佣金： ") + sales + kUnitYuan);
+    m_label32->setText(QStringLiteral("提成佣金： ") + bonus + kUnitYuan);
+}
+
+void Form2::setBalanceText(const QString &text)
+{
+    m_jprice->setText(text);
+}
+
+void Form2::refreshAccountFigures()
+{
+    const SessionInfoRecord &session = SessionInfo();
+    m_notice->navigate(currentConfig().platformPage(QStringLiteral("notice.asp?sj=")) +
+                       NewSjValue() + QStringLiteral("&hardware=") + session.machineId +
+                       QStringLiteral("&sessionkey=") + session.sessionKey);
+}
+
+void Form2::onNoticeLoaded(const QString &url)
+{
+    if (!QUrlQuery(QUrl(url)).hasQueryItem(QStringLiteral("sj")))
+        return; // the notice itself, not a refresh
+    // An error page must not be read as figures.
+    if (!m_notice->loadSucceeded())
+        return;
+    for (const AccountLabelText &figure : accountFigureTexts(m_notice->title())) {
+        switch (figure.label) {
+        case AccountLabel::Balance:
+            m_jprice->setText(figure.text);
+            break;
+        case AccountLabel::FrozenFunds:
+            m_label11->setText(figure.text);
+            break;
+        case AccountLabel::SalesCommission:
+            m_label33->setText(figure.text);
+            break;
+        case AccountLabel::BonusCommission:
+            m_label32->setText(figure.text);
+            break;
+        }
+    }
+}
+
+void Form2::submitTradePassword()
+{
+    const SessionInfoRecord &session = SessionInfo();
+    m_webjymm->navigate(currentConfig().platformPage(QStringLiteral("jymm.asp?sj=")) +
+                        NewSjValue() + QStringLiteral("&hardware=") + session.machineId +
+                        QStringLiteral("&sessionkey=") + session.sessionKey +
+                        QStringLiteral("&jymm=") + escapeValue(m_text1->text()));
+}
+
+void Form2::onTradePasswordPage(const QString &url)
+{
+    if (!url.contains(QStringLiteral("jymm")))
+        return;
+    const QString caption = SessionInfo().appTitle + QStringLiteral("提醒您");
+    if (!m_webjymm->loadSucceeded()) {
+        Prompter::instance().inform(
+            caption, QStringLiteral("无法连接平台服务器，交易密码没有验证，请稍后重试"));
+        return;
+    }
+    if (m_webjymm->title() == QStringLiteral("正确")) {
+        m_frame4->hide();
+        m_text1->clear();
+        return;
+    }
+    Prompter::instance().inform(caption, QStringLiteral("错误"));
+}
+
+void Form2::exitClient()
+{
+    m_exiting = true;
+    m_tray->removeIcon();
+    closeEveryOtherWindow();
+    close();
+}
+
+void Form2::closeEveryOtherWindow()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != this && !w->parentWidget() && !qobject_cast<QMenu *>(w))
+            windows.append(w);
+    }
+    for (const QPointer<QWidget> &w : windows) {
+        if (w)
+            w->close();
+    }
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    if (m_exiting) {
+        event->accept();
+        return;
+    }
+    if (Prompter::instance().ask(SessionInfo().appTitle, kTrayQuestion)) {
+        m_tray->enterTray();
+        event->ignore();
+        return;
+    }
+    m_exiting = true; // the windows closing now must not ask again
+    m_tray->removeIcon();
+    closeEveryOtherWindow();
+    event->accept();
+}
+
+void Form2::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (QMenu *menu = m_commands.menus.value(QStringLiteral("menu")))
+        menu->popup(event->globalPos());
+    event->accept();
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_label7 && isLeftRelease(event)) {
+        refreshAccountFigures();
+        return true;
+    }
+    if (watched == m_picture1 && isLeftRelease(event)) {
+        m_readOut->start(m_haoma->text());
+        return true;
+    }
+    if (watched == m_text1 && event->type() == QEvent::MouseButtonPress)
+        m_text1->clear();
+    return QMainWindow::eventFilter(watched, event);
 }

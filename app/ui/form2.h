@@ -1,22 +1,103 @@
 #pragma once
 
+#include "app/ui/accountpanelhost.h"
+#include "app/ui/commandmenu.h"
+
+#include <QEventLoopLocker>
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
 
+class Browser;
+class NumberReadOut;
+class TrayController;
+class iButton;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
 
-// The main window. For now: its caption and the account panel.
-class Form2 : public QMainWindow
+inline const QString kAppIcon = QStringLiteral(":/buttons/appicon.png");
+inline const QString kTrayQuestion = QStringLiteral("是否最小化到托盘");
+
+// The main window: account panel, notice, command menu, toolbar, the
+// transaction-password unlock, tray and exit. The business panels plug into
+// it; it keeps none of their logic.
+class Form2 : public QMainWindow, public AccountPanelHost
 {
     Q_OBJECT
 public:
     explicit Form2(QWidget *parent = nullptr);
+    ~Form2() override;
 
     void load();
     // Set by the login from its answer; not kept in the session record.
     void setCommissions(const QString &sales, const QString &bonus);
 
+    void setBalanceText(const QString &text) override;
+    void refreshAccountFigures() override;
+    bool supplyMode() const override { return m_supplyMode; }
+
+    // The gate of most commands: open once the transaction password has been
+    // accepted. Frame4 is hidden explicitly, so this holds in the tray too.
+    bool unlocked() const;
+    bool exiting() const { return m_exiting; }
+
+    // What choosing a menu entry does, the gate included.
+    void runCommand(const QString &name);
+    // The later panels connect their entries here; replaces a previous one.
+    void setCommandHandler(const QString &name, std::function<void()> handler);
+    QAction *commandAction(const QString &name) const { return m_commands.actions.value(name); }
+    QMenu *commandMenu(const QString &name) const { return m_commands.menus.value(name); }
+
+    // Opens a modeless window kept under the name, or brings the open one forward.
+    QWidget *openWindow(const QString &name, const std::function<QWidget *()> &create);
+    QWidget *openedWindow(const QString &name) const { return m_windows.value(name); }
+
+    // 退出 and 退出系统.
+    void exitClient();
+
+    TrayController *tray() const { return m_tray; }
+    QTabWidget *tabs() const { return m_sstab1; }
+    QLabel *statusPanel() const { return m_statusPanel; }
+
+signals:
+    // iButton2 empties the seller nickname before it starts the Taobao monitor.
+    void sellerNickResetRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    QLabel *addLabel(const char *name);
+    void buildPanels();
+    void buildToolbar(QWidget *parent);
+    void installCommands();
+    void openAccountPage(const QString &formName);
+    void openExternal(const QString &url);
+    void showWholesaleMessage();
+    void closeEveryOtherWindow();
+
+    void 加载配置();
+    void 加载listview();
+    void 获取商品信息();
+    void 读取订单();
+    void 加载状态栏();
+
+    void onNoticeLoaded(const QString &url);
+    void submitTradePassword();
+    void onTradePasswordPage(const QString &url);
+
+    CommandMenus m_commands;
+    QHash<QString, std::function<void()>> m_handlers;
+    QHash<QString, QPointer<QWidget>> m_windows;
+    QHash<int, iButton *> m_toolbar;
 
     QLabel *m_jusername = nullptr;
     QLabel *m_userid1 = nullptr;
@@ -25,4 +106,33 @@ private:
     QLabel *m_label11 = nullptr;
     QLabel *m_label33 = nullptr;
     QLabel *m_label32 = nullptr;
+    QLabel *m_label7 = nullptr;
+
+    QGroupBox *m_manualFrame = nullptr;
+    QLineEdit *m_haoma = nullptr;
+    QLabel *m_picture1 = nullptr;
+    NumberReadOut *m_readOut = nullptr;
+
+    QGroupBox *m_frame4 = nullptr;
+    QLabel *m_label10 = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QPushButton *m_command1 = nullptr;
+
+    QTabWidget *m_sstab1 = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    QLabel *m_statusPanel = nullptr;
+
+    Browser *m_notice = nullptr;
+    Browser *m_webckm = nullptr;
+    Browser *m_webjymm = nullptr;
+    QTimer *m_timer = nullptr;
+    TrayController *m_tray = nullptr;
+
+    bool m_exiting = false;
+    bool m_supplyMode = false;
+    int m_tradeCount = 0;
+
+    // The window hides in the tray while other windows may close: the client
+    // runs on as long as this window exists, not as long as one is visible.
+    std::unique_ptr<QEventLoopLocker> m_keepRunning;
 };

@@ -5,6 +5,7 @@
 #include "app/core/session.h"
 #include "app/ui/form1.h"
 #include "app/ui/messageboxprompter.h"
+#include "app/ui/msndres.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@ int startClient(const QStringList &arguments)
         return 1;
     }
     setCurrentConfig(*loaded.config);
+    DigitSpeaker::install(std::make_unique<MSndRes>());
 
     auto *login = new Form1;
     login->show();
