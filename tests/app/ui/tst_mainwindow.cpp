@@ -1,0 +1,813 @@
+// The main window end to end: Form2 loaded for a session opened on the
+// simulator, its menu and toolbar driven by name, the unlock and the figures
+// refresh going over loopback through the real browser.
+#include "app/core/config.h"
+#include "app/core/digitspeaker.h"
+#include "app/core/session.h"
+#include "app/ui/commandmenu.h"
+#include "app/ui/form2.h"
+#include "app/ui/tray.h"
+#include "app/web/browser.h"
+#include "app/web/webprofile.h"
+#include "tests/support/recordinglauncher.h"
+#include "tests/support/recordingprompter.h"
+#include "tests/support/simenvironment.h"
+#include "widgets/ibutton.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString kAccount = QStringLiteral("demo");
+const QString kTradePassword = QStringLiteral("888888");
+const QString kMachineId = QStringLiteral("5A6B7C8D");
+
+class RecordingSpeaker final : public DigitSpeaker
+{
+public:
+    explicit RecordingSpeaker(QList<int> *log) : m_log(log) {}
+    void play(int resourceId) override { m_log->append(resourceId); }
+
+private:
+    QList<int> *m_log;
+};
+
+QString labelText(QWidget *window, const char *name)
+{
+    auto *l = window->findChild<QLabel *>(QString::fromUtf8(name));
+    return l ? l->text() : QStringLiteral("<missing %1>").arg(QString::fromUtf8(name));
+}
+
+// The menu an action sits in, by its name; empty for the menu bar.
+QString parentMenuName(QAction *action)
+{
+    for (QObject *o : action->associatedObjects()) {
+        if (auto *menu = qobject_cast<QMenu *>(o))
+            return menu->objectName();
+    }
+    return QString();
+}
+
+void clickWidget(QWidget *widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(3, 3));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void loadState();
+    void menuEntries_data();
+    void menuEntries();
+    void commands_data();
+    void commands();
+    void unlock_data();
+    void unlock();
+    void unreachableUnlock();
+    void tradePasswordBoxEmptiesOnClick();
+    void figuresRefresh();
+    void failedRefreshKeepsFigures();
+    void rightClickShowsTrayMenu();
+    void closeQuestion_data();
+    void closeQuestion();
+    void exitCommands_data();
+    void exitCommands();
+    void pictureReadsTheNumber();
+    void mainWindowPicture();
+
+private:
+    Form2 *openMainWindow();
+    bool unlockWindow(Form2 *window);
+    // The window of a row: one kept locked, one unlocked, for all rows.
+    Form2 *sharedWindow(bool unlocked);
+    void trigger(Form2 *window, const QString &name);
+    void dropSharedWindows();
+
+    SimEnvironment m_env;
+    std::unique_ptr<WorkingDirectory> m_cwd;
+    std::unique_ptr<PrompterGuard> m_prompter;
+    std::unique_ptr<LauncherGuard> m_launcher;
+    QPointer<Form2> m_locked;
+    QPointer<Form2> m_unlocked;
+    QStringList m_handled;
+};
+
+void TestMainWindow::initTestCase()
+{
+    WebProfile::setOffTheRecord(true);
+    QString error;
+    QVERIFY2(m_env.start(&error), qPrintable(error));
+    ClientConfig config = m_env.config();
+    config.officialSiteUrl = QStringLiteral("http://maker.example/");
+    config.dataPackageUrl = QStringLiteral("http://maker.example/download/");
+    config.calculatorProgram = QStringLiteral("galculator");
+    setCurrentConfig(config);
+    m_cwd = std::make_unique<WorkingDirectory>();
+}
+
+void TestMainWindow::init()
+{
+    m_env.sim().clearFaults();
+    m_env.sim().clearRequests();
+    m_prompter = std::make_unique<PrompterGuard>();
+    m_launcher = std::make_unique<LauncherGuard>();
+    m_handled.clear();
+
+    SessionInfoRecord &s = SessionInfo();
+    s.appTitle = QStringLiteral("榴帆综合缴费系统");
+    s.machineId = kMachineId;
+    s.userName = QStringLiteral("演示代理商");
+    s.userId = QStringLiteral("10086");
+    s.userLevel = QStringLiteral("1");
+    s.balance = QStringLiteral("1000.00");
+    s.frozenFunds = QStringLiteral("0.00");
+    m_env.sim().withState([&s](sim::State &state) { s.sessionKey = state.openSession(kAccount); });
+}
+
+void TestMainWindow::cleanup()
+{
+    // Every window but the two kept for the command table.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->parentWidget() && w != m_locked && w != m_unlocked)
+            windows.append(w);
+    }
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
+    m_launcher.reset();
+    m_prompter.reset();
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    dropSharedWindows();
+    m_cwd.reset();
+}
+
+void TestMainWindow::dropSharedWindows()
+{
+    delete m_locked.data();
+    delete m_unlocked.data();
+}
+
+Form2 *TestMainWindow::openMainWindow()
+{
+    auto *window = new Form2;
+    window->load();
+    window->show();
+    return window;
+}
+
+bool TestMainWindow::unlockWindow(Form2 *window)
+{
+    auto *text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    auto *command1 = window->findChild<QPushButton *>(QStringLiteral("Command1"));
+    if (!text1 || !command1)
+        return false;
+    text1->setText(kTradePassword);
+    command1->click();
+    return QTest::qWaitFor([window] { return window->unlocked(); }, 20000);
+}
+
+Form2 *TestMainWindow::sharedWindow(bool unlocked)
+{
+    QPointer<Form2> &slot = unlocked ? m_unlocked : m_locked;
+    if (!slot) {
+        slot = openMainWindow();
+        if (unlocked && !unlockWindow(slot))
+            return nullptr;
+    }
+    return slot;
+}
+
+void TestMainWindow::trigger(Form2 *window, const QString &name)
+{
+    if (name.startsWith(QStringLiteral("iButton"))) {
+        auto *button = window->findChild<iButton *>(name);
+        QVERIFY2(button, qPrintable(name));
+        clickWidget(button);
+        return;
+    }
+    QAction *action = window->commandAction(name);
+    QVERIFY2(action, qPrintable(name));
+    action->trigger();
+}
+
+void TestMainWindow::menuEntries_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("gated");
+
+    const struct
+    {
+        const char *name, *caption, *parent;
+        bool shown, gated;
+    } rows[] = {
+        {"m帐号管理", "   帐号管理", "", true, false},
+        {"帐号信息", "帐号信息", "m帐号管理", true, true},
+        {"退出系统", "退出系统", "m帐号管理", true, false},
+        {"m安全管理", " 安全管理", "", true, false},
+        {"密码修改", "密码修改", "m安全管理", true, true},
+        {"硬件绑定", "硬件绑定", "m安全管理", true, true},
+        {"m监控管理", " 监控管理", "", true, false},
+        {"m店铺设置", "店铺设置", "m监控管理", false, true},
+        {"监控淘宝", "监控淘宝", "m监控管理", false, true},
+        {"监控拍拍", "监控拍拍", "m监控管理", false, true},
+        {"m退出淘宝监控", "退出淘宝监控", "m监控管理", true, false},
+        {"m退出拍拍监控", "退出拍拍监控", "m监控管理", true, false},
+        {"淘宝刷新", "淘宝刷新", "m监控管理", true, false},
+        {"货物设置", "货物设置", "m监控管理", true, true},
+        {"清除不能发货商品", "清除不能发货商品", "m监控管理", true, false},
+        {"打印小票", "打印小票", "m监控管理", false, false},
+        {"m营销管理", " 营销管理", "", false, false},
+        {"m财务管理", " 财务管理", "", true, false},
+        {"程序加款", "程序加款", "m财务管理", false, true},
+        {"余额转账", "余额转账", "m财务管理", true, true},
+        {"余额提现", "余额提现", "m财务管理", false, true},
+        {"M佣金管理", "佣金管理", "m财务管理", true, false},
+        {"产品销售", "销售记录", "m财务管理", true, true},
+        {"下级销售", "下级销售", "m财务管理", true, true},
+        {"mWAP手机版", " WAP手机版", "", false, true},
+        {"m营销辅助", " 营销/辅助", "", true, false},
+        {"开通代理", "开通代理", "m营销辅助", false, true},
+        {"话费查询", "话费查询", "m营销辅助", true, true},
+        {"自存卡密", "自存卡密", "m营销辅助", false, true},
+        {"无限卡密", "无限卡密", "m营销辅助", true, true},
+        {"m代理网站生成", "代理网站生成", "m营销辅助", true, true},
+        {"m快递查询", "快递查询", "m营销辅助", true, false},
+        {"m建议投诉", " 投诉/补单", "", true, true},
+        {"m帮助中心", " 帮助中心 ", "", false, false},
+        {"视频教程", "视频教程", "m帮助中心", true, false},
+        {"m计算器", "计算器", "m帮助中心", true, false},
+        {"m娱乐小游戏", "娱乐小游戏", "", false, false},
+        {"账号管理", " 帐号管理 ", "", false, false},
+        {"自动开通", "用户管理", "", false, false},
+        {"开通供货", "开通供货", "自动开通", true, true},
+        {"财务管理", "财务管理", "", false, false},
+        {"订单查询", "充值记录", "", false, false},
+        {"水电", "水、电", "", false, false},
+        {"电费", "电费", "水电", true, false},
+        {"水费", "水费", "水电", true, false},
+        {"煤气费", "煤气费", "水电", true, false},
+        {"票务", "票务", "", false, false},
+        {"火车票", "火车票", "票务", true, false},
+        {"飞机票", "飞机票", "票务", true, false},
+        {"彩票", "彩票", "", false, false},
+        {"福彩", "福彩", "彩票", true, false},
+        {"体彩", "体彩", "彩票", true, false},
+        {"旅游", "旅游", "", false, false},
+        {"启动监控", "启动监控", "", false, false},
+        {"发货设置", "发货设置", "", false, false},
+        {"卡密管理", "卡密管理", "", false, false},
+        {"数据包下载", "数据包下载", "", false, false},
+        {"menu", "托盘", "", false, false},
+        {"官方网站", "官方网站", "menu", true, false},
+        {"退出", "退出", "menu", true, false},
+        {"供货管理", "供货管理", "", false, false},
+        {"商品管理", "商品管理", "供货管理", true, false},
+        {"充值管理", "充值管理", "供货管理", true, true},
+        {"酒店管理", "酒店预订", "", false, false},
+        {"酒店预订", "我要预订", "酒店管理", true, true},
+        {"预订查询", "预订查询", "酒店管理", true, true},
+        {"打印", "打印小票", "", true, false},
+        {"打印收据", "打印小票", "打印", true, false},
+        {"复制订单", "复制订单", "打印", true, false},
+        {"打印设置", "打印设置", "打印", true, false},
+        {"m复制卡密", "复制卡密", "打印", true, false},
+        {"m删除订单", "删除订单", "打印", false, false},
+        {"m实体加盟", "实体加盟", "", false, false},
+        {"m实物批发", "实物批发", "", false, false},
+        {"m平板电脑厂家批发1元1000元专区", "平板电脑厂家批发1元-1000元专区", "m实物批发", true,
+         false},
+        {"m入门吉他厂家批发50元1500元专区", "入门吉他厂家批发50元-1500元专区", "m实物批发", true,
+         false},
+        {"m男女包包厂家批发15元120元专区", "男女包包厂家批发15元-120元专区", "m实物批发", false,
+         false},
+        {"m男女服装厂家批发1060元专区", "男女服装厂家批发10-60元专区", "m实物批发", true, false},
+        {"m男女首饰厂家批发1元50元专区", "男女首饰厂家批发1元-50元专区", "m实物批发", true, false},
+        {"m毛绒娃娃厂家批发30元120元专区", "毛绒娃娃厂家批发30元-120元专区", "m实物批发", true,
+         false},
+        {"mDVD高清光盘厂家批发35元6元专区", "DVD高清光盘厂家批发0.35元-6元专区", "m实物批发", true,
+         false},
+        {"m私人贷款", " 私人贷款", "", false, false},
+        {"M手机号码", " 手机选号", "", true, false},
+        {"m手机批发", " 手机批发", "", true, false},
+        {"m山寨手机厂家批发1元200元专区", "山寨手机批发50元-200元专区", "m手机批发", true, false},
+        {"m品牌手机200元7600元专区", "品牌手机100元-900元专区", "m手机批发", true, false},
+        {"m童装批发", " 童装批发", "", true, false},
+        {"m男女童装5元", "男女童装5元-75元专区", "m童装批发", true, false},
+        {"m服装批发", " 服装批发", "", true, false},
+        {"m男装12元", "男装12元-80元专区", "m服装批发", true, false},
+        {"m女装15元", "女装15元-120元专区", "m服装批发", true, false},
+        {"m水电缴费", " 水电缴费 ", "", true, false},
+    };
+    for (const auto &r : rows) {
+        QTest::newRow(r.name) << QString::fromUtf8(r.name) << QString::fromUtf8(r.caption)
+                              << QString::fromUtf8(r.parent) << r.shown << r.gated;
+    }
+}
+
+// Captions with their blanks, placement and visibility of every entry, read
+// off the window's own menu bar.
+void TestMainWindow::menuEntries()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, parent);
+    QFETCH(bool, shown);
+    QFETCH(bool, gated);
+
+    Form2 *window = sharedWindow(false);
+    QVERIFY(window);
+    QAction *action = window->commandAction(name);
+    QVERIFY2(action, "no such entry");
+    QCOMPARE(action->objectName(), name);
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->isVisible(), shown);
+    QCOMPARE(parentMenuName(action), parent);
+    if (parent.isEmpty())
+        QVERIFY(window->menuBar()->actions().contains(action));
+    const CommandEntry *entry = findCommand(name);
+    QVERIFY(entry);
+    QCOMPARE(entry->gated, gated);
+}
+
+void TestMainWindow::loadState()
+{
+    Form2 *window = openMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->windowTitle(), QStringLiteral("榴帆综合缴费系统"));
+    QVERIFY(!window->windowIcon().isNull());
+
+    auto *frame4 = window->findChild<QGroupBox *>(QStringLiteral("Frame4"));
+    QVERIFY(frame4 && frame4->isVisible());
+    QVERIFY(!window->unlocked());
+    QCOMPARE(labelText(window, "Label10"), QStringLiteral("输入交易密码："));
+    auto *command1 = window->findChild<QPushButton *>(QStringLiteral("Command1"));
+    QVERIFY(command1);
+    QCOMPARE(command1->text(), QStringLiteral("激活"));
+    auto *text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    QVERIFY(text1);
+    QCOMPARE(text1->echoMode(), QLineEdit::Password);
+    // The unlock frame covers the manual panel.
+    auto *manual = window->findChild<QGroupBox *>(QStringLiteral("manualFrame"));
+    QVERIFY(manual);
+    QCOMPARE(manual->title(), QStringLiteral("手工充值"));
+    QVERIFY(frame4->geometry().contains(manual->geometry()));
+    QWidget *onTop = frame4->parentWidget()->childAt(manual->geometry().center());
+    QVERIFY(onTop == frame4 || frame4->isAncestorOf(onTop));
+
+    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    QVERIFY(tabs);
+    QCOMPARE(tabs->count(), 4);
+    const QStringList captions = {QStringLiteral("淘宝店铺监控"), QStringLiteral("拍拍店铺监控 "),
+                                  QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器")};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(tabs->tabText(i), captions[i]);
+        QCOMPARE(tabs->isTabEnabled(i), i != 3);
+    }
+
+    auto *bar = window->findChild<QStatusBar *>(QStringLiteral("状态栏"));
+    QVERIFY(bar && bar->isHidden());
+    QCOMPARE(window->statusPanel()->text(), QStringLiteral("提示："));
+    QCOMPARE(window->statusPanel()->width(), qMax(1, bar->width() / 15));
+
+    auto *timer = window->findChild<QTimer *>(QStringLiteral("Timer"));
+    QVERIFY(timer && timer->isActive());
+    QCOMPARE(timer->interval(), 30000);
+    QCOMPARE(labelText(window, "Label7"), QStringLiteral("刷新"));
+    QCOMPARE(labelText(window, "jusername"), QStringLiteral("用户名称：演示代理商"));
+    QCOMPARE(labelText(window, "userid1"), QStringLiteral("用户编号：  10086"));
+    QCOMPARE(labelText(window, "Label4"), QStringLiteral("用户类型： 1"));
+    QCOMPARE(labelText(window, "jprice"), QStringLiteral("1000.00 元"));
+    QCOMPARE(labelText(window, "Label11"), QStringLiteral("冻结资金： 0.00 元"));
+    for (int n = 1; n <= 10; ++n)
+        QVERIFY(window->findChild<iButton *>(QStringLiteral("iButton%1").arg(n)));
+
+    // The hidden tutorial form and the notice, each once.
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/jcform.asp")).size(), 1,
+                              20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/notice.asp")).size(), 1,
+                              20000);
+    QCOMPARE(m_env.requestsTo(QStringLiteral("/platform/notice.asp"))[0].target,
+             QStringLiteral("/platform/notice.asp?sessionkey=") + SessionInfo().sessionKey);
+    QCOMPARE(m_env.requestsTo(QStringLiteral("/platform/jcform.asp"))[0].target,
+             QStringLiteral("/platform/jcform.asp"));
+}
+
+void TestMainWindow::commands_data()
+{
+    // effect: a window by its name, "handler" for an entry a later panel
+    // connects, "official"/"datapackage"/"calculator" for outside programs,
+    // "wholesale" for the message.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("gated");
+    QTest::addColumn<QString>("effect");
+
+    const struct
+    {
+        const char *name;
+        bool gated;
+        const char *effect;
+    } rows[] = {
+        {"帐号信息", true, "Form5"},
+        {"密码修改", true, "Form11"},
+        {"硬件绑定", true, "Form23"},
+        {"m店铺设置", true, "handler"},
+        {"监控淘宝", true, "handler"},
+        {"监控拍拍", true, "handler"},
+        {"m退出淘宝监控", false, "handler"},
+        {"淘宝刷新", false, "handler"},
+        {"货物设置", true, "handler"},
+        {"程序加款", true, "Form10"},
+        {"余额转账", true, "Form9"},
+        {"余额提现", true, "Form15"},
+        {"M佣金管理", false, "Form49"},
+        {"产品销售", true, "Form4"},
+        {"下级销售", true, "Form8"},
+        {"mWAP手机版", true, "Form27"},
+        {"开通代理", true, "Form6"},
+        {"话费查询", true, "handler"},
+        {"自存卡密", true, "handler"},
+        {"无限卡密", true, "handler"},
+        {"m代理网站生成", true, "handler"},
+        {"m快递查询", false, "Form28"},
+        {"m建议投诉", true, "Form31"},
+        {"视频教程", false, "Form17"},
+        {"m计算器", false, "calculator"},
+        {"m娱乐小游戏", false, "Form29"},
+        {"开通供货", true, "Form20"},
+        {"数据包下载", false, "datapackage"},
+        {"官方网站", false, "official"},
+        {"商品管理", false, "Form19"},
+        {"充值管理", true, "Form19"},
+        {"酒店预订", true, "Form21"},
+        {"预订查询", true, "Form22"},
+        {"m实体加盟", false, "Form34"},
+        {"m私人贷款", false, "Form32"},
+        {"m平板电脑厂家批发1元1000元专区", false, "wholesale"},
+        {"mDVD高清光盘厂家批发35元6元专区", false, "wholesale"},
+        {"m男女包包厂家批发15元120元专区", false, "wholesale"},
+        {"M手机号码", false, "wholesale"},
+        {"m品牌手机200元7600元专区", false, "wholesale"},
+        {"m男女童装5元", false, "wholesale"},
+        {"m女装15元", false, "wholesale"},
+        {"m水电缴费", false, "wholesale"},
+        // The toolbar.
+        {"iButton1", true, "handler:监控拍拍"},
+        {"iButton2", true, "handler:监控淘宝"},
+        {"iButton3", true, "Form23"},
+        {"iButton4", true, "Form10"},
+        {"iButton5", true, "Form6"},
+        {"iButton6", true, "Form4"},
+        {"iButton8", true, "handler:无限卡密"},
+        {"iButton9", true, "handler:m代理网站生成"},
+        {"iButton10", false, "wholesale"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.name) << r.gated
+                              << QString::fromUtf8(r.effect);
+}
+
+// Each command before and after the unlock: a gated one does nothing, silently,
+// until the trade password has been accepted; then it does what it is for.
+void TestMainWindow::commands()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, gated);
+    QFETCH(QString, effect);
+
+    QString handled = name;
+    if (effect.startsWith(QStringLiteral("handler:"))) {
+        handled = effect.mid(8);
+        effect = QStringLiteral("handler");
+    }
+    const bool isWindow = effect.startsWith(QStringLiteral("Form"));
+
+    const auto observed = [&](Form2 *window) -> bool {
+        if (isWindow) {
+            QWidget *opened = window->openedWindow(effect);
+            return opened && opened->isVisible();
+        }
+        if (effect == QStringLiteral("handler"))
+            return m_handled.contains(handled);
+        if (effect == QStringLiteral("wholesale")) {
+            return (**m_prompter).messages.size() == 1 &&
+                   (**m_prompter).messages[0].title == QStringLiteral("榴帆综合缴费系统") &&
+                   (**m_prompter).messages[0].text == kWholesaleMessage;
+        }
+        if (effect == QStringLiteral("calculator")) {
+            return (**m_launcher).starts.size() == 1 &&
+                   (**m_launcher).starts[0].program == QStringLiteral("galculator");
+        }
+        const QString url = effect == QStringLiteral("official")
+                                ? QStringLiteral("http://maker.example/")
+                                : QStringLiteral("http://maker.example/download/");
+        return (**m_launcher).urls == QStringList{url};
+    };
+    const auto nothingHappened = [&](Form2 *window) -> bool {
+        return !window->openedWindow(effect) && m_handled.isEmpty() &&
+               (**m_prompter).messages.isEmpty() && (**m_launcher).urls.isEmpty() &&
+               (**m_launcher).starts.isEmpty();
+    };
+    const auto reset = [&](Form2 *window) {
+        if (isWindow)
+            delete window->openedWindow(effect);
+        m_handled.clear();
+        (**m_prompter).messages.clear();
+        (**m_launcher).urls.clear();
+        (**m_launcher).starts.clear();
+    };
+
+    for (const bool unlocked : {false, true}) {
+        Form2 *window = sharedWindow(unlocked);
+        QVERIFY2(window, "the unlock failed");
+        if (effect == QStringLiteral("handler")) {
+            window->setCommandHandler(handled, [this, handled] { m_handled.append(handled); });
+        }
+        trigger(window, name);
+        if (gated && !unlocked) {
+            QVERIFY2(nothingHappened(window), "acted before the unlock");
+        } else {
+            QVERIFY2(observed(window), unlocked ? "nothing after the unlock" : "nothing");
+            if (isWindow) {
+                // A second choice brings the open window forward, no second one.
+                QWidget *first = window->openedWindow(effect);
+                trigger(window, name);
+                QCOMPARE(window->openedWindow(effect), first);
+                int count = 0;
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    count += w->objectName() == effect ? 1 : 0;
+                QCOMPARE(count, 1);
+                QVERIFY(first->windowTitle().startsWith(QStringLiteral("榴帆综合缴费系统")));
+            }
+        }
+        reset(window);
+    }
+}
+
+void TestMainWindow::unlock_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("sent"); // as it appears in the address
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("right") << kTradePassword << kTradePassword << true;
+    QTest::newRow("wrong") << QStringLiteral("123456") << QStringLiteral("123456") << false;
+    // A typed "&" or blank must not add a parameter of its own.
+    QTest::newRow("with & and blank")
+        << QStringLiteral("88&88 8") << QStringLiteral("88%2688%208") << false;
+}
+
+void TestMainWindow::unlock()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, sent);
+    QFETCH(bool, accepted);
+
+    Form2 *window = openMainWindow();
+    auto *text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    auto *frame4 = window->findChild<QGroupBox *>(QStringLiteral("Frame4"));
+    text1->setText(password);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/jymm.asp")).size(), 1,
+                              20000);
+    const QString target = m_env.requestsTo(QStringLiteral("/platform/jymm.asp"))[0].target;
+    static const QRegularExpression address(QStringLiteral(
+        "^/platform/jymm\\.asp\\?sj=[0-9.]+&hardware=([^&]*)&sessionkey=([^&]*)&jymm=(.*)$"));
+    const auto match = address.match(target);
+    QVERIFY2(match.hasMatch(), qPrintable(target));
+    QCOMPARE(match.captured(1), kMachineId);
+    QCOMPARE(match.captured(2), SessionInfo().sessionKey);
+    QCOMPARE(match.captured(3), sent);
+
+    if (accepted) {
+        QTRY_VERIFY_WITH_TIMEOUT(frame4->isHidden(), 20000);
+        QVERIFY(window->unlocked());
+        QVERIFY((**m_prompter).messages.isEmpty());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT((**m_prompter).messages.size(), 1, 20000);
+        QCOMPARE((**m_prompter).messages[0].title, QStringLiteral("榴帆综合缴费系统提醒您"));
+        QCOMPARE((**m_prompter).messages[0].text, QStringLiteral("错误"));
+        QVERIFY(!frame4->isHidden());
+        QVERIFY(!window->unlocked());
+    }
+}
+
+void TestMainWindow::unreachableUnlock()
+{
+    Form2 *window = openMainWindow();
+    m_env.sim().setFault(QStringLiteral("/platform/jymm.asp"), {sim::FaultKind::Drop});
+    window->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(kTradePassword);
+    window->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT((**m_prompter).messages.size(), 1, 20000);
+    QVERIFY((**m_prompter).messages[0].text.contains(QStringLiteral("无法连接平台服务器")));
+    QVERIFY(!window->unlocked());
+}
+
+void TestMainWindow::tradePasswordBoxEmptiesOnClick()
+{
+    Form2 *window = openMainWindow();
+    auto *text1 = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
+    text1->setText(QStringLiteral("12"));
+    QTest::mouseClick(text1, Qt::LeftButton);
+    QCOMPARE(text1->text(), QString());
+}
+
+void TestMainWindow::figuresRefresh()
+{
+    m_env.sim().withState([](sim::State &state) {
+        sim::Account *a = state.findAccount(kAccount);
+        a->balance = QStringLiteral("987.50");
+        a->frozenFunds = QStringLiteral("12.00");
+        a->salesCommission = QStringLiteral("31.00");
+        a->bonusCommission = QStringLiteral("13.25");
+    });
+    Form2 *window = openMainWindow();
+    window->setCommissions(QStringLiteral("30.00"), QStringLiteral("12.50"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/notice.asp")).size(), 1,
+                              20000);
+    // The notice itself carries no figures.
+    QTest::qWait(200);
+    QCOMPARE(labelText(window, "jprice"), QStringLiteral("1000.00 元"));
+
+    clickWidget(window->findChild<QLabel *>(QStringLiteral("Label7")));
+    QTRY_COMPARE_WITH_TIMEOUT(labelText(window, "jprice"), QStringLiteral("987.50 元"), 20000);
+    QCOMPARE(labelText(window, "Label11"), QStringLiteral("冻结金额： 12.00 元"));
+    QCOMPARE(labelText(window, "Label33"), QStringLiteral("销售佣金： 31.00 元"));
+    QCOMPARE(labelText(window, "Label32"), QStringLiteral("提成佣金： 13.25 元"));
+    const auto requests = m_env.requestsTo(QStringLiteral("/platform/notice.asp"));
+    QCOMPARE(requests.size(), 2);
+    static const QRegularExpression address(QStringLiteral(
+        "^/platform/notice\\.asp\\?sj=[0-9.]+&hardware=([^&]*)&sessionkey=([^&]*)$"));
+    const auto match = address.match(requests[1].target);
+    QVERIFY2(match.hasMatch(), qPrintable(requests[1].target));
+    QCOMPARE(match.captured(1), kMachineId);
+    QCOMPARE(match.captured(2), SessionInfo().sessionKey);
+
+    // The timer refreshes the same way, also while the window is hidden.
+    m_env.sim().withState(
+        [](sim::State &state) { state.findAccount(kAccount)->balance = QStringLiteral("900.00"); });
+    window->hide();
+    auto *timer = window->findChild<QTimer *>(QStringLiteral("Timer"));
+    timer->start(100);
+    QTRY_COMPARE_WITH_TIMEOUT(labelText(window, "jprice"), QStringLiteral("900.00 元"), 20000);
+    timer->stop();
+}
+
+void TestMainWindow::failedRefreshKeepsFigures()
+{
+    Form2 *window = openMainWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/notice.asp")).size(), 1,
+                              20000);
+    m_env.sim().setFault(QStringLiteral("/platform/notice.asp"), {sim::FaultKind::Drop});
+    auto *notice = window->findChild<Browser *>(QStringLiteral("notice"));
+    QSignalSpy loaded(notice, &Browser::documentComplete);
+    window->refreshAccountFigures();
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(labelText(window, "jprice"), QStringLiteral("1000.00 元"));
+    QCOMPARE(labelText(window, "Label11"), QStringLiteral("冻结资金： 0.00 元"));
+}
+
+void TestMainWindow::rightClickShowsTrayMenu()
+{
+    Form2 *window = openMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QMenu *menu = window->commandMenu(QStringLiteral("menu"));
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("托盘"));
+    auto *background = window->findChild<QWidget *>(QStringLiteral("accountPanel"));
+    const QPoint at = background->rect().bottomRight() - QPoint(4, 4);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, background->mapToGlobal(at));
+    QApplication::sendEvent(background, &event);
+    QTRY_VERIFY(menu->isVisible());
+    QStringList entries;
+    for (QAction *a : menu->actions())
+        entries << a->objectName();
+    QCOMPARE(entries, (QStringList{QStringLiteral("官方网站"), QStringLiteral("退出")}));
+    menu->hide();
+}
+
+void TestMainWindow::closeQuestion_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes: to the tray") << true;
+    QTest::newRow("no: every window closes") << false;
+}
+
+void TestMainWindow::closeQuestion()
+{
+    QFETCH(bool, yes);
+    dropSharedWindows(); // the client has one main window; "No" closes all others
+    QPointer<Form2> window = openMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(unlockWindow(window));
+    window->runCommand(QStringLiteral("M佣金管理"));
+    QPointer<QWidget> page = window->openedWindow(QStringLiteral("Form49"));
+    QVERIFY(page);
+    QPointer<QWidget> other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
+
+    (**m_prompter).answers = {yes};
+    window->close();
+    QCOMPARE((**m_prompter).messages.size(), 1);
+    QCOMPARE((**m_prompter).messages[0].kind, QStringLiteral("ask"));
+    QCOMPARE((**m_prompter).messages[0].title, QStringLiteral("榴帆综合缴费系统"));
+    QCOMPARE((**m_prompter).messages[0].text, QStringLiteral("是否最小化到托盘"));
+    if (yes) {
+        QVERIFY(window);
+        QVERIFY(!window->exiting());
+        // Offscreen there is no tray host: the window goes to the task bar.
+        QTRY_VERIFY(window->isMinimized() || window->isHidden());
+        QVERIFY(page && page->isVisible());
+        QVERIFY(other && other->isVisible());
+        delete other.data();
+    } else {
+        QTRY_VERIFY(window.isNull());
+        QTRY_VERIFY(page.isNull());
+        QTRY_VERIFY(other.isNull());
+    }
+}
+
+void TestMainWindow::exitCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("退出系统") << QStringLiteral("退出系统");
+    QTest::newRow("退出") << QStringLiteral("退出");
+}
+
+void TestMainWindow::exitCommands()
+{
+    QFETCH(QString, command);
+    dropSharedWindows();
+    QPointer<Form2> window = openMainWindow();
+    window->runCommand(QStringLiteral("视频教程"));
+    QPointer<QWidget> page = window->openedWindow(QStringLiteral("Form17"));
+    QVERIFY(page);
+    window->commandAction(command)->trigger();
+    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY(page.isNull());
+    QVERIFY((**m_prompter).messages.isEmpty()); // no tray question on exit
+}
+
+void TestMainWindow::pictureReadsTheNumber()
+{
+    QList<int> played;
+    auto previous = DigitSpeaker::install(std::make_unique<RecordingSpeaker>(&played));
+    Form2 *window = openMainWindow();
+    auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
+    haoma->setText(QStringLiteral("13a9"));
+    clickWidget(window->findChild<QLabel *>(QStringLiteral("Picture1")));
+    auto *timer = window->findChild<QTimer *>(QStringLiteral("声音播放时间"));
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 600);
+    QCOMPARE(played, QList<int>{102}); // the first digit at once
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
+    QCOMPARE(played, (QList<int>{102, 104, 110})); // the letter skipped
+    DigitSpeaker::install(std::move(previous));
+}
+
+void TestMainWindow::mainWindowPicture()
+{
+    Form2 *window = openMainWindow();
+    window->setCommissions(QStringLiteral("30.00"), QStringLiteral("12.50"));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/notice.asp")).size(), 1,
+                              20000);
+    QTest::qWait(500); // let the notice paint
+    const QPixmap picture = window->grab();
+    QVERIFY(!picture.isNull());
+    QString dir = qEnvironmentVariable("AGENT_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath();
+    QDir().mkpath(dir);
+    QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("main-window.png"))));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
