@@ -54,6 +54,8 @@ void Form14::showEvent(QShowEvent *event)
 
 void Form14::load()
 {
+    if (m_closed)
+        return; // closed before it got going
     m_dir = QDir::currentPath();
     const std::optional<QUrl> url = parseUpdateAddress(m_address);
     if (!url) {
@@ -110,6 +112,7 @@ void Form14::fail(const QString &error)
 
 void Form14::closeEvent(QCloseEvent *event)
 {
+    m_closed = true;
     m_download->abort(); // an unfinished download leaves nothing behind
     const QString dir = m_dir.isEmpty() ? QDir::currentPath() : m_dir;
     if (!m_cleanupStarted && QFile::exists(QDir(dir).filePath(kCleanupScript))) {

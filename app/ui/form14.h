@@ -46,6 +46,7 @@ private:
     QString m_target;
     QString m_lastError;
     bool m_loaded = false;
+    bool m_closed = false;
     bool m_cleanupStarted = false;
     QLabel *m_label1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;

@@ -48,6 +48,7 @@ private slots:
     void failedUpdate();
     void closeAfterFailureStartsLeftoverScript();
     void closingWhileDownloadingLeavesNothing();
+    void stalledDownloadIsGivenUp();
 
     void cleanupScriptRuns_data();
     void cleanupScriptRuns();
@@ -115,6 +116,7 @@ void TestUpdate::cleanup()
     m_launcher.reset();
     m_prompter.reset();
     m_cwd.reset();
+    setCurrentConfig(m_env.config());
 }
 
 QString TestUpdate::target(const QString &version) const
@@ -351,7 +353,15 @@ void TestUpdate::successfulUpdate()
     login->show();
     QPointer<Form14> form = openUpdateWindow(
         QStringLiteral("1.6"), body.replace(QLatin1Char('@'), m_env.sim().rootUrl()), login);
+    auto *progress = form->findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+    QVERIFY(progress);
+    QSignalSpy shown(progress, &QProgressBar::valueChanged);
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 30000);
+    // The bar went up to full while the file came in.
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.last().at(0).toInt(), 100);
+    for (qsizetype i = 1; i < shown.size(); ++i)
+        QVERIFY(shown[i].at(0).toInt() >= shown[i - 1].at(0).toInt());
 
     QVERIFY2((**m_prompter).messages.isEmpty(), qPrintable((**m_prompter).texts().join('|')));
     QTRY_VERIFY(login.isNull());
@@ -485,6 +495,20 @@ void TestUpdate::closingWhileDownloadingLeavesNothing()
     QVERIFY((**m_prompter).messages.isEmpty());
     QCOMPARE(filesInWorkingDirectory(), QStringList{QStringLiteral("agent-client")});
     QVERIFY((*m_launcher)->starts.isEmpty());
+}
+
+void TestUpdate::stalledDownloadIsGivenUp()
+{
+    ClientConfig config = m_env.config();
+    config.transferTimeoutMs = 300;
+    setCurrentConfig(config);
+    m_env.sim().setFault(QStringLiteral("/download/agent-client"), {FaultKind::Delay, 3000});
+    QPointer<Form14> form = openUpdateWindow(
+        QStringLiteral("1.6"), m_env.sim().rootUrl() + QStringLiteral("download/agent-client"));
+    QTRY_VERIFY_WITH_TIMEOUT(!(**m_prompter).messages.isEmpty(), 30000);
+    QCOMPARE((**m_prompter).texts(), QStringList{kUpdateFailed});
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(filesInWorkingDirectory(), QStringList{QStringLiteral("agent-client")});
 }
 
 // ---- the clean-up script, run by sh ----
