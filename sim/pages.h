@@ -14,4 +14,7 @@ void addUpdatePages(PlatformSim &sim);       // updatepages.cpp
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);
 
+// The bytes served at /download/agent-client, the default update address.
+QByteArray updateFileContent();
+
 } // namespace sim

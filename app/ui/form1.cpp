@@ -261,6 +261,9 @@ void Form1::onLoginPage(const QString &url)
 
 void Form1::onVersionPage()
 {
+    // The browser's own error page (platform unreachable) announces nothing.
+    if (!m_web->loadSucceeded())
+        return;
     const QString title = m_web->title();
     if (title.isEmpty() || title == kClientVersion)
         return;
