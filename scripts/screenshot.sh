@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Makes docs/login-window.png again: the login test saves a picture of the
-# login window it drives.
+# Makes the pictures in docs/ again: the window tests save a picture of the
+# window they drive.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/debug}
-cmake --build "$build" --target tst_login -j2
+cmake --build "$build" --target tst_login tst_mainwindow tst_registration -j2
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
-AGENT_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
-  ASAN_OPTIONS=new_delete_type_mismatch=0:detect_leaks=0 \
-  "$build/tests/app/ui/tst_login" loginWindowPicture
-echo "docs/login-window.png written"
+export AGENT_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=new_delete_type_mismatch=0:detect_leaks=0
+"$build/tests/app/ui/tst_login" loginWindowPicture
+"$build/tests/app/ui/tst_mainwindow" mainWindowPicture
+"$build/tests/app/ui/tst_registration" registrationWindowPicture
+echo "docs/login-window.png, docs/main-window.png, docs/registration-window.png written"

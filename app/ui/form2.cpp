@@ -491,9 +491,11 @@ void Form2::exitClient()
 
 void Form2::closeEveryOtherWindow()
 {
-    QList<QPointer<QWidget>> windows;
+    // The client's windows, not the ones Qt keeps for itself (the tray
+    // icon's, hidden helpers): those go with their owners.
+    QList<QPointer<QWidget>> windows(m_windows.cbegin(), m_windows.cend());
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w != this && !w->parentWidget() && !qobject_cast<QMenu *>(w))
+        if (w != this && !w->parentWidget() && w->isVisible() && !qobject_cast<QMenu *>(w))
             windows.append(w);
     }
     for (const QPointer<QWidget> &w : windows) {

@@ -9,6 +9,7 @@
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/webprofile.h"
+#include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -88,6 +89,8 @@ private slots:
     void tradePasswordBoxEmptiesOnClick();
     void figuresRefresh();
     void failedRefreshKeepsFigures();
+    void shortTitles_data();
+    void shortTitles();
     void rightClickShowsTrayMenu();
     void closeQuestion_data();
     void closeQuestion();
@@ -155,6 +158,7 @@ void TestMainWindow::cleanup()
     }
     for (const QPointer<QWidget> &w : windows)
         delete w.data();
+    sim::addPlatformPages(m_env.sim()); // a test may have replaced one
     m_launcher.reset();
     m_prompter.reset();
 }
@@ -693,6 +697,54 @@ void TestMainWindow::failedRefreshKeepsFigures()
     QCOMPARE(labelText(window, "Label11"), QStringLiteral("冻结资金： 0.00 元"));
 }
 
+void TestMainWindow::shortTitles_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("labels"); // jprice, Label11, Label33, Label32
+
+    const QStringList atLoad = {QStringLiteral("1000.00 元"), QStringLiteral("冻结资金： 0.00 元"),
+                                QStringLiteral("销售佣金： 30.00 元"),
+                                QStringLiteral("提成佣金： 12.50 元")};
+    QTest::newRow("five parts") << QStringLiteral("5|6|7|8|9")
+                                << QStringList{QStringLiteral("5 元"),
+                                               QStringLiteral("冻结金额： 6 元"),
+                                               QStringLiteral("销售佣金： 8 元"),
+                                               QStringLiteral("提成佣金： 9 元")};
+    QTest::newRow("four parts: the bonus stays")
+        << QStringLiteral("5|6|7|8")
+        << QStringList{QStringLiteral("5 元"), QStringLiteral("冻结金额： 6 元"),
+                       QStringLiteral("销售佣金： 8 元"), atLoad[3]};
+    QTest::newRow("three parts: both commissions stay")
+        << QStringLiteral("5|6|7")
+        << QStringList{QStringLiteral("5 元"), QStringLiteral("冻结金额： 6 元"), atLoad[2],
+                       atLoad[3]};
+    QTest::newRow("one part") << QStringLiteral("5")
+                              << QStringList{QStringLiteral("5 元"), atLoad[1], atLoad[2],
+                                             atLoad[3]};
+    QTest::newRow("empty title") << QString() << atLoad;
+}
+
+void TestMainWindow::shortTitles()
+{
+    QFETCH(QString, title);
+    QFETCH(QStringList, labels);
+    m_env.sim().addPage(QStringLiteral("/platform/notice.asp"),
+                        [title](const sim::Request &, sim::State &) {
+                            return sim::Page::html(title, QStringLiteral("<p>公告</p>"));
+                        });
+    Form2 *window = openMainWindow();
+    window->setCommissions(QStringLiteral("30.00"), QStringLiteral("12.50"));
+    auto *notice = window->findChild<Browser *>(QStringLiteral("notice"));
+    QSignalSpy loaded(notice, &Browser::documentComplete);
+    QVERIFY(loaded.wait(20000)); // the notice of the load
+    window->refreshAccountFigures();
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(labelText(window, "jprice"), labels[0]);
+    QCOMPARE(labelText(window, "Label11"), labels[1]);
+    QCOMPARE(labelText(window, "Label33"), labels[2]);
+    QCOMPARE(labelText(window, "Label32"), labels[3]);
+}
+
 void TestMainWindow::rightClickShowsTrayMenu()
 {
     Form2 *window = openMainWindow();
@@ -809,5 +861,13 @@ void TestMainWindow::mainWindowPicture()
     QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("main-window.png"))));
 }
 
-QTEST_MAIN(TestMainWindow)
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mainwindow.moc"

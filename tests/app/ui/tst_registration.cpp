@@ -70,6 +70,7 @@ private slots:
     void failedAttempt();
     void links_data();
     void links();
+    void registrationWindowPicture();
 
 private:
     Form3 *openForm();
@@ -587,6 +588,26 @@ void TestRegistration::links()
     browser.navigate(url);
     QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
     QCOMPARE(browser.title(), title);
+}
+
+void TestRegistration::registrationWindowPicture()
+{
+    Form3 *form = openForm();
+    waitForForm(form);
+    QStringList entry = validEntry(QStringLiteral("newagent"));
+    entry[3] = QStringLiteral("张 三"); // a blank fails the check
+    fill(form, entry);
+    setAgreement(form, true);
+    clickRegister(form);
+    QCOMPARE(box(form, QStringLiteral("username"))->text(), kFieldMessage);
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QPixmap picture = form->grab();
+    QVERIFY(!picture.isNull());
+    QString dir = qEnvironmentVariable("AGENT_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath();
+    QDir().mkpath(dir);
+    QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("registration-window.png"))));
 }
 
 int main(int argc, char *argv[])
