@@ -16,6 +16,10 @@ function(agent_add_test name)
   if(T_XVFB)
     list(REMOVE_ITEM env "QT_QPA_PLATFORM=offscreen")
     list(APPEND env "QT_QPA_PLATFORM=xcb")
+    # The xcb plugin's X libraries are unloaded before LeakSanitizer looks, so
+    # what they keep has no module left to suppress by. The same client code
+    # is leak-checked by the offscreen tests.
+    list(TRANSFORM env REPLACE "detect_leaks=1" "detect_leaks=0")
     set_tests_properties(${name} PROPERTIES LABELS xvfb)
   endif()
   set(timeout 120)
