@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// One recharge order: a row of the table 充值订单 and of the order lists.
+struct RechargeOrder
+{
+    int orderType = 0; // 0 manual panel, 1 Taobao, 2 Paipai
+    QString rechargeAccount;
+    QString productName;
+    double salePrice = 0;
+    double quantity = 0;
+    QDateTime rechargeTime;
+    QString buyerNick;
+    int status = -2; // OrderStatus
+    QString cardCode;
+    QString rechargeId;
+    QString printMark;
+    QString randomNo;
+    QString orderNo;
+    QString shipNo;
+    QString platformProduct;
+    QString serverArea;
+    QString actualQuantity;
+    QString userId;
+    QString queryArea;
+    QString buyerNumber; // read only; the client never writes it
+};
+
+namespace OrderStatus {
+constexpr int Waiting = -2;     // 等待提交
+constexpr int Submitting = -1;  // 正在提交
+constexpr int Accepted = 0;     // 等待服务器充值
+constexpr int Recharged = 1;    // 充值成功
+constexpr int Refunded = 2;     // 充值失败,已经退款
+constexpr int Shipped = 3;      // 充值成功,已经发货
+constexpr int SubmitFailed = 4; // 提交失败
+} // namespace OrderStatus
+
+// The display text of a status; empty for a value that is none of them.
+QString 状态转换(int status);

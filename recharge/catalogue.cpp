@@ -1,0 +1,1 @@
+#include "recharge/catalogue.h"
