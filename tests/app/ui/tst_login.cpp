@@ -9,6 +9,7 @@
 #include "app/web/webprofile.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
 #include "widgets/ibutton.h"
 
 #include <QApplication>
@@ -359,13 +360,7 @@ void TestLogin::loginWindowPicture()
     Form1 *form = openLoginWindow();
     typeLogin(form, QStringLiteral("demo"), QStringLiteral("demo123"), true);
     QVERIFY(QTest::qWaitForWindowExposed(form));
-    const QPixmap picture = form->grab();
-    QVERIFY(!picture.isNull());
-    QString dir = qEnvironmentVariable("AGENT_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
-    QDir().mkpath(dir);
-    QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("login-window.png"))));
+    QVERIFY(saveWindowPicture(form, QStringLiteral("login-window.png")));
 }
 
 void TestLogin::successWithoutMarkersIsAFailure()
@@ -391,13 +386,6 @@ void TestLogin::successWithoutMarkersIsAFailure()
     QVERIFY(!QFile::exists(m_cwd->file(QStringLiteral("zh.txt"))));
 }
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestLogin test;
-    return QTest::qExec(&test, argc, argv);
-}
+AGENT_WINDOW_TEST_MAIN(TestLogin)
 
 #include "tst_login.moc"

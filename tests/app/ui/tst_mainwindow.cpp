@@ -13,6 +13,7 @@
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
 #include "widgets/ibutton.h"
 
 #include <QApplication>
@@ -852,22 +853,9 @@ void TestMainWindow::mainWindowPicture()
     QTRY_COMPARE_WITH_TIMEOUT(m_env.requestsTo(QStringLiteral("/platform/notice.asp")).size(), 1,
                               20000);
     QTest::qWait(500); // let the notice paint
-    const QPixmap picture = window->grab();
-    QVERIFY(!picture.isNull());
-    QString dir = qEnvironmentVariable("AGENT_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
-    QDir().mkpath(dir);
-    QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("main-window.png"))));
+    QVERIFY(saveWindowPicture(window, QStringLiteral("main-window.png")));
 }
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestMainWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
+AGENT_WINDOW_TEST_MAIN(TestMainWindow)
 
 #include "tst_mainwindow.moc"

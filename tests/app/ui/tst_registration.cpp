@@ -10,6 +10,7 @@
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -601,22 +602,9 @@ void TestRegistration::registrationWindowPicture()
     clickRegister(form);
     QCOMPARE(box(form, QStringLiteral("username"))->text(), kFieldMessage);
     QVERIFY(QTest::qWaitForWindowExposed(form));
-    const QPixmap picture = form->grab();
-    QVERIFY(!picture.isNull());
-    QString dir = qEnvironmentVariable("AGENT_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
-    QDir().mkpath(dir);
-    QVERIFY(picture.save(QDir(dir).filePath(QStringLiteral("registration-window.png"))));
+    QVERIFY(saveWindowPicture(form, QStringLiteral("registration-window.png")));
 }
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestRegistration test;
-    return QTest::qExec(&test, argc, argv);
-}
+AGENT_WINDOW_TEST_MAIN(TestRegistration)
 
 #include "tst_registration.moc"

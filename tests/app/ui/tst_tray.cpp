@@ -6,6 +6,7 @@
 #include "app/web/webprofile.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -164,13 +165,6 @@ void TestTray::noClosesEveryWindow()
     QVERIFY(icon.isNull() || !icon->isVisible());
 }
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestTray test;
-    return QTest::qExec(&test, argc, argv);
-}
+AGENT_WINDOW_TEST_MAIN(TestTray)
 
 #include "tst_tray.moc"

@@ -11,6 +11,7 @@
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
 #include <QDir>
@@ -565,13 +566,6 @@ void TestUpdate::cleanupScriptRuns()
         QCOMPARE(readFile(bystander), QByteArray("someone else's\n"));
 }
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestUpdate test;
-    return QTest::qExec(&test, argc, argv);
-}
+AGENT_WINDOW_TEST_MAIN(TestUpdate)
 
 #include "tst_update.moc"
