@@ -1,0 +1,365 @@
+// The order lists offscreen: rows placed and filled by key, their colours,
+// the copy commands against the real clipboard.
+#include "orders/orderlists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMenu>
+#include <QtTest>
+
+namespace {
+
+RechargeOrder order(int type, const QString &account, int status = OrderStatus::Waiting)
+{
+    RechargeOrder o;
+    o.orderType = type;
+    o.rechargeAccount = account;
+    o.productName = QStringLiteral("移动话费30元");
+    o.salePrice = 29.4;
+    o.quantity = 30;
+    o.rechargeTime = QDateTime(QDate(2026, 12, 10), QTime(9, 5, 7));
+    o.buyerNick = QStringLiteral("买家'小王");
+    o.status = status;
+    o.orderNo = QStringLiteral("TB1001");
+    o.shipNo = QStringLiteral("S1001");
+    o.platformProduct = QStringLiteral("移动话费");
+    o.actualQuantity = QStringLiteral("1");
+    o.queryArea = QStringLiteral("北京移动");
+    return o;
+}
+
+} // namespace
+
+class TestOrderLists : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void columns_data();
+    void columns();
+    void placement_data();
+    void placement();
+    void cellsByKey();
+    void statusColours_data();
+    void statusColours();
+    void storing();
+    void copyCardCode_data();
+    void copyCardCode();
+    void copyCardFromTheMenu();
+    void copyOrder_data();
+    void copyOrder();
+    void rightClickOpensTheOrderMenu();
+
+private:
+    void click(KeyedListView *list, QTreeWidgetItem *row);
+
+    std::unique_ptr<QWidget> m_window;
+    OrderLists *m_lists = nullptr;
+    QAction *m_copyCard = nullptr;
+    QMenu *m_menu = nullptr;
+    QList<RechargeOrder> m_stored;
+    bool m_storeWorks = true;
+};
+
+void TestOrderLists::init()
+{
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(900, 400);
+    m_lists = new OrderLists(m_window.get());
+    m_menu = new QMenu(m_window.get());
+    m_menu->setObjectName(QStringLiteral("打印"));
+    m_copyCard = m_menu->addAction(QStringLiteral("复制卡密"));
+    m_copyCard->setObjectName(QStringLiteral("m复制卡密"));
+    m_lists->setCopyCardAction(m_copyCard);
+    m_lists->setOrderMenu(m_menu);
+    m_stored.clear();
+    m_storeWorks = true;
+    m_lists->setStore([this](const RechargeOrder &o) {
+        if (!m_storeWorks)
+            return false;
+        m_stored.append(o);
+        return true;
+    });
+    m_lists->加载listview();
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+}
+
+void TestOrderLists::cleanup()
+{
+    m_window.reset();
+}
+
+void TestOrderLists::click(KeyedListView *list, QTreeWidgetItem *row)
+{
+    list->show();
+    const QRect rect = list->visualItemRect(row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void TestOrderLists::columns_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<QStringList>("hidden");
+
+    const QStringList orderKeys = {"t1", "t2",  "t3",  "t4",  "t5",  "t6",  "t7",  "t11", "t8",
+                                   "t9", "t10", "t12", "t13", "t14", "t15", "t16", "t17"};
+    const QStringList hidden = {"t4", "t8", "t9", "t10", "t12", "t13", "t14", "t15", "t16", "t17"};
+    QStringList headers = {"充值号码", "充值业务",  "售价",     "数量",     "充值时间", "买家昵称",
+                           "充值状态", "卡密 复制", "充值编号", "打印",     "随机数",   "订单编号",
+                           "发货编号", "平台业务",  "服务区",   "实际数量", "查询地区"};
+    QTest::newRow("ListView7") << "ListView7" << orderKeys << headers << hidden;
+    headers[5] = QStringLiteral("买家号码");
+    QTest::newRow("ListView8") << "ListView8" << orderKeys << headers << hidden;
+    QTest::newRow("ListViewplist")
+        << "ListViewplist" << QStringList{"list", "name", "price", "qu", "value"}
+        << QStringList{"类别", "名称", "单价", "区号", "价格"} << QStringList{};
+    QTest::newRow("ListView2") << "ListView2"
+                               << QStringList{"t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9"}
+                               << QStringList{"关键字",  "卡密 / 共有几条记录",
+                                              "数量",    "买家昵称",
+                                              "平台",    "状态",
+                                              "时间",    "来源",
+                                              "订单编号"}
+                               << QStringList{"t8", "t9"};
+}
+
+void TestOrderLists::columns()
+{
+    QFETCH(QString, list);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, headers);
+    QFETCH(QStringList, hidden);
+    auto *view = m_window->findChild<KeyedListView *>(list);
+    QVERIFY(view);
+    QCOMPARE(view->columnCount(), keys.size());
+    for (int i = 0; i < keys.size(); ++i) {
+        QCOMPARE(view->column(keys[i]), i);
+        QCOMPARE(view->headerItem()->text(i), headers[i]);
+        QCOMPARE(view->isColumnHidden(i), hidden.contains(keys[i]));
+    }
+}
+
+void TestOrderLists::placement_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("manual") << 0 << "ListView7";
+    QTest::newRow("Taobao") << 1 << "ListView7";
+    QTest::newRow("Paipai") << 2 << "ListView8";
+}
+
+void TestOrderLists::placement()
+{
+    QFETCH(int, type);
+    QFETCH(QString, list);
+    auto *view = m_window->findChild<KeyedListView *>(list);
+    auto *other = m_lists->listFor(type == 2 ? 0 : 2);
+    QVERIFY(m_lists->显示订单(order(type, QStringLiteral("13800000001")), 0));
+    QVERIFY(m_lists->显示订单(order(type, QStringLiteral("13800000002")), 0));
+    QCOMPARE(view->rowCount(), 2);
+    QCOMPARE(other->rowCount(), 0);
+    // The newer row stands first.
+    QCOMPARE(view->row(0)->text(0), QStringLiteral("13800000002"));
+    QCOMPARE(view->row(1)->text(0), QStringLiteral("13800000001"));
+    QCOMPARE(view->row(0)->data(0, kOrderTypeRole).toInt(), type);
+}
+
+void TestOrderLists::cellsByKey()
+{
+    RechargeOrder o = order(1, QStringLiteral("13800000001"), OrderStatus::Recharged);
+    o.cardCode = QStringLiteral("1234-5678");
+    o.rechargeId = QStringLiteral("R77");
+    o.printMark = QStringLiteral("1234-5678");
+    o.serverArea = QStringLiteral("电信一区");
+    QVERIFY(m_lists->显示订单(o, 0));
+    o.rechargeAccount = QStringLiteral("13800000002");
+    o.randomNo = QStringLiteral("RND9");
+    QVERIFY(m_lists->显示订单(o, 0));
+
+    KeyedListView *list = m_lists->listView7();
+    QTreeWidgetItem *withRandom = list->row(0);
+    QTreeWidgetItem *plain = list->row(1);
+    const QList<QPair<QString, QString>> cells = {
+        {"t1", "13800000001"},
+        {"t2", "移动话费30元"},
+        {"t3", "29.4"},
+        {"t4", "30"},
+        {"t5", "2026-12-10 09:05:07"},
+        {"t6", "买家'小王"},
+        {"t7", "充值成功"},
+        {"t11", "1234-5678"},
+        {"t8", "R77"},
+        {"t9", "1234-5678"},
+        {"t10", "TB1001"},
+        {"t12", "TB1001"},
+        {"t13", "S1001"},
+        {"t14", "移动话费"},
+        {"t15", "电信一区"},
+        {"t16", "1"},
+        {"t17", "北京移动"},
+    };
+    for (const auto &[key, text] : cells)
+        QVERIFY2(list->text(plain, key) == text, qPrintable(key));
+    // t10 shows the random number when there is one.
+    QCOMPARE(list->text(withRandom, QStringLiteral("t10")), QStringLiteral("RND9"));
+    QCOMPARE(list->findRow(QStringLiteral("t8"), QStringLiteral("R77")), withRandom);
+    QCOMPARE(list->findRow(QStringLiteral("t8"), QStringLiteral("none")), nullptr);
+    list->setText(plain, QStringLiteral("t7"), QStringLiteral("等待服务器充值"));
+    QCOMPARE(plain->text(6), QStringLiteral("等待服务器充值"));
+}
+
+void TestOrderLists::statusColours_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QColor>("colour"); // invalid: the list's own
+
+    QTest::newRow("-2") << -2 << "等待提交" << QColor();
+    QTest::newRow("-1") << -1 << "正在提交" << QColor();
+    QTest::newRow("0") << 0 << "等待服务器充值" << QColor();
+    QTest::newRow("1 blue") << 1 << "充值成功" << QColor(0, 0, 255);
+    QTest::newRow("2 red") << 2 << "充值失败,已经退款" << QColor(255, 0, 0);
+    QTest::newRow("3") << 3 << "充值成功,已经发货" << QColor();
+    QTest::newRow("4") << 4 << "提交失败" << QColor();
+    QTest::newRow("unknown") << 9 << "" << QColor();
+}
+
+void TestOrderLists::statusColours()
+{
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(QColor, colour);
+    QVERIFY(m_lists->显示订单(order(0, QStringLiteral("1"), status), 0));
+    QTreeWidgetItem *row = m_lists->listView7()->row(0);
+    const int t7 = m_lists->listView7()->column(QStringLiteral("t7"));
+    QCOMPARE(row->text(t7), text);
+    const QVariant foreground = row->data(t7, Qt::ForegroundRole);
+    if (colour.isValid())
+        QCOMPARE(foreground.value<QBrush>().color(), colour);
+    else
+        QVERIFY(!foreground.isValid());
+}
+
+void TestOrderLists::storing()
+{
+    QVERIFY(m_lists->显示订单(order(1, QStringLiteral("A")), 0));
+    QVERIFY(m_stored.isEmpty()); // read back from the store, not stored again
+    QVERIFY(m_lists->显示订单(order(1, QStringLiteral("B")), 1));
+    QCOMPARE(m_stored.size(), 1);
+    QCOMPARE(m_stored[0].rechargeAccount, QStringLiteral("B"));
+
+    // A row the store refused must never look like an order waiting to be sent.
+    m_storeWorks = false;
+    QVERIFY(!m_lists->显示订单(order(1, QStringLiteral("C")), 1));
+    KeyedListView *list = m_lists->listView7();
+    QCOMPARE(list->text(list->row(0), QStringLiteral("t7")), kNotStoredText);
+    QCOMPARE(list->findRow(QStringLiteral("t1"), QStringLiteral("C")), list->row(0));
+}
+
+void TestOrderLists::copyCardCode_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("tag");
+    QTest::newRow("ListView7 with a code") << 1 << "CARD-1 2"
+                                           << "CARD-1 2"
+                                           << "1";
+    QTest::newRow("ListView8 with a code") << 2 << "PP-9"
+                                           << "PP-9"
+                                           << "2";
+    QTest::newRow("no code: clipboard kept") << 1 << ""
+                                             << "before"
+                                             << "1";
+}
+
+void TestOrderLists::copyCardCode()
+{
+    QFETCH(int, type);
+    QFETCH(QString, code);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, tag);
+    RechargeOrder o = order(type, QStringLiteral("13800000001"), OrderStatus::Recharged);
+    o.cardCode = code;
+    QVERIFY(m_lists->显示订单(o, 0));
+    KeyedListView *list = m_lists->listFor(type);
+    click(list, list->row(0));
+    QCOMPARE(list->selectedRow(), list->row(0));
+    QCOMPARE(QApplication::clipboard()->text(), clipboard);
+    QCOMPARE(m_copyCard->data().toString(), tag);
+}
+
+void TestOrderLists::copyCardFromTheMenu()
+{
+    RechargeOrder taobao = order(1, QStringLiteral("A"), OrderStatus::Recharged);
+    taobao.cardCode = QStringLiteral("TB-CODE");
+    RechargeOrder paipai = order(2, QStringLiteral("B"), OrderStatus::Recharged);
+    paipai.cardCode = QStringLiteral("PP-CODE");
+    QVERIFY(m_lists->显示订单(taobao, 0));
+    QVERIFY(m_lists->显示订单(paipai, 0));
+    m_lists->listView7()->setCurrentItem(m_lists->listView7()->row(0));
+    m_lists->listView8()->setCurrentItem(m_lists->listView8()->row(0));
+
+    // No list clicked yet: the tag is empty and nothing is copied.
+    m_copyCard->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+
+    click(m_lists->listView8(), m_lists->listView8()->row(0));
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    m_copyCard->trigger(); // the list clicked last
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("PP-CODE"));
+}
+
+void TestOrderLists::copyOrder_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<QString>("clipboard");
+    QTest::newRow("Taobao tab")
+        << "淘宝店铺监控" << true
+        << "TB-ACC 移动话费30元 29.4 30 2026-12-10 09:05:07 买家'小王 等待提交";
+    QTest::newRow("Paipai tab")
+        << "拍拍店铺监控 " << true
+        << "PP-ACC 移动话费30元 29.4 30 2026-12-10 09:05:07 买家'小王 等待提交";
+    QTest::newRow("another tab reads ListView8")
+        << "卡密自动发送" << true
+        << "PP-ACC 移动话费30元 29.4 30 2026-12-10 09:05:07 买家'小王 等待提交";
+    QTest::newRow("no selected row") << "淘宝店铺监控" << false << "";
+}
+
+void TestOrderLists::copyOrder()
+{
+    QFETCH(QString, caption);
+    QFETCH(bool, select);
+    QFETCH(QString, clipboard);
+    QVERIFY(m_lists->显示订单(order(1, QStringLiteral("TB-ACC")), 0));
+    QVERIFY(m_lists->显示订单(order(2, QStringLiteral("PP-ACC")), 0));
+    if (select) {
+        m_lists->listView7()->setCurrentItem(m_lists->listView7()->row(0));
+        m_lists->listView8()->setCurrentItem(m_lists->listView8()->row(0));
+    }
+    m_lists->复制订单(caption);
+    QCOMPARE(QApplication::clipboard()->text(), clipboard);
+}
+
+void TestOrderLists::rightClickOpensTheOrderMenu()
+{
+    QVERIFY(m_lists->显示订单(order(1, QStringLiteral("A")), 0));
+    KeyedListView *list = m_lists->listView7();
+    m_window->show();
+    list->resize(600, 300);
+    list->show();
+    emit list->customContextMenuRequested(list->visualItemRect(list->row(0)).center());
+    QTRY_VERIFY(m_menu->isVisible());
+    m_menu->hide();
+}
+
+QTEST_MAIN(TestOrderLists)
+#include "tst_orderlists.moc"
