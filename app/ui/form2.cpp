@@ -11,6 +11,7 @@
 #include "app/ui/accountpage.h"
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
+#include "orders/orderlists.h"
 #include "widgets/ibutton.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -87,6 +89,8 @@ Form2::Form2(QWidget *parent)
     connect(m_text1, &QLineEdit::returnPressed, this, &Form2::submitTradePassword);
     connect(m_timer, &QTimer::timeout, this, &Form2::refreshAccountFigures);
 
+    m_orderLists->setCopyCardAction(m_commands.actions.value(QStringLiteral("m复制卡密")));
+    m_orderLists->setOrderMenu(m_commands.menus.value(QStringLiteral("打印")));
     installCommands();
     resize(980, 640);
 }
@@ -187,6 +191,14 @@ void Form2::buildPanels()
         new QVBoxLayout(page);
         m_sstab1->addTab(page, caption);
     }
+    m_orderLists = new OrderLists(this);
+    m_sstab1->widget(0)->layout()->addWidget(m_orderLists->listView7());
+    m_sstab1->widget(1)->layout()->addWidget(m_orderLists->listView8());
+    m_sstab1->widget(2)->layout()->addWidget(m_orderLists->listView2());
+    m_sstab1->widget(3)->layout()->addWidget(m_orderLists->listViewPlist());
+    m_list反馈 = new QListWidget(this);
+    m_list反馈->setObjectName(QStringLiteral("List反馈"));
+    m_list反馈->hide();
     auto *noticeFrame = new QGroupBox(QStringLiteral("公告"), central);
     noticeFrame->setObjectName(QStringLiteral("noticeFrame"));
     new QVBoxLayout(noticeFrame);
@@ -265,6 +277,9 @@ void Form2::installCommands()
     setCommandHandler(QStringLiteral("充值管理"), [this] {
         m_supplyMode = false;
         openAccountPage(QStringLiteral("Form19"));
+    });
+    setCommandHandler(QStringLiteral("复制订单"), [this] {
+        m_orderLists->复制订单(m_sstab1->tabText(m_sstab1->currentIndex()));
     });
     setCommandHandler(QStringLiteral("退出系统"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("退出"), [this] { exitClient(); });
@@ -391,8 +406,17 @@ void Form2::加载配置()
     加载listview();
 }
 
-// The order lists bring their columns.
-void Form2::加载listview() {}
+void Form2::加载listview()
+{
+    m_orderLists->加载listview();
+}
+
+void Form2::待反馈编码(int mode, const QString &line)
+{
+    // Loading and saving the queue (modes 0 and 2) is not used by the client.
+    if (mode == 1)
+        m_list反馈->addItem(line);
+}
 
 // The catalogue brings its request.
 void Form2::获取商品信息() {}

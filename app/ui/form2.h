@@ -11,6 +11,8 @@
 #include <memory>
 
 class Browser;
+class OrderLists;
+class QListWidget;
 class NumberReadOut;
 class TrayController;
 class iButton;
@@ -64,6 +66,10 @@ public:
 
     TrayController *tray() const { return m_tray; }
     QTabWidget *tabs() const { return m_sstab1; }
+    OrderLists *orderLists() const { return m_orderLists; }
+
+    // The pending-feedback queue List反馈; mode 1 adds the line at the end.
+    void 待反馈编码(int mode, const QString &line);
     QLabel *statusPanel() const { return m_statusPanel; }
 
 signals:
@@ -119,6 +125,8 @@ private:
     QPushButton *m_command1 = nullptr;
 
     QTabWidget *m_sstab1 = nullptr;
+    OrderLists *m_orderLists = nullptr;
+    QListWidget *m_list反馈 = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
 
