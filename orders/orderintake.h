@@ -1,0 +1,50 @@
+#pragma once
+
+#include "orders/orderstore.h"
+#include "orders/rechargeorder.h"
+
+#include <QSet>
+#include <QString>
+#include <functional>
+
+// The intake of new orders from the manual panel and the shop harvesters: it
+// refuses an order number seen since start-up, an order whose product matches
+// nothing in the catalogue, and an order already in the store, in that order,
+// and hands every other order, with status -2, to the order lists.
+class OrderIntake
+{
+public:
+    // 判断业务名称: product text, amount text, source (0 manual, 1 Taobao,
+    // 2 Paipai) -> CatalogueMatch "name<?>price<?>quantity<?>actualQuantity",
+    // empty when nothing matches.
+    using Matcher =
+        std::function<QString(const QString &productText, const QString &amountText, int source)>;
+    // 显示订单: shows the order at the top of its list and, with insertFlag 1,
+    // stores it through OrderStore::插入订单.
+    using ShowOrder = std::function<void(const RechargeOrder &order, int insertFlag)>;
+
+    // Without a ShowOrder the accepted order goes straight into the store.
+    OrderIntake(OrderStore &store, Matcher matcher, ShowOrder show = {});
+
+    void setMatcher(Matcher matcher) { m_matcher = std::move(matcher); }
+    void setShowOrder(ShowOrder show) { m_show = std::move(show); }
+
+    // True when this order number was handed to the intake before since
+    // start-up; otherwise it is remembered and the answer is false. Whole
+    // numbers are compared: a number that is part of a longer one is new.
+    bool 判断来源单号(const QString &orderNo);
+
+    // True when the order passed the three checks and was handed on. An order
+    // number stays seen even when a later check refuses it.
+    bool 插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
+                    const QString &buyerNick, const QString &rechargeAccount,
+                    const QString &operationLabel, const QString &quantityText,
+                    const QString &productName, const QString &serverArea,
+                    const QString &queryArea);
+
+private:
+    OrderStore &m_store;
+    Matcher m_matcher;
+    ShowOrder m_show;
+    QSet<QString> m_seen; // not saved: a restart starts empty
+};

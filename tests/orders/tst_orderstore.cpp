@@ -1,0 +1,991 @@
+// The order store against a real SQLite file: the intake and its checks, the
+// re-feedback line, accounts sharing one file, the status write-back, the
+// day's list, values that look like SQL, and two processes writing at once.
+#include "orders/orderintake.h"
+#include "orders/orderstore.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kUser = QStringLiteral("1001");
+const QString kOtherUser = QStringLiteral("2002");
+const QString kMatch = QStringLiteral("移动话费<?>10<?>1<?>10");
+const QString kMatchingProduct = QStringLiteral("移动话费10元 自动充值");
+const QString kUnknownProduct = QStringLiteral("不卖的东西");
+
+RechargeOrder makeOrder(const QString &orderNo, int status = OrderStatus::Waiting,
+                        const QDateTime &time = QDateTime::currentDateTime())
+{
+    RechargeOrder o;
+    o.orderType = 1;
+    o.rechargeAccount = QStringLiteral("13800138000");
+    o.productName = kMatchingProduct;
+    o.salePrice = 10;
+    o.quantity = 1;
+    o.rechargeTime = time;
+    o.buyerNick = QStringLiteral("买家甲");
+    o.status = status;
+    o.orderNo = orderNo;
+    o.shipNo = QStringLiteral("ship-") + orderNo;
+    o.platformProduct = QStringLiteral("移动话费");
+    o.actualQuantity = QStringLiteral("10");
+    return o;
+}
+
+// A connection of its own on the file, as another program would open it: what
+// it reads is what the file holds, not what a store remembers.
+class RawFile
+{
+public:
+    explicit RawFile(const QString &path)
+        : m_name(QStringLiteral("raw-%1").arg(++s_count)),
+          m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name))
+    {
+        m_db.setDatabaseName(path);
+        m_db.open();
+    }
+    ~RawFile()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    // Every row in entry order, every column by name.
+    QList<QVariantMap> rows()
+    {
+        QList<QVariantMap> result;
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT * FROM 充值订单 ORDER BY rowid")))
+            return result;
+        while (q.next()) {
+            QVariantMap row;
+            const QSqlRecord r = q.record();
+            for (int i = 0; i < r.count(); ++i)
+                row.insert(r.fieldName(i), r.value(i));
+            result.append(row);
+        }
+        return result;
+    }
+
+    QStringList column(const QString &sql)
+    {
+        QStringList result;
+        QSqlQuery q(m_db);
+        if (!q.exec(sql))
+            return {q.lastError().text()};
+        while (q.next())
+            result.append(q.value(0).toString());
+        return result;
+    }
+
+    bool exec(const QString &sql, const QVariantList &values = {})
+    {
+        QSqlQuery q(m_db);
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        return q.exec();
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+    QSqlDatabase m_db;
+};
+
+// One run of the client: its store on the file and its intake with a
+// catalogue that knows 移动话费 only.
+struct Session
+{
+    explicit Session(const QString &path, const QString &user = kUser)
+        : store(path, user),
+          intake(
+              store,
+              [this](const QString &product, const QString &amount, int source) {
+                  ++matcherCalls;
+                  matcherArgs = {product, amount, QString::number(source)};
+                  return product.contains(QStringLiteral("移动话费")) ? match : QString();
+              },
+              [this](const RechargeOrder &order, int insertFlag) {
+                  shown.append(order);
+                  if (insertFlag == 1)
+                      store.插入订单(order);
+              })
+    {
+        store.setFeedbackSink([this](const QString &line) { feedback.append(line); });
+    }
+
+    bool offer(const QString &orderNo, const QString &product = kMatchingProduct)
+    {
+        return intake.插入新订单(1, QStringLiteral("ship-") + orderNo, orderNo,
+                                 QStringLiteral("买家甲"), QStringLiteral("13800138000"), QString(),
+                                 QStringLiteral("10"), product, QString(), QString());
+    }
+
+    OrderStore store;
+    OrderIntake intake;
+    QString match = kMatch;
+    int matcherCalls = 0;
+    QStringList matcherArgs;
+    QList<RechargeOrder> shown;
+    QStringList feedback;
+};
+
+QDateTime at(const QDate &day, int h, int m, int s)
+{
+    return QDateTime(day, QTime(h, m, s));
+}
+
+QStringList orderNumbers(const QList<RechargeOrder> &orders)
+{
+    QStringList numbers;
+    for (const RechargeOrder &o : orders)
+        numbers.append(o.orderNo);
+    return numbers;
+}
+
+// The child of twoProcesses: waits for the go file, then stores its orders.
+int insertOrdersChild(const QStringList &args)
+{
+    const QString path = args.at(2);
+    const QString prefix = args.at(4);
+    const int count = args.at(5).toInt();
+    const QString goFile = args.at(6);
+    OrderStore store(path, args.at(3));
+    if (!store.open())
+        return 2;
+    QTextStream(stdout) << "ready" << Qt::endl;
+    QDeadlineTimer deadline(30'000);
+    while (!QFile::exists(goFile)) {
+        if (deadline.hasExpired())
+            return 3;
+        QThread::msleep(2);
+    }
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!store.插入订单(makeOrder(prefix + QString::number(i))))
+            ++failed;
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+} // namespace
+
+class TestOrderStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void schema();
+    void roundTrip();
+    void intakeChecks_data();
+    void intakeChecks();
+    void intakeBuildsOrder_data();
+    void intakeBuildsOrder();
+    void unreadableMatchRefused_data();
+    void unreadableMatchRefused();
+    void refeedback_data();
+    void refeedback();
+    void twoAccounts();
+    void writeBack_data();
+    void writeBack();
+    void dayList_data();
+    void dayList();
+    void dayListToday();
+    void sqlInValues_data();
+    void sqlInValues();
+    void selections();
+    void unusableFile();
+    void twoProcesses();
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("data.mdb")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestOrderStore::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestOrderStore::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestOrderStore::schema()
+{
+    OrderStore store(path(), kUser);
+    QVERIFY2(store.open(), qPrintable(store.lastError()));
+    RawFile raw(path());
+    QCOMPARE(
+        raw.column(QStringLiteral("SELECT name || ' ' || type FROM pragma_table_info('充值订单')")),
+        QStringList({"类型 INTEGER",  "充值号码 TEXT", "充值业务 TEXT", "售价 REAL",
+                     "数量 REAL",     "充值时间 TEXT", "买家昵称 TEXT", "充值状态 INTEGER",
+                     "卡密 TEXT",     "充值编号 TEXT", "打印 TEXT",     "随机数 TEXT",
+                     "订单编号 TEXT", "发货编号 TEXT", "平台业务 TEXT", "服务区 TEXT",
+                     "实际数量 TEXT", "用户 TEXT",     "查询地区 TEXT", "买家号码 TEXT"}));
+    QCOMPARE(raw.column(QStringLiteral("PRAGMA journal_mode")), QStringList{"wal"});
+    // The lookups that run every few seconds each have an index led by the account.
+    QStringList indexed;
+    for (const QString &index : raw.column(
+             QStringLiteral("SELECT name FROM pragma_index_list('充值订单') ORDER BY name"))) {
+        indexed.append(raw.column(QStringLiteral("SELECT group_concat(name, '+') FROM "
+                                                 "pragma_index_info('%1')")
+                                      .arg(index)));
+    }
+    indexed.sort();
+    QStringList expected{"用户+充值状态+类型", "用户+订单编号", "用户+发货编号", "用户+充值编号",
+                         "用户+充值时间"};
+    expected.sort();
+    QCOMPARE(indexed, expected);
+
+    // A second store on the same file finds the table there and keeps its rows.
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("T1"))));
+    OrderStore again(path(), kUser);
+    QVERIFY(!again.判断是否本地数据(QStringLiteral("T1")));
+}
+
+void TestOrderStore::roundTrip()
+{
+    RechargeOrder o;
+    o.orderType = 2;
+    o.rechargeAccount = QStringLiteral("qq:10001");
+    o.productName = QStringLiteral("QQ币 10个");
+    o.salePrice = 9.85;
+    o.quantity = 3;
+    o.rechargeTime = QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7, 450));
+    o.buyerNick = QStringLiteral("拍拍买家");
+    o.status = OrderStatus::Accepted;
+    o.cardCode = QStringLiteral("卡号1 密码2");
+    o.rechargeId = QStringLiteral("R-77");
+    o.printMark = QStringLiteral("打印文字");
+    o.randomNo = QStringLiteral("RND");
+    o.orderNo = QStringLiteral("PP-1");
+    o.shipNo = QStringLiteral("DEAL-1");
+    o.platformProduct = QStringLiteral("QQ币");
+    o.serverArea = QStringLiteral("电信一区");
+    o.actualQuantity = QStringLiteral("30");
+    o.userId = QStringLiteral("ignored: the store's account is written");
+    o.queryArea = QStringLiteral("广东深圳");
+    o.buyerNumber = QStringLiteral("never written");
+
+    OrderStore store(path(), kUser);
+    QVERIFY2(store.插入订单(o), qPrintable(store.lastError()));
+    const auto read = store.读取订单(o.rechargeTime.date());
+    QVERIFY(read);
+    QCOMPARE(read->size(), 1);
+    const RechargeOrder &r = read->first();
+    QCOMPARE(r.orderType, o.orderType);
+    QCOMPARE(r.rechargeAccount, o.rechargeAccount);
+    QCOMPARE(r.productName, o.productName);
+    QCOMPARE(r.salePrice, o.salePrice);
+    QCOMPARE(r.quantity, o.quantity);
+    QCOMPARE(r.rechargeTime, QDateTime(QDate(2024, 2, 29), QTime(13, 5, 7))); // to the second
+    QCOMPARE(r.buyerNick, o.buyerNick);
+    QCOMPARE(r.status, o.status);
+    QCOMPARE(r.cardCode, o.cardCode);
+    QCOMPARE(r.rechargeId, o.rechargeId);
+    QCOMPARE(r.printMark, o.printMark);
+    QCOMPARE(r.randomNo, o.randomNo);
+    QCOMPARE(r.orderNo, o.orderNo);
+    QCOMPARE(r.shipNo, o.shipNo);
+    QCOMPARE(r.platformProduct, o.platformProduct);
+    QCOMPARE(r.serverArea, o.serverArea);
+    QCOMPARE(r.actualQuantity, o.actualQuantity);
+    QCOMPARE(r.userId, kUser);
+    QCOMPARE(r.queryArea, o.queryArea);
+    QCOMPARE(r.buyerNumber, QString());
+
+    // Empty texts are stored as empty text, never as nothing.
+    RechargeOrder empty = makeOrder(QString());
+    empty.rechargeAccount = QString();
+    QVERIFY(store.插入订单(empty));
+    RawFile raw(path());
+    QCOMPARE(raw.column(QStringLiteral("SELECT count(*) FROM 充值订单 WHERE 订单编号 = '' AND "
+                                       "充值号码 = '' AND 买家号码 = '' AND 卡密 = ''")),
+             QStringList{"1"});
+}
+
+void TestOrderStore::intakeChecks_data()
+{
+    QTest::addColumn<QString>("firstNo");
+    QTest::addColumn<bool>("firstMatches");
+    QTest::addColumn<bool>("firstAccepted");
+    QTest::addColumn<bool>("restart");
+    QTest::addColumn<QString>("secondNo");
+    QTest::addColumn<bool>("secondAccepted");
+    QTest::addColumn<int>("secondMatcherCalls"); // 0: refused before the catalogue
+    QTest::addColumn<int>("storedRows");
+
+    QTest::newRow("seen twice") << "T100" << true << true << false << "T100" << false << 0 << 1;
+    QTest::newRow("product matching nothing: refused and still seen")
+        << "T100" << false << false << false << "T100" << false << 0 << 0;
+    QTest::newRow("stored before a restart: refused by the store")
+        << "T100" << true << true << true << "T100" << false << 1 << 1;
+    QTest::newRow("never stored: tried again after a restart")
+        << "T100" << false << false << true << "T100" << true << 1 << 1;
+    QTest::newRow("number inside a longer number is new")
+        << "2024061512345" << true << true << false << "0615" << true << 1 << 2;
+    QTest::newRow("start of a longer number is new")
+        << "2024061512345" << true << true << false << "2024" << true << 1 << 2;
+    QTest::newRow("longer number around an earlier one is new")
+        << "0615" << true << true << false << "2024061512345" << true << 1 << 2;
+}
+
+void TestOrderStore::intakeChecks()
+{
+    QFETCH(QString, firstNo);
+    QFETCH(bool, firstMatches);
+    QFETCH(bool, firstAccepted);
+    QFETCH(bool, restart);
+    QFETCH(QString, secondNo);
+    QFETCH(bool, secondAccepted);
+    QFETCH(int, secondMatcherCalls);
+    QFETCH(int, storedRows);
+
+    auto session = std::make_unique<Session>(path());
+    QCOMPARE(session->offer(firstNo, firstMatches ? kMatchingProduct : kUnknownProduct),
+             firstAccepted);
+    QCOMPARE(session->shown.size(), firstAccepted ? 1 : 0);
+    if (restart) {
+        session.reset();
+        session = std::make_unique<Session>(path());
+    }
+    const int callsBefore = session->matcherCalls;
+    const int shownBefore = int(session->shown.size());
+    QCOMPARE(session->offer(secondNo), secondAccepted);
+    QCOMPARE(session->matcherCalls - callsBefore, secondMatcherCalls);
+    QCOMPARE(int(session->shown.size()) - shownBefore, secondAccepted ? 1 : 0);
+    QCOMPARE(RawFile(path()).rows().size(), storedRows);
+    QVERIFY(session->feedback.isEmpty());
+}
+
+void TestOrderStore::intakeBuildsOrder_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("shipNo");
+    QTest::addColumn<QString>("orderNo");
+    QTest::addColumn<QString>("buyer");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("quantityText");
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("serverArea");
+    QTest::addColumn<QString>("queryArea");
+    QTest::addColumn<QString>("match");
+
+    QTest::newRow("taobao shop order") << 1 << "1234567890"
+                                       << "T-20240615-1"
+                                       << "淘宝买家"
+                                       << "13800138000"
+                                       << ""
+                                       << "50"
+                                       << "移动话费1元 快充"
+                                       << ""
+                                       << ""
+                                       << "移动话费<?>50<?>1<?>50";
+    const QString token = QStringLiteral("abcdefghijklmnopqrstuvwxy");
+    QTest::newRow("manual order") << 0 << token << token << "手工订单"
+                                  << "13900139000"
+                                  << "手工操作"
+                                  << "30"
+                                  << "移动话费"
+                                  << "一区"
+                                  << "广东移动"
+                                  << "移动话费<?>30<?>30<?>1";
+    QTest::newRow("paipai order with a fractional price") << 2 << "DEAL-9"
+                                                          << "PP-9"
+                                                          << "拍拍买家"
+                                                          << "qq10001"
+                                                          << ""
+                                                          << "2"
+                                                          << "移动话费 快充"
+                                                          << "电信区"
+                                                          << ""
+                                                          << "移动话费<?>9.85<?>10<?>2";
+}
+
+void TestOrderStore::intakeBuildsOrder()
+{
+    QFETCH(int, type);
+    QFETCH(QString, shipNo);
+    QFETCH(QString, orderNo);
+    QFETCH(QString, buyer);
+    QFETCH(QString, account);
+    QFETCH(QString, label);
+    QFETCH(QString, quantityText);
+    QFETCH(QString, product);
+    QFETCH(QString, serverArea);
+    QFETCH(QString, queryArea);
+    QFETCH(QString, match);
+
+    Session session(path());
+    session.match = match;
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+    QVERIFY(session.intake.插入新订单(type, shipNo, orderNo, buyer, account, label, quantityText,
+                                      product, serverArea, queryArea));
+    const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(session.matcherArgs, QStringList({product, quantityText, QString::number(type)}));
+    QCOMPARE(session.shown.size(), 1);
+
+    const QStringList fields = match.split(QStringLiteral("<?>"));
+    const auto check = [&](const RechargeOrder &o) {
+        QCOMPARE(o.orderType, type);
+        QCOMPARE(o.shipNo, shipNo);
+        QCOMPARE(o.orderNo, orderNo);
+        QCOMPARE(o.buyerNick, buyer);
+        QCOMPARE(o.rechargeAccount, account);
+        QCOMPARE(o.productName, product);
+        QCOMPARE(o.serverArea, serverArea);
+        QCOMPARE(o.queryArea, queryArea);
+        QCOMPARE(o.platformProduct, fields[0]);
+        QCOMPARE(o.salePrice, fields[1].toDouble());
+        QCOMPARE(o.quantity, fields[2].toDouble());
+        QCOMPARE(o.actualQuantity, fields[3]);
+        QCOMPARE(o.status, OrderStatus::Waiting);
+        QCOMPARE(o.cardCode, QString());
+        QCOMPARE(o.rechargeId, QString());
+        QCOMPARE(o.printMark, QString());
+        QCOMPARE(o.randomNo, QString());
+        QVERIFY(o.rechargeTime >= before && o.rechargeTime <= after);
+    };
+    check(session.shown.first());
+    if (QTest::currentTestFailed())
+        return;
+
+    // What the list stored with flag 1 is the same order, under this account.
+    const auto stored = session.store.读取订单(session.shown.first().rechargeTime.date());
+    QVERIFY(stored);
+    QCOMPARE(stored->size(), 1);
+    check(stored->first());
+    QCOMPARE(stored->first().userId, kUser);
+}
+
+void TestOrderStore::unreadableMatchRefused_data()
+{
+    QTest::addColumn<QString>("match");
+    QTest::newRow("three fields") << "移动话费<?>10<?>1";
+    QTest::newRow("price no number") << "移动话费<?>十元<?>1<?>10";
+    QTest::newRow("quantity no number") << "移动话费<?>10<?><?>10";
+}
+
+void TestOrderStore::unreadableMatchRefused()
+{
+    QFETCH(QString, match);
+    Session session(path());
+    session.match = match;
+    QVERIFY(!session.offer(QStringLiteral("T1")));
+    QVERIFY(session.shown.isEmpty());
+    QVERIFY(RawFile(path()).rows().isEmpty());
+}
+
+void TestOrderStore::refeedback_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("recharged: one line")
+        << 1 << QStringList{"补反馈<o>T9<o>1<o>卡号9 密码9<o>13900000000"};
+    QTest::newRow("waiting on the platform: none") << 0 << QStringList();
+    QTest::newRow("refunded: none") << 2 << QStringList();
+    QTest::newRow("shipped: none") << 3 << QStringList();
+    QTest::newRow("not yet submitted: none") << -2 << QStringList();
+}
+
+void TestOrderStore::refeedback()
+{
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    {
+        OrderStore store(path(), kUser);
+        RechargeOrder o = makeOrder(QStringLiteral("T9"), status);
+        o.cardCode = QStringLiteral("卡号9 密码9");
+        QVERIFY(store.插入订单(o));
+    }
+    // 买家号码 comes from outside the client.
+    QVERIFY(RawFile(path()).exec(QStringLiteral("UPDATE 充值订单 SET 买家号码 = '13900000000'")));
+
+    Session session(path()); // after a restart the shop lists the order again
+    QVERIFY(!session.offer(QStringLiteral("T9")));
+    QCOMPARE(session.feedback, lines);
+    QVERIFY(session.shown.isEmpty());
+    QCOMPARE(RawFile(path()).rows().size(), 1);
+}
+
+void TestOrderStore::twoAccounts()
+{
+    Session a(path(), kUser);
+    Session b(path(), kOtherUser);
+
+    QVERIFY(a.offer(QStringLiteral("T1")));
+    QVERIFY(!a.store.判断是否本地数据(QStringLiteral("T1")));
+    QVERIFY(b.store.判断是否本地数据(QStringLiteral("T1")));
+    QVERIFY(b.offer(QStringLiteral("T1"))); // the same shop order under another account
+    QVERIFY(b.offer(QStringLiteral("T2")));
+    QVERIFY(a.store.判断是否本地数据(QStringLiteral("T2")));
+
+    QVERIFY(a.store
+                .反写数据库状态(QStringLiteral("T1"), QStringLiteral("0"), QString(),
+                                QStringLiteral("R-A"), QString())
+                .ok());
+    QCOMPARE(b.store
+                 .反写数据库状态(QString(), QStringLiteral("1"), QString(), QStringLiteral("R-A"),
+                                 QString())
+                 .outcome,
+             WriteBackResult::NoRow);
+    QVERIFY(b.store
+                .反写数据库状态(QString(), QStringLiteral("3"), QString(), QString(),
+                                QStringLiteral("ship-T2"))
+                .ok());
+
+    QCOMPARE(orderNumbers(a.store.waitingOrders().value()), QStringList{"T1"});
+    QCOMPARE(a.store.waitingOrders()->first().rechargeId, QStringLiteral("R-A"));
+    QVERIFY(b.store.waitingOrders()->isEmpty());
+    QCOMPARE(orderNumbers(a.store.读取订单().value()), QStringList{"T1"});
+    QCOMPARE(orderNumbers(b.store.读取订单().value()), QStringList({"T1", "T2"}));
+
+    RawFile raw(path());
+    QCOMPARE(raw.column(QStringLiteral("SELECT 用户 || ' ' || 订单编号 || ' ' || 充值状态 || ' ' "
+                                       "|| 充值编号 FROM 充值订单 ORDER BY rowid")),
+             QStringList({"1001 T1 0 R-A", "2002 T1 -2 ", "2002 T2 3 "}));
+}
+
+void TestOrderStore::writeBack_data()
+{
+    QTest::addColumn<QString>("orderNo");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("cardCode");
+    QTest::addColumn<QString>("rechargeId");
+    QTest::addColumn<QString>("shipNo");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("changedRow"); // -1: nothing changes
+    QTest::addColumn<int>("newStatus");
+    QTest::addColumn<QString>("newCardCode");
+    QTest::addColumn<QString>("newRechargeId");
+
+    // The rows (see writeBack): 0 keys all empty; 1 A1/S1 card "old-card";
+    // 2 A2/S2/R2; 3 A3/S3/R3; 4 and 5 both A4/S4; 6 another account's A2/S1/R3.
+    QTest::newRow("ship number preferred over order number")
+        << "A2"
+        << "3"
+        << ""
+        << ""
+        << "S1" << int(WriteBackResult::Written) << 1 << 3 << "old-card"
+        << "";
+    QTest::newRow("by order number") << "A2"
+                                     << "-1"
+                                     << ""
+                                     << ""
+                                     << "" << int(WriteBackResult::Written) << 2 << -1 << ""
+                                     << "R2";
+    QTest::newRow("by order number with card code and recharge id")
+        << "A1"
+        << "1"
+        << "CARD-1"
+        << "R9"
+        << "" << int(WriteBackResult::Written) << 1 << 1 << "CARD-1"
+        << "R9";
+    QTest::newRow("by recharge id when both others are empty")
+        << ""
+        << "2"
+        << ""
+        << "R3"
+        << "" << int(WriteBackResult::Written) << 3 << 2 << ""
+        << "R3";
+    QTest::newRow("recharge id with card code")
+        << ""
+        << "1"
+        << "卡密3"
+        << "R3"
+        << "" << int(WriteBackResult::Written) << 3 << 1 << "卡密3"
+        << "R3";
+    QTest::newRow("empty card code keeps the stored one")
+        << "A1"
+        << "1"
+        << ""
+        << ""
+        << "" << int(WriteBackResult::Written) << 1 << 1 << "old-card"
+        << "";
+    QTest::newRow("first of two rows with one order number")
+        << "A4"
+        << "3"
+        << ""
+        << ""
+        << "" << int(WriteBackResult::Written) << 4 << 3 << ""
+        << "";
+    QTest::newRow("status text with blanks")
+        << "A1"
+        << " 4 "
+        << ""
+        << ""
+        << "" << int(WriteBackResult::Written) << 1 << 4 << "old-card"
+        << "";
+    QTest::newRow("no row with the order number")
+        << "ZZ"
+        << "1"
+        << ""
+        << ""
+        << "" << int(WriteBackResult::NoRow) << -1 << 0 << ""
+        << "";
+    QTest::newRow("no row with the ship number, order number not tried")
+        << "A1"
+        << "3"
+        << ""
+        << ""
+        << "S9" << int(WriteBackResult::NoRow) << -1 << 0 << ""
+        << "";
+    QTest::newRow("no row with the recharge id")
+        << ""
+        << "1"
+        << ""
+        << "R-none"
+        << "" << int(WriteBackResult::NoRow) << -1 << 0 << ""
+        << "";
+    QTest::newRow("all keys empty: nothing changed")
+        << ""
+        << "1"
+        << "CARD"
+        << ""
+        << "" << int(WriteBackResult::NoKey) << -1 << 0 << ""
+        << "";
+    QTest::newRow("status no number") << "A1"
+                                      << "abc"
+                                      << ""
+                                      << ""
+                                      << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
+                                      << "";
+    QTest::newRow("status empty") << "A1"
+                                  << ""
+                                  << "CARD"
+                                  << ""
+                                  << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
+                                  << "";
+    QTest::newRow("status beyond 16 bits") << "A1"
+                                           << "40000"
+                                           << ""
+                                           << ""
+                                           << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
+                                           << "";
+}
+
+void TestOrderStore::writeBack()
+{
+    QFETCH(QString, orderNo);
+    QFETCH(QString, status);
+    QFETCH(QString, cardCode);
+    QFETCH(QString, rechargeId);
+    QFETCH(QString, shipNo);
+    QFETCH(int, outcome);
+    QFETCH(int, changedRow);
+    QFETCH(int, newStatus);
+    QFETCH(QString, newCardCode);
+    QFETCH(QString, newRechargeId);
+
+    OrderStore store(path(), kUser);
+    OrderStore other(path(), kOtherUser);
+    const auto add = [](OrderStore &s, const QString &no, const QString &ship, const QString &rid,
+                        const QString &card, int st) {
+        RechargeOrder o = makeOrder(no, st);
+        o.shipNo = ship;
+        o.rechargeId = rid;
+        o.cardCode = card;
+        QVERIFY(s.插入订单(o));
+    };
+    add(store, "", "", "", "", -2);
+    add(store, "A1", "S1", "", "old-card", -1);
+    add(store, "A2", "S2", "R2", "", 0);
+    add(store, "A3", "S3", "R3", "", 0);
+    add(store, "A4", "S4", "", "", -1);
+    add(store, "A4", "S4", "", "", -1);
+    add(other, "A2", "S1", "R3", "", 0);
+
+    RawFile raw(path());
+    const QList<QVariantMap> before = raw.rows();
+    QCOMPARE(before.size(), 7);
+
+    const WriteBackResult r = store.反写数据库状态(orderNo, status, cardCode, rechargeId, shipNo);
+    QCOMPARE(int(r.outcome), outcome);
+    QCOMPARE(r.ok(), outcome == WriteBackResult::Written);
+    QCOMPARE(r.error.isEmpty(), r.ok());
+
+    const QList<QVariantMap> after = raw.rows();
+    QCOMPARE(after.size(), before.size());
+    for (int i = 0; i < after.size(); ++i) {
+        QVariantMap expected = before[i];
+        if (i == changedRow) {
+            expected[QStringLiteral("充值状态")] = newStatus;
+            expected[QStringLiteral("卡密")] = newCardCode;
+            expected[QStringLiteral("充值编号")] = newRechargeId;
+        }
+        QCOMPARE(after[i], expected);
+    }
+}
+
+void TestOrderStore::dayList_data()
+{
+    const QDate d(2024, 3, 15);
+    QTest::addColumn<QList<QDateTime>>("entered"); // order numbers N0, N1, … in this order
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("day boundary") << QList<QDateTime>{at(d.addDays(-1), 23, 59, 59), at(d, 0, 0, 0),
+                                                      at(d, 23, 59, 59), at(d.addDays(1), 0, 0, 0)}
+                                  << QStringList{"N1", "N2"};
+    QTest::newRow("entered out of time order: oldest first")
+        << QList<QDateTime>{at(d, 12, 0, 0), at(d, 9, 0, 0), at(d, 18, 0, 0)}
+        << QStringList{"N1", "N0", "N2"};
+    QTest::newRow("same second keeps the entry order")
+        << QList<QDateTime>{at(d, 10, 0, 0), at(d, 10, 0, 0), at(d, 10, 0, 0)}
+        << QStringList{"N0", "N1", "N2"};
+    QTest::newRow("only yesterday's orders")
+        << QList<QDateTime>{at(d.addDays(-1), 10, 0, 0)} << QStringList();
+
+    // 60 orders of the day entered in a shuffled order: the 50 newest are listed.
+    QList<QDateTime> sixty;
+    QStringList newest;
+    for (int i = 0; i < 60; ++i)
+        sixty.append(at(d, 8, 0, 0).addSecs(60 * ((i * 37) % 60)));
+    for (int minute = 10; minute < 60; ++minute) {
+        for (int i = 0; i < 60; ++i) {
+            if ((i * 37) % 60 == minute)
+                newest.append(QStringLiteral("N%1").arg(i));
+        }
+    }
+    sixty.append(at(d.addDays(-1), 23, 0, 0)); // and one of yesterday among them
+    QTest::newRow("60 orders of the day: the 50 newest") << sixty << newest;
+}
+
+void TestOrderStore::dayList()
+{
+    QFETCH(QList<QDateTime>, entered);
+    QFETCH(QStringList, listed);
+    const QDate day(2024, 3, 15);
+
+    OrderStore store(path(), kUser);
+    OrderStore other(path(), kOtherUser);
+    QVERIFY(other.插入订单(makeOrder(QStringLiteral("other"), 0, at(day, 12, 0, 0))));
+    for (int i = 0; i < entered.size(); ++i)
+        QVERIFY(store.插入订单(makeOrder(QStringLiteral("N%1").arg(i), 0, entered[i])));
+
+    const auto read = store.读取订单(day);
+    QVERIFY(read);
+    QCOMPARE(orderNumbers(*read), listed);
+    for (int i = 1; i < read->size(); ++i)
+        QVERIFY(read->at(i - 1).rechargeTime <= read->at(i).rechargeTime);
+}
+
+void TestOrderStore::dayListToday()
+{
+    const QDate today = QDate::currentDate();
+    OrderStore store(path(), kUser);
+    QVERIFY(
+        store.插入订单(makeOrder(QStringLiteral("yesterday"), 0, at(today.addDays(-1), 12, 0, 0))));
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("now"))));
+    const auto read = store.读取订单();
+    if (QDate::currentDate() != today)
+        QSKIP("the day changed while the test ran");
+    QVERIFY(read);
+    QCOMPARE(orderNumbers(*read), QStringList{"now"});
+}
+
+void TestOrderStore::sqlInValues_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("single quote") << "O'Brien";
+    QTest::newRow("double quotes") << "say \"hi\"";
+    QTest::newRow("statement end and comment") << "x'; DROP TABLE 充值订单; --";
+    QTest::newRow("always true") << "' OR '1'='1";
+    QTest::newRow("comment and semicolon") << "a--b;c";
+    QTest::newRow("wildcards and backslash") << "100%_\\";
+}
+
+void TestOrderStore::sqlInValues()
+{
+    QFETCH(QString, value);
+    OrderStore store(path(), kUser);
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("A1"))));
+    RechargeOrder o = makeOrder(value);
+    o.buyerNick = value;
+    o.rechargeAccount = value;
+    o.shipNo = value;
+    o.productName = value;
+    o.serverArea = value;
+    QVERIFY2(store.插入订单(o), qPrintable(store.lastError()));
+
+    // Stored verbatim.
+    const auto read = store.读取订单();
+    QVERIFY(read);
+    QCOMPARE(read->size(), 2);
+    const RechargeOrder &r = read->last();
+    QCOMPARE(r.orderNo, value);
+    QCOMPARE(r.buyerNick, value);
+    QCOMPARE(r.rechargeAccount, value);
+    QCOMPARE(r.shipNo, value);
+    QCOMPARE(r.productName, value);
+    QCOMPARE(r.serverArea, value);
+
+    // The selections are the same as for any other text.
+    QVERIFY(!store.判断是否本地数据(value));
+    QVERIFY(store.判断是否本地数据(value + QStringLiteral("x")));
+    QVERIFY(store.判断是否本地数据(QStringLiteral("' OR ''='")));
+    QCOMPARE(store
+                 .反写数据库状态(QStringLiteral("' OR ''='"), QStringLiteral("3"), QString(),
+                                 QString(), QString())
+                 .outcome,
+             WriteBackResult::NoRow);
+    QVERIFY(store.反写数据库状态(QString(), QStringLiteral("1"), value, value, value).ok());
+
+    RawFile raw(path());
+    QCOMPARE(
+        raw.column(QStringLiteral("SELECT 订单编号 || '|' || 充值状态 || '|' || 卡密 || '|' || "
+                                  "充值编号 FROM 充值订单 ORDER BY rowid")),
+        QStringList({"A1|-2||", QStringList{value, "1", value, value}.join('|')}));
+}
+
+void TestOrderStore::selections()
+{
+    OrderStore store(path(), kUser);
+    OrderStore other(path(), kOtherUser);
+    const struct
+    {
+        OrderStore *store;
+        const char *orderNo;
+        int type;
+        int status;
+    } rows[] = {
+        {&store, "W1", 1, 0}, {&store, "W2", 0, 0}, {&store, "S1", 2, 1}, {&store, "M1", 0, 1},
+        {&store, "X3", 1, 3}, {&store, "S2", 1, 1}, {&store, "X2", 1, 2}, {&store, "X-2", 1, -2},
+        {&other, "OW", 1, 0}, {&other, "OS", 1, 1}, {&store, "W3", 2, 0},
+    };
+    for (const auto &row : rows) {
+        RechargeOrder o = makeOrder(QString::fromUtf8(row.orderNo), row.status);
+        o.orderType = row.type;
+        o.cardCode = QStringLiteral("card-") + o.orderNo;
+        o.rechargeId = QStringLiteral("rid-") + o.orderNo;
+        o.quantity = 5;
+        QVERIFY(row.store->插入订单(o));
+    }
+
+    const auto waiting = store.waitingOrders();
+    QVERIFY(waiting);
+    QCOMPARE(orderNumbers(*waiting), QStringList({"W1", "W2", "W3"}));
+    QCOMPARE(waiting->at(1).rechargeId, QStringLiteral("rid-W2"));
+
+    const auto shop = store.rechargedShopOrders();
+    QVERIFY(shop);
+    QCOMPARE(orderNumbers(*shop), QStringList({"S1", "S2"}));
+    const RechargeOrder &s1 = shop->first();
+    QCOMPARE(s1.buyerNick, QStringLiteral("买家甲"));
+    QCOMPARE(s1.shipNo, QStringLiteral("ship-S1"));
+    QCOMPARE(s1.cardCode, QStringLiteral("card-S1"));
+    QCOMPARE(s1.orderType, 2);
+    QCOMPARE(s1.platformProduct, QStringLiteral("移动话费"));
+    QCOMPARE(s1.quantity, 5.0);
+
+    // Once shipped it is no longer offered.
+    QVERIFY(store
+                .反写数据库状态(QString(), QStringLiteral("3"), QString(), QString(),
+                                QStringLiteral("ship-S1"))
+                .ok());
+    QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList{"S2"});
+}
+
+void TestOrderStore::unusableFile()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("not-yet"));
+    const QString file = folder + QStringLiteral("/data.mdb");
+    Session session(file);
+    QVERIFY(!session.store.open());
+    QVERIFY(!session.store.lastError().isEmpty());
+    QVERIFY(!session.store.插入订单(makeOrder(QStringLiteral("T1"))));
+    QVERIFY(!session.store.判断是否本地数据(QStringLiteral("T1"))); // counts as stored
+    QCOMPARE(session.store
+                 .反写数据库状态(QStringLiteral("T1"), QStringLiteral("1"), QString(), QString(),
+                                 QString())
+                 .outcome,
+             WriteBackResult::Failed);
+    QVERIFY(!session.store.读取订单());
+    QVERIFY(!session.store.waitingOrders());
+    QVERIFY(!session.store.rechargedShopOrders());
+    QVERIFY(!session.offer(QStringLiteral("T2"))); // never entered when the lookup fails
+    QVERIFY(session.shown.isEmpty());
+
+    // Once the folder exists the next operation opens the file.
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(session.offer(QStringLiteral("T3")));
+    QCOMPARE(orderNumbers(session.store.读取订单().value()), QStringList{"T3"});
+}
+
+void TestOrderStore::twoProcesses()
+{
+    constexpr int kEach = 200;
+    const QString go = m_dir->filePath(QStringLiteral("go"));
+    {
+        OrderStore store(path(), kUser); // the file exists before the writers start
+        QVERIFY(store.open());
+    }
+    QProcess writers[2];
+    for (int i = 0; i < 2; ++i) {
+        writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[i].start(QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--insert-orders"), path(), kUser,
+                          QStringLiteral("P%1-").arg(i), QString::number(kEach), go});
+    }
+    for (QProcess &w : writers) {
+        QVERIFY(w.waitForStarted(10'000));
+        while (!w.canReadLine())
+            QVERIFY2(w.waitForReadyRead(30'000), "writer never got ready");
+        QCOMPARE(w.readLine().trimmed(), QByteArray("ready"));
+    }
+    QFile goFile(go);
+    QVERIFY(goFile.open(QIODevice::WriteOnly)); // both start writing now
+    goFile.close();
+    for (QProcess &w : writers) {
+        QVERIFY(w.waitForFinished(100'000));
+        QCOMPARE(w.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(w.exitCode(), 0);
+    }
+
+    RawFile raw(path());
+    QStringList numbers = raw.column(QStringLiteral("SELECT 订单编号 FROM 充值订单"));
+    QCOMPARE(numbers.size(), 2 * kEach);
+    numbers.removeDuplicates();
+    QCOMPARE(numbers.size(), 2 * kEach);
+    OrderStore store(path(), kUser);
+    for (int i = 0; i < kEach; i += 37) {
+        QVERIFY(!store.判断是否本地数据(QStringLiteral("P0-%1").arg(i)));
+        QVERIFY(!store.判断是否本地数据(QStringLiteral("P1-%1").arg(i)));
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 7 && qstrcmp(argv[1], "--insert-orders") == 0)
+        return insertOrdersChild(app.arguments());
+    TestOrderStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_orderstore.moc"
