@@ -59,9 +59,5 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     order.actualQuantity = fields[3];
     order.userId = m_store.userId();
     order.queryArea = queryArea;
-    if (m_show)
-        m_show(order, 1);
-    else
-        m_store.插入订单(order);
-    return true;
+    return m_show ? m_show(order, 1) : m_store.插入订单(order);
 }

@@ -20,8 +20,8 @@ public:
     using Matcher =
         std::function<QString(const QString &productText, const QString &amountText, int source)>;
     // 显示订单: shows the order at the top of its list and, with insertFlag 1,
-    // stores it through OrderStore::插入订单.
-    using ShowOrder = std::function<void(const RechargeOrder &order, int insertFlag)>;
+    // stores it through OrderStore::插入订单; false when it could not be stored.
+    using ShowOrder = std::function<bool(const RechargeOrder &order, int insertFlag)>;
 
     // Without a ShowOrder the accepted order goes straight into the store.
     OrderIntake(OrderStore &store, Matcher matcher, ShowOrder show = {});
@@ -34,8 +34,8 @@ public:
     // numbers are compared: a number that is part of a longer one is new.
     bool 判断来源单号(const QString &orderNo);
 
-    // True when the order passed the three checks and was handed on. An order
-    // number stays seen even when a later check refuses it.
+    // True when the order passed the three checks and was shown and stored. An
+    // order number stays seen even when a later check refuses it.
     bool 插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
                     const QString &buyerNick, const QString &rechargeAccount,
                     const QString &operationLabel, const QString &quantityText,

@@ -124,8 +124,7 @@ struct Session
               },
               [this](const RechargeOrder &order, int insertFlag) {
                   shown.append(order);
-                  if (insertFlag == 1)
-                      store.插入订单(order);
+                  return insertFlag != 1 || store.插入订单(order);
               })
     {
         store.setFeedbackSink([this](const QString &line) { feedback.append(line); });
