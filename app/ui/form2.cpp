@@ -11,7 +11,9 @@
 #include "app/ui/accountpage.h"
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
+#include "orders/orderintake.h"
 #include "orders/orderlists.h"
+#include "orders/orderstore.h"
 #include "widgets/ibutton.h"
 
 #include <QAction>
@@ -404,6 +406,15 @@ void Form2::加载配置()
 {
     setWindowIcon(QIcon(kAppIcon));
     加载listview();
+
+    m_store = std::make_unique<OrderStore>(currentConfig().databasePath, SessionInfo().userId);
+    m_store->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
+    m_orderLists->setStore([this](const RechargeOrder &order) { return m_store->插入订单(order); });
+    m_intake = std::make_unique<OrderIntake>(
+        *m_store, [](const QString &, const QString &, int) { return QString(); },
+        [this](const RechargeOrder &order, int insertFlag) {
+            return m_orderLists->显示订单(order, insertFlag);
+        });
 }
 
 void Form2::加载listview()
@@ -421,8 +432,14 @@ void Form2::待反馈编码(int mode, const QString &line)
 // The catalogue brings its request.
 void Form2::获取商品信息() {}
 
-// The order store brings today's orders.
-void Form2::读取订单() {}
+void Form2::读取订单()
+{
+    // Oldest first, so the newest ends at the top.
+    if (const auto orders = m_store->读取订单()) {
+        for (const RechargeOrder &order : *orders)
+            m_orderLists->显示订单(order, 0);
+    }
+}
 
 void Form2::加载状态栏()
 {

@@ -11,7 +11,9 @@
 #include <memory>
 
 class Browser;
+class OrderIntake;
 class OrderLists;
+class OrderStore;
 class QListWidget;
 class NumberReadOut;
 class TrayController;
@@ -67,6 +69,9 @@ public:
     TrayController *tray() const { return m_tray; }
     QTabWidget *tabs() const { return m_sstab1; }
     OrderLists *orderLists() const { return m_orderLists; }
+    // The account's order store and the intake of new orders, from the load on.
+    OrderStore *orderStore() const { return m_store.get(); }
+    OrderIntake *orderIntake() const { return m_intake.get(); }
 
     // The pending-feedback queue List反馈; mode 1 adds the line at the end.
     void 待反馈编码(int mode, const QString &line);
@@ -127,6 +132,8 @@ private:
     QTabWidget *m_sstab1 = nullptr;
     OrderLists *m_orderLists = nullptr;
     QListWidget *m_list反馈 = nullptr;
+    std::unique_ptr<OrderStore> m_store;
+    std::unique_ptr<OrderIntake> m_intake;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
 
