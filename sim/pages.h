@@ -10,6 +10,7 @@ void addUtilityPages(PlatformSim &sim);      // utilitypages.cpp
 void addAccountPages(PlatformSim &sim);      // accountpages.cpp
 void addRegistrationPages(PlatformSim &sim); // registrationpages.cpp
 void addUpdatePages(PlatformSim &sim);       // updatepages.cpp
+void addCataloguePages(PlatformSim &sim);    // cataloguepages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

@@ -205,7 +205,7 @@ Page Page::text(const QString &text)
 
 // ---- State ----
 
-State::State() : m_versionTitle(QStringLiteral("1.5")) {}
+State::State() : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()) {}
 
 void State::addAccount(const Account &a)
 {
@@ -470,6 +470,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addAccountPages(*this);
     addRegistrationPages(*this);
     addUpdatePages(*this);
+    addCataloguePages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -698,6 +699,18 @@ void PlatformSim::setDownloadUrl(const QString &url)
 {
     std::lock_guard lock(d->mutex);
     d->state.setDownloadUrl(url);
+}
+
+QList<Product> PlatformSim::products() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.products();
+}
+
+void PlatformSim::setProducts(const QList<Product> &products)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.setProducts(products);
 }
 
 void PlatformSim::withState(const std::function<void(State &)> &f)

@@ -50,6 +50,16 @@ struct Account
         salesCommission, level, userId, userName;
 };
 
+// One product of the platform's catalogue, as newproduct.asp sends it.
+struct Product
+{
+    QString list; // category
+    QString name;
+    QString price; // multiplier of the face values in 元
+    QString qu;    // "号", or what the area choice is called
+    QString value; // unit|label=cost|...
+};
+
 // What a page handler sees. Query and form values are percent-decoded to
 // bytes and then decoded from GBK; a bare '+' stays a '+'.
 struct Request
@@ -111,6 +121,11 @@ public:
     QString rootUrl() const { return m_rootUrl; }
     void setRootUrl(const QString &url) { m_rootUrl = url; }
 
+    // The catalogue every product page serves, in the order it is sent.
+    const QList<Product> &products() const { return m_products; }
+    void setProducts(const QList<Product> &products) { m_products = products; }
+    static QList<Product> defaultProducts(); // cataloguepages.cpp
+
 private:
     QMap<QString, Account> m_accounts;
     QHash<QString, QString> m_sessions; // key -> account
@@ -118,6 +133,7 @@ private:
     QString m_versionTitle;
     QString m_downloadUrl;
     QString m_rootUrl;
+    QList<Product> m_products;
 };
 
 class PlatformSim
@@ -159,6 +175,8 @@ public:
     bool isValidSession(const QString &key) const;
     void setVersionTitle(const QString &title); // default "1.5"
     void setDownloadUrl(const QString &url);
+    QList<Product> products() const;
+    void setProducts(const QList<Product> &products); // default State::defaultProducts()
 
     // Runs f on the state under the lock, for what the accessors above miss.
     void withState(const std::function<void(State &)> &f);
