@@ -14,6 +14,8 @@
 #include "orders/orderintake.h"
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
+#include "recharge/cataloguecontroller.h"
+#include "recharge/titlegeneratorpanel.h"
 #include "widgets/ibutton.h"
 
 #include <QAction>
@@ -197,7 +199,19 @@ void Form2::buildPanels()
     m_sstab1->widget(0)->layout()->addWidget(m_orderLists->listView7());
     m_sstab1->widget(1)->layout()->addWidget(m_orderLists->listView8());
     m_sstab1->widget(2)->layout()->addWidget(m_orderLists->listView2());
+    m_catalogue = new CatalogueController(m_orderLists->listViewPlist(), this);
+    m_titleGenerator = new TitleGeneratorPanel(m_catalogue->catalogue(), m_sstab1->widget(3));
+    m_sstab1->widget(3)->layout()->addWidget(m_titleGenerator);
     m_sstab1->widget(3)->layout()->addWidget(m_orderLists->listViewPlist());
+    connect(m_catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
+            &TitleGeneratorPanel::addCategories);
+    connect(m_catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
+        // Without a catalogue every order is refused; the agent must know why.
+        QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");
+        if (!reason.isEmpty())
+            text += QStringLiteral("（") + reason + QStringLiteral("）");
+        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
+    });
     m_list反馈 = new QListWidget(this);
     m_list反馈->setObjectName(QStringLiteral("List反馈"));
     m_list反馈->hide();
@@ -411,7 +425,10 @@ void Form2::加载配置()
     m_store->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
     m_orderLists->setStore([this](const RechargeOrder &order) { return m_store->插入订单(order); });
     m_intake = std::make_unique<OrderIntake>(
-        *m_store, [](const QString &, const QString &, int) { return QString(); },
+        *m_store,
+        [this](const QString &product, const QString &amount, int source) {
+            return m_catalogue->判断业务名称(product, amount, source);
+        },
         [this](const RechargeOrder &order, int insertFlag) {
             return m_orderLists->显示订单(order, insertFlag);
         });
@@ -429,8 +446,10 @@ void Form2::待反馈编码(int mode, const QString &line)
         m_list反馈->addItem(line);
 }
 
-// The catalogue brings its request.
-void Form2::获取商品信息() {}
+void Form2::获取商品信息()
+{
+    m_catalogue->获取商品信息();
+}
 
 void Form2::读取订单()
 {

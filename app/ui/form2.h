@@ -11,6 +11,8 @@
 #include <memory>
 
 class Browser;
+class CatalogueController;
+class TitleGeneratorPanel;
 class OrderIntake;
 class OrderLists;
 class OrderStore;
@@ -69,6 +71,7 @@ public:
     TrayController *tray() const { return m_tray; }
     QTabWidget *tabs() const { return m_sstab1; }
     OrderLists *orderLists() const { return m_orderLists; }
+    CatalogueController *catalogue() const { return m_catalogue; }
     // The account's order store and the intake of new orders, from the load on.
     OrderStore *orderStore() const { return m_store.get(); }
     OrderIntake *orderIntake() const { return m_intake.get(); }
@@ -131,6 +134,8 @@ private:
 
     QTabWidget *m_sstab1 = nullptr;
     OrderLists *m_orderLists = nullptr;
+    CatalogueController *m_catalogue = nullptr;
+    TitleGeneratorPanel *m_titleGenerator = nullptr;
     QListWidget *m_list反馈 = nullptr;
     std::unique_ptr<OrderStore> m_store;
     std::unique_ptr<OrderIntake> m_intake;
