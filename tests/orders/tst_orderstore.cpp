@@ -206,6 +206,7 @@ private slots:
     void refeedback_data();
     void refeedback();
     void twoAccounts();
+    void othersWritesSeen();
     void writeBack_data();
     void writeBack();
     void dayList_data();
@@ -569,6 +570,26 @@ void TestOrderStore::twoAccounts()
     QCOMPARE(raw.column(QStringLiteral("SELECT 用户 || ' ' || 订单编号 || ' ' || 充值状态 || ' ' "
                                        "|| 充值编号 FROM 充值订单 ORDER BY rowid")),
              QStringList({"1001 T1 0 R-A", "2002 T1 -2 ", "2002 T2 3 "}));
+}
+
+// A store that has just read a row must not go on reading an old view of the
+// file: what another client process writes next is seen by every query.
+void TestOrderStore::othersWritesSeen()
+{
+    OrderStore store(path(), kUser);
+    OrderStore otherProcess(path(), kUser);
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("T1"), OrderStatus::Accepted)));
+    QVERIFY(!store.判断是否本地数据(QStringLiteral("T1")));
+    QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T2"), OrderStatus::Accepted)));
+    QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList({"T1", "T2"}));
+    QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T3"), OrderStatus::Recharged)));
+    QVERIFY(otherProcess
+                .反写数据库状态(QStringLiteral("T1"), QStringLiteral("1"), QString(), QString(),
+                                QString())
+                .ok());
+    QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList{"T2"});
+    QVERIFY(!store.判断是否本地数据(QStringLiteral("T3")));
+    QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList({"T1", "T3"}));
 }
 
 void TestOrderStore::writeBack_data()
