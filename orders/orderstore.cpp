@@ -20,8 +20,9 @@ QString timeText(const QDateTime &time)
 {
     if (!time.isValid())
         return QStringLiteral("");
-    const QDate d = time.date();
-    const QTime t = time.time();
+    const QDateTime local = time.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
     return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
                              t.hour(), t.minute(), t.second());
 }
