@@ -200,11 +200,13 @@ private slots:
     void intakeChecks();
     void intakeBuildsOrder_data();
     void intakeBuildsOrder();
+    void intakeWithoutList();
     void unreadableMatchRefused_data();
     void unreadableMatchRefused();
     void refeedback_data();
     void refeedback();
     void twoAccounts();
+    void othersWritesSeen();
     void writeBack_data();
     void writeBack();
     void dayList_data();
@@ -315,6 +317,16 @@ void TestOrderStore::roundTrip()
     QCOMPARE(r.userId, kUser);
     QCOMPARE(r.queryArea, o.queryArea);
     QCOMPARE(r.buyerNumber, QString());
+
+    // A time given in UTC is kept as the local time of the same instant.
+    RechargeOrder utc = makeOrder(QStringLiteral("UTC-1"), OrderStatus::Waiting,
+                                  QDateTime(QDate(2024, 2, 29), QTime(20, 30, 0), Qt::UTC));
+    QVERIFY(store.插入订单(utc));
+    QCOMPARE(RawFile(path()).column(
+                 QStringLiteral("SELECT 充值时间 FROM 充值订单 WHERE 订单编号 = 'UTC-1'")),
+             QStringList{"2024-03-01 04:30:00"});
+    QCOMPARE(orderNumbers(store.读取订单(QDate(2024, 3, 1)).value()), QStringList{"UTC-1"});
+    QCOMPARE(store.读取订单(QDate(2024, 3, 1))->first().rechargeTime, utc.rechargeTime);
 
     // Empty texts are stored as empty text, never as nothing.
     RechargeOrder empty = makeOrder(QString());
@@ -481,6 +493,21 @@ void TestOrderStore::intakeBuildsOrder()
     QCOMPARE(stored->first().userId, kUser);
 }
 
+void TestOrderStore::intakeWithoutList()
+{
+    OrderStore store(path(), kUser);
+    OrderIntake intake(store, [](const QString &, const QString &, int) { return kMatch; });
+    QVERIFY(intake.插入新订单(2, QStringLiteral("D1"), QStringLiteral("P1"), QStringLiteral("买家"),
+                              QStringLiteral("qq1"), QString(), QStringLiteral("10"),
+                              QStringLiteral("移动话费"), QString(), QString()));
+    QCOMPARE(orderNumbers(store.读取订单().value()), QStringList{"P1"});
+    // With no catalogue every order is refused.
+    intake.setMatcher({});
+    QVERIFY(!intake.插入新订单(2, QStringLiteral("D2"), QStringLiteral("P2"), QString(), QString(),
+                               QString(), QStringLiteral("10"), QStringLiteral("移动话费"),
+                               QString(), QString()));
+}
+
 void TestOrderStore::unreadableMatchRefused_data()
 {
     QTest::addColumn<QString>("match");
@@ -568,6 +595,26 @@ void TestOrderStore::twoAccounts()
     QCOMPARE(raw.column(QStringLiteral("SELECT 用户 || ' ' || 订单编号 || ' ' || 充值状态 || ' ' "
                                        "|| 充值编号 FROM 充值订单 ORDER BY rowid")),
              QStringList({"1001 T1 0 R-A", "2002 T1 -2 ", "2002 T2 3 "}));
+}
+
+// A store that has just read a row must not go on reading an old view of the
+// file: what another client process writes next is seen by every query.
+void TestOrderStore::othersWritesSeen()
+{
+    OrderStore store(path(), kUser);
+    OrderStore otherProcess(path(), kUser);
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("T1"), OrderStatus::Accepted)));
+    QVERIFY(!store.判断是否本地数据(QStringLiteral("T1")));
+    QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T2"), OrderStatus::Accepted)));
+    QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList({"T1", "T2"}));
+    QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T3"), OrderStatus::Recharged)));
+    QVERIFY(otherProcess
+                .反写数据库状态(QStringLiteral("T1"), QStringLiteral("1"), QString(), QString(),
+                                QString())
+                .ok());
+    QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList{"T2"});
+    QVERIFY(!store.判断是否本地数据(QStringLiteral("T3")));
+    QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList({"T1", "T3"}));
 }
 
 void TestOrderStore::writeBack_data()
@@ -979,6 +1026,9 @@ void TestOrderStore::twoProcesses()
 
 int main(int argc, char *argv[])
 {
+    // The agents' own time zone (UTC+8, no daylight saving; a POSIX rule, so no
+    // zone files are needed): local days and local times differ from UTC here.
+    qputenv("TZ", "CST-8");
     QCoreApplication app(argc, argv);
     if (argc == 7 && qstrcmp(argv[1], "--insert-orders") == 0)
         return insertOrdersChild(app.arguments());

@@ -1,0 +1,492 @@
+// The order store with a million orders on file: the intake of one shop order,
+// the stored-order lookup, the status polls' and the delivery's selections and
+// the day's list. Each is put beside the same work done with raw sqlite3
+// prepared statements on the same file, the floor the store is measured by.
+#include "orders/orderintake.h"
+#include "orders/orderstore.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Bump when the fixture's rows change; a change of the table or its indexes
+// gives a new file by itself (the schema is part of the name).
+constexpr int kFixtureVersion = 1;
+constexpr int kRows = 1'000'000;
+constexpr int kMatching = 10; // waiting orders, and recharged shop orders, of the account
+const QString kUser = QStringLiteral("10001");
+const QDate kFixtureDay(2023, 6, 1); // a day inside the fixture, for the day's list
+
+// The i-th row's figures. 90 % of the rows are the benchmark account's, the
+// rest spread over nine other accounts. The account's rows are manual orders
+// left at status 1 (manual orders are never shipped) or refunded, and shop
+// orders shipped or refunded; kMatching rows each are waiting on the platform
+// and recharged but not yet shipped. The other accounts have waiting and
+// recharged shop orders too, which the account must not see.
+struct FixtureRow
+{
+    std::string user;
+    int type;
+    int status;
+};
+
+FixtureRow fixtureRow(int i)
+{
+    constexpr int spacing = kRows / kMatching;
+    if (i % spacing == spacing / 3)
+        return {"10001", 1 + i % 2, 0};
+    if (i % spacing == 2 * spacing / 3)
+        return {"10001", 1 + i % 2, 1};
+    if (i % 10 == 9) {
+        const int status = (i / 10) % 4 == 0 ? 0 : (i / 10) % 4 == 1 ? 1 : 3;
+        return {"2000" + std::to_string(1 + (i / 10) % 9), 1, status};
+    }
+    const int type = i % 10 < 3 ? 0 : i % 10 < 8 ? 1 : 2;
+    const int status = type == 0 ? (i % 7 == 0 ? 2 : 1) : (i % 11 == 0 ? 2 : 3);
+    return {"10001", type, status};
+}
+
+std::string orderNoOf(int i, const char *prefix = "")
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%sTB%012d", prefix, 7'300'000 + i * 7);
+    return text;
+}
+
+void check(int rc, sqlite3 *db, const char *what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+        std::exit(1);
+    }
+}
+
+sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    check(sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr), db, sql);
+    return stmt;
+}
+
+void bindText(sqlite3_stmt *stmt, int index, const std::string &text)
+{
+    sqlite3_bind_text(stmt, index, text.data(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+// The schema a new store creates, as a short hash for the fixture's name.
+QString schemaHash()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("schema.mdb"));
+    {
+        OrderStore store(path, kUser);
+        if (!store.open())
+            std::exit(1);
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *stmt = prepare(db, "SELECT sql FROM sqlite_master ORDER BY name");
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        hash.addData(QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return QString::fromLatin1(hash.result().toHex().left(12));
+}
+
+void buildFixture(const QString &path)
+{
+    std::fprintf(stderr, "building %s with %d orders...\n", qPrintable(path), kRows);
+    {
+        OrderStore store(path, kUser); // the table and indexes exactly as the client makes them
+        if (!store.open())
+            std::exit(1);
+    }
+    sqlite3 *db = nullptr;
+    check(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), db,
+          "open");
+    check(sqlite3_exec(db, "PRAGMA synchronous = OFF; PRAGMA cache_size = -262144; BEGIN", nullptr,
+                       nullptr, nullptr),
+          db, "begin");
+    sqlite3_stmt *insert = prepare(
+        db, "INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, "
+            "充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, 平台业务, 服务区, "
+            "实际数量, 用户, 查询地区, 买家号码) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '')");
+    const QDateTime start(QDate(2022, 12, 1), QTime(8, 0));
+    for (int i = 0; i < kRows; ++i) {
+        const FixtureRow row = fixtureRow(i);
+        const std::string n = std::to_string(i);
+        const std::string orderNo = row.type == 0 ? orderNoOf(i, "M") : orderNoOf(i);
+        sqlite3_bind_int(insert, 1, row.type);
+        bindText(insert, 2, "138" + std::to_string(10'000'000 + i % 90'000'000));
+        bindText(insert, 3, row.type == 0 ? "移动话费" : "移动话费50元 全国 自动充值 秒到");
+        sqlite3_bind_double(insert, 4, 50);
+        sqlite3_bind_double(insert, 5, 1);
+        // One order every 30 s: about a year of orders, 2880 a day.
+        bindText(insert, 6, start.addSecs(30LL * i).toString(u"yyyy-MM-dd HH:mm:ss").toStdString());
+        bindText(insert, 7, row.type == 0 ? "手工订单" : "买家" + n);
+        sqlite3_bind_int(insert, 8, row.status);
+        bindText(insert, 9, row.status == 1 || row.status == 3 ? "卡号" + n + " 密码" + n : "");
+        bindText(insert, 10, row.status >= 0 ? "R" + n : "");
+        bindText(insert, 11, "");
+        bindText(insert, 12, "");
+        bindText(insert, 13, orderNo);
+        bindText(insert, 14, row.type == 0 ? orderNo : orderNoOf(i, "S"));
+        bindText(insert, 15, "移动话费");
+        bindText(insert, 16, "");
+        bindText(insert, 17, "1");
+        bindText(insert, 18, row.user);
+        bindText(insert, 19, row.type == 0 ? "广东移动" : "");
+        check(sqlite3_step(insert), db, "insert");
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    check(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), db,
+          "checkpoint");
+    sqlite3_close(db);
+}
+
+QString g_fixture;
+
+// The cached fixture in /tmp, built on the first run.
+void ensureFixture()
+{
+    g_fixture = QDir::temp().filePath(
+        QStringLiteral("agent-bench-orders-v%1-%2.mdb").arg(kFixtureVersion).arg(schemaHash()));
+    if (!QFile::exists(g_fixture)) {
+        const QString building = g_fixture + QStringLiteral(".building");
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(building + QString::fromLatin1(suffix));
+        buildFixture(building);
+        if (!QFile::rename(building, g_fixture))
+            std::exit(1);
+    }
+    // Orders an interrupted run of the intake benchmark left behind.
+    sqlite3 *db = nullptr;
+    check(sqlite3_open_v2(g_fixture.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), db,
+          "open");
+    sqlite3_busy_timeout(db, 5000);
+    check(sqlite3_exec(db,
+                       "DELETE FROM 充值订单 WHERE 用户 = '10001' AND 订单编号 >= 'BENCH-' AND "
+                       "订单编号 < 'BENCH.'",
+                       nullptr, nullptr, nullptr),
+          db, "clean");
+    sqlite3_close(db);
+}
+
+std::unique_ptr<OrderStore> g_store;
+
+OrderStore &store()
+{
+    return *g_store;
+}
+
+// The floor: one raw connection with the statements prepared once.
+struct Raw
+{
+    Raw()
+    {
+        check(sqlite3_open_v2(g_fixture.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
+              db, "open");
+        sqlite3_busy_timeout(db, 5000);
+        lookup = prepare(db, "SELECT 充值状态, 卡密, 买家号码 FROM 充值订单 "
+                             "WHERE 订单编号 = ? AND 用户 = ? ORDER BY rowid LIMIT 1");
+        const std::string columns = "类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, "
+                                    "充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
+                                    "平台业务, 服务区, 实际数量, 用户, 查询地区, 买家号码";
+        waiting = prepare(db, ("SELECT " + columns +
+                               " FROM 充值订单 WHERE 用户 = ? AND 充值状态 = 0 ORDER BY rowid")
+                                  .c_str());
+        shipping = prepare(db, ("SELECT " + columns +
+                                " FROM 充值订单 WHERE 用户 = ? AND 充值状态 = 1 AND 类型 > 0 "
+                                "ORDER BY rowid")
+                                   .c_str());
+        day = prepare(db, ("SELECT " + columns +
+                           " FROM 充值订单 WHERE 用户 = ? AND 充值时间 >= ? AND 充值时间 < ? "
+                           "ORDER BY 充值时间 DESC, rowid DESC LIMIT 50")
+                              .c_str());
+        insert =
+            prepare(db, "INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, "
+                        "买家昵称, 充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
+                        "平台业务, 服务区, 实际数量, 用户, 查询地区) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    }
+    ~Raw()
+    {
+        for (sqlite3_stmt *s : {lookup, waiting, shipping, day, insert})
+            sqlite3_finalize(s);
+        sqlite3_close(db);
+    }
+
+    // Steps through the rows reading every column, as the store does.
+    int readRows(sqlite3_stmt *stmt)
+    {
+        int rows = 0;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            ++rows;
+            for (int c = 0; c < 20; ++c) {
+                if (c == 0 || c == 7)
+                    benchmark::DoNotOptimize(sqlite3_column_int(stmt, c));
+                else if (c == 3 || c == 4)
+                    benchmark::DoNotOptimize(sqlite3_column_double(stmt, c));
+                else
+                    benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+            }
+        }
+        sqlite3_reset(stmt);
+        return rows;
+    }
+
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *lookup = nullptr;
+    sqlite3_stmt *waiting = nullptr;
+    sqlite3_stmt *shipping = nullptr;
+    sqlite3_stmt *day = nullptr;
+    sqlite3_stmt *insert = nullptr;
+};
+
+std::unique_ptr<Raw> g_raw;
+
+Raw &raw()
+{
+    return *g_raw;
+}
+
+// Stored order numbers spread over the whole file (all the account's).
+const std::vector<int> &storedRows()
+{
+    static const std::vector<int> rows = [] {
+        std::vector<int> v;
+        for (int i = 1; i < kRows; i += 997) {
+            if (fixtureRow(i).user == "10001" && fixtureRow(i).type > 0)
+                v.push_back(i);
+        }
+        return v;
+    }();
+    return rows;
+}
+
+// Takes back the orders an intake benchmark stored, so the fixture stays as built.
+void removeBenchOrders()
+{
+    check(sqlite3_exec(raw().db,
+                       "DELETE FROM 充值订单 WHERE 用户 = '10001' AND 订单编号 >= 'BENCH-' AND "
+                       "订单编号 < 'BENCH.'",
+                       nullptr, nullptr, nullptr),
+          raw().db, "clean");
+}
+
+void BM_Store_StoredLookup(benchmark::State &state)
+{
+    const bool stored = state.range(0) == 1;
+    std::vector<QString> numbers;
+    for (int i : storedRows())
+        numbers.push_back(QString::fromStdString(stored ? orderNoOf(i) : orderNoOf(i, "X")));
+    size_t next = 0;
+    for (auto _ : state) {
+        if (store().判断是否本地数据(numbers[next++ % numbers.size()]) == stored)
+            state.SkipWithError("wrong answer");
+    }
+    state.SetLabel(stored ? "stored" : "new");
+}
+BENCHMARK(BM_Store_StoredLookup)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_StoredLookup(benchmark::State &state)
+{
+    const bool stored = state.range(0) == 1;
+    std::vector<std::string> numbers;
+    for (int i : storedRows())
+        numbers.push_back(stored ? orderNoOf(i) : orderNoOf(i, "X"));
+    const std::string user = kUser.toStdString();
+    sqlite3_stmt *q = raw().lookup;
+    size_t next = 0;
+    for (auto _ : state) {
+        bindText(q, 1, numbers[next++ % numbers.size()]);
+        bindText(q, 2, user);
+        const bool found = sqlite3_step(q) == SQLITE_ROW;
+        if (found) {
+            benchmark::DoNotOptimize(sqlite3_column_int(q, 0));
+            benchmark::DoNotOptimize(sqlite3_column_text(q, 1));
+            benchmark::DoNotOptimize(sqlite3_column_text(q, 2));
+        }
+        sqlite3_reset(q);
+        if (found != stored)
+            state.SkipWithError("wrong answer");
+    }
+    state.SetLabel(stored ? "stored" : "new");
+}
+BENCHMARK(BM_Sqlite_StoredLookup)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+void BM_Store_WaitingOrders(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const auto orders = store().waitingOrders();
+        if (!orders || orders->size() != kMatching)
+            state.SkipWithError("wrong rows");
+        benchmark::DoNotOptimize(orders);
+    }
+}
+BENCHMARK(BM_Store_WaitingOrders)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_WaitingOrders(benchmark::State &state)
+{
+    const std::string user = kUser.toStdString();
+    for (auto _ : state) {
+        bindText(raw().waiting, 1, user);
+        if (raw().readRows(raw().waiting) != kMatching)
+            state.SkipWithError("wrong rows");
+    }
+}
+BENCHMARK(BM_Sqlite_WaitingOrders)->Unit(benchmark::kMicrosecond);
+
+void BM_Store_RechargedShopOrders(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const auto orders = store().rechargedShopOrders();
+        if (!orders || orders->size() != kMatching)
+            state.SkipWithError("wrong rows");
+        benchmark::DoNotOptimize(orders);
+    }
+}
+BENCHMARK(BM_Store_RechargedShopOrders)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_RechargedShopOrders(benchmark::State &state)
+{
+    const std::string user = kUser.toStdString();
+    for (auto _ : state) {
+        bindText(raw().shipping, 1, user);
+        if (raw().readRows(raw().shipping) != kMatching)
+            state.SkipWithError("wrong rows");
+    }
+}
+BENCHMARK(BM_Sqlite_RechargedShopOrders)->Unit(benchmark::kMicrosecond);
+
+void BM_Store_DayList(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const auto orders = store().读取订单(kFixtureDay);
+        if (!orders || orders->size() != 50)
+            state.SkipWithError("wrong rows");
+        benchmark::DoNotOptimize(orders);
+    }
+}
+BENCHMARK(BM_Store_DayList)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_DayList(benchmark::State &state)
+{
+    const std::string user = kUser.toStdString();
+    const std::string from = kFixtureDay.toString(u"yyyy-MM-dd 00:00:00").toStdString();
+    const std::string to = kFixtureDay.addDays(1).toString(u"yyyy-MM-dd 00:00:00").toStdString();
+    for (auto _ : state) {
+        bindText(raw().day, 1, user);
+        bindText(raw().day, 2, from);
+        bindText(raw().day, 3, to);
+        if (raw().readRows(raw().day) != 50)
+            state.SkipWithError("wrong rows");
+    }
+}
+BENCHMARK(BM_Sqlite_DayList)->Unit(benchmark::kMicrosecond);
+
+int g_intakeRun = 0;
+
+// One shop order through 插入新订单: the seen list, the catalogue (a stub),
+// the stored-order lookup and, as the order list does with flag 1, the insert.
+void BM_Store_Intake(benchmark::State &state)
+{
+    OrderIntake intake(
+        store(),
+        [](const QString &, const QString &, int) {
+            return QStringLiteral("移动话费<?>50<?>1<?>50");
+        },
+        [](const RechargeOrder &order, int insertFlag) {
+            if (insertFlag == 1)
+                store().插入订单(order);
+        });
+    const QString prefix = QStringLiteral("BENCH-%1-").arg(++g_intakeRun);
+    int n = 0;
+    for (auto _ : state) {
+        const QString orderNo = prefix + QString::number(n++);
+        if (!intake.插入新订单(1, orderNo, orderNo, QStringLiteral("买家"),
+                               QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+                               QStringLiteral("移动话费1元 全国"), QString(), QString()))
+            state.SkipWithError("refused");
+    }
+    removeBenchOrders(); // after the loop: not timed
+}
+BENCHMARK(BM_Store_Intake)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_Intake(benchmark::State &state)
+{
+    Raw &r = raw();
+    const std::string prefix = "BENCH-raw-" + std::to_string(++g_intakeRun) + "-";
+    const std::string user = kUser.toStdString();
+    int n = 0;
+    for (auto _ : state) {
+        const std::string orderNo = prefix + std::to_string(n++);
+        bindText(r.lookup, 1, orderNo);
+        bindText(r.lookup, 2, user);
+        const bool found = sqlite3_step(r.lookup) == SQLITE_ROW;
+        sqlite3_reset(r.lookup);
+        if (found)
+            state.SkipWithError("refused");
+        const std::string now =
+            QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss").toStdString();
+        sqlite3_stmt *q = r.insert;
+        sqlite3_bind_int(q, 1, 1);
+        bindText(q, 2, "13800138000");
+        bindText(q, 3, "移动话费1元 全国");
+        sqlite3_bind_double(q, 4, 50);
+        sqlite3_bind_double(q, 5, 1);
+        bindText(q, 6, now);
+        bindText(q, 7, "买家");
+        sqlite3_bind_int(q, 8, -2);
+        for (int c = 9; c <= 12; ++c)
+            bindText(q, c, "");
+        bindText(q, 13, orderNo);
+        bindText(q, 14, orderNo);
+        bindText(q, 15, "移动话费");
+        bindText(q, 16, "");
+        bindText(q, 17, "50");
+        bindText(q, 18, user);
+        bindText(q, 19, "");
+        if (sqlite3_step(q) != SQLITE_DONE)
+            state.SkipWithError("insert failed");
+        sqlite3_reset(q);
+    }
+    removeBenchOrders(); // after the loop: not timed
+}
+BENCHMARK(BM_Sqlite_Intake)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv); // Qt SQL finds its driver plugins through it
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    ensureFixture();
+    g_store = std::make_unique<OrderStore>(g_fixture, kUser);
+    g_raw = std::make_unique<Raw>();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_raw.reset();
+    g_store.reset();
+    return 0;
+}
