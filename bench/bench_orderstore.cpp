@@ -415,8 +415,7 @@ void BM_Store_Intake(benchmark::State &state)
             return QStringLiteral("移动话费<?>50<?>1<?>50");
         },
         [](const RechargeOrder &order, int insertFlag) {
-            if (insertFlag == 1)
-                store().插入订单(order);
+            return insertFlag != 1 || store().插入订单(order);
         });
     const QString prefix = QStringLiteral("BENCH-%1-").arg(++g_intakeRun);
     int n = 0;

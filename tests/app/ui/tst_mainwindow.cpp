@@ -9,6 +9,10 @@
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/webprofile.h"
+#include "orders/orderintake.h"
+#include "orders/orderlists.h"
+#include "orders/orderstore.h"
+#include "recharge/cataloguecontroller.h"
 #include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
@@ -17,6 +21,8 @@
 #include "widgets/ibutton.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -98,6 +104,9 @@ private slots:
     void exitCommands_data();
     void exitCommands();
     void pictureReadsTheNumber();
+    void catalogueAndTitleGenerator();
+    void shopOrderIsListedStoredAndReadBack();
+    void missingCatalogueIsTold();
     void mainWindowPicture();
 
 private:
@@ -843,6 +852,128 @@ void TestMainWindow::pictureReadsTheNumber()
     QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
     QCOMPARE(played, (QList<int>{102, 104, 110})); // the letter skipped
     DigitSpeaker::install(std::move(previous));
+}
+
+void TestMainWindow::catalogueAndTitleGenerator()
+{
+    Form2 *window = openMainWindow();
+    auto *plist = window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"));
+    QVERIFY(plist);
+    QTRY_COMPARE_WITH_TIMEOUT(plist->rowCount(), 12, 20000);
+    const auto requests = m_env.requestsTo(QStringLiteral("/platform/newproduct.asp"));
+    QCOMPARE(requests.size(), 1);
+    static const QRegularExpression address(
+        QStringLiteral("^/platform/newproduct\\.asp\\?api=507318642&sj=[0-9.]+&sessionkey=(.*)$"));
+    const auto match = address.match(requests[0].target);
+    QVERIFY2(match.hasMatch(), qPrintable(requests[0].target));
+    QCOMPARE(match.captured(1), SessionInfo().sessionKey);
+    QCOMPARE(requests[0].method, QStringLiteral("GET"));
+
+    // The product sent last stands on top, with the highest key.
+    QCOMPARE(plist->row(0)->data(0, kCatalogueKeyRole).toString(), QStringLiteral("wawa11"));
+    QCOMPARE(plist->text(plist->row(0), QStringLiteral("list")), QStringLiteral("话费"));
+    QCOMPARE(plist->text(plist->row(0), QStringLiteral("name")), QStringLiteral("电信话费快充"));
+    QCOMPARE(plist->text(plist->row(0), QStringLiteral("price")), QStringLiteral("0.98"));
+    QCOMPARE(plist->text(plist->row(0), QStringLiteral("qu")), QStringLiteral("号"));
+    QCOMPARE(plist->row(11)->data(0, kCatalogueKeyRole).toString(), QStringLiteral("wawa0"));
+    QCOMPARE(plist->text(plist->row(11), QStringLiteral("name")), QStringLiteral("移动话费充值"));
+
+    auto *combo1 = window->findChild<QComboBox *>(QStringLiteral("Combo1"));
+    auto *combo2 = window->findChild<QComboBox *>(QStringLiteral("Combo2"));
+    auto *combo3 = window->findChild<QComboBox *>(QStringLiteral("Combo3"));
+    auto *text4 = window->findChild<QLineEdit *>(QStringLiteral("Text4"));
+    auto *text5 = window->findChild<QLineEdit *>(QStringLiteral("Text5"));
+    QVERIFY(combo1 && combo2 && combo3 && text4 && text5);
+    QStringList categories;
+    for (int i = 0; i < combo1->count(); ++i)
+        categories << combo1->itemText(i);
+    // 话费 comes back apart, so it is listed twice.
+    QCOMPARE(categories,
+             (QStringList{QStringLiteral("话费"), QStringLiteral("固话"), QStringLiteral("Q币"),
+                          QStringLiteral("游戏"), QStringLiteral("话费")}));
+    QCOMPARE(combo2->currentText(), QStringLiteral("电信话费快充"));
+    QCOMPARE(combo2->count(), 6);
+    QStringList amounts;
+    for (int i = 0; i < combo3->count(); ++i)
+        amounts << combo3->itemText(i);
+    QCOMPARE(amounts,
+             (QStringList{QStringLiteral("29.4"), QStringLiteral("49"), QStringLiteral("98")}));
+    QCOMPARE(text5->text(), QStringLiteral("电脑充值话费电信话费快充29.4元  秒冲到账"));
+
+    // Another category, another product, a free text.
+    combo1->setCurrentIndex(2);
+    QCOMPARE(combo2->currentText(), QStringLiteral("QQ会员"));
+    combo3->setCurrentIndex(1);
+    text4->setText(QStringLiteral("自动发货"));
+    QCOMPARE(text5->text(), QStringLiteral("电脑充值Q币QQ会员3个  秒冲到账自动发货"));
+    QTest::mouseDClick(text5, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->text(), text5->text());
+}
+
+void TestMainWindow::shopOrderIsListedStoredAndReadBack()
+{
+    QPointer<Form2> window = openMainWindow();
+    auto *plist = window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"));
+    QTRY_COMPARE_WITH_TIMEOUT(plist->rowCount(), 12, 20000);
+    const QString orderNo = QStringLiteral("TB-%1").arg(QDateTime::currentMSecsSinceEpoch());
+
+    // A Taobao item "1元" bought 50 times.
+    QVERIFY(window->orderIntake()->插入新订单(
+        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
+        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    KeyedListView *list = window->orderLists()->listView7();
+    QTreeWidgetItem *row = list->row(0);
+    QCOMPARE(row->text(0), QStringLiteral("13800138000"));
+    QCOMPARE(list->text(row, QStringLiteral("t7")), QStringLiteral("等待提交"));
+    QCOMPARE(list->text(row, QStringLiteral("t14")), QStringLiteral("移动话费充值"));
+    QCOMPARE(list->text(row, QStringLiteral("t3")), QStringLiteral("50"));
+    QCOMPARE(list->text(row, QStringLiteral("t4")), QStringLiteral("1"));
+    QCOMPARE(list->text(row, QStringLiteral("t16")), QStringLiteral("50"));
+    QCOMPARE(list->text(row, QStringLiteral("t12")), orderNo);
+
+    // The same order again is refused; an item matching nothing is too.
+    const int rows = list->rowCount();
+    QVERIFY(!window->orderIntake()->插入新订单(
+        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
+        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    QVERIFY(!window->orderIntake()->插入新订单(
+        1, QStringLiteral("S2"), orderNo + QStringLiteral("-2"), QStringLiteral("乙"),
+        QStringLiteral("13800138001"), QString(), QStringLiteral("1"),
+        QStringLiteral("不存在的商品"), QString(), QString()));
+    QCOMPARE(list->rowCount(), rows);
+
+    // In data.mdb, and back in the list after a restart.
+    OrderStore reader(currentConfig().databasePath, SessionInfo().userId);
+    const auto today = reader.读取订单();
+    QVERIFY(today);
+    bool stored = false;
+    for (const RechargeOrder &o : *today)
+        stored = stored || (o.orderNo == orderNo && o.buyerNick == QStringLiteral("买家'甲"));
+    QVERIFY(stored);
+    delete window.data();
+    Form2 *again = openMainWindow();
+    KeyedListView *relisted = again->orderLists()->listView7();
+    QTreeWidgetItem *back = relisted->findRow(QStringLiteral("t12"), orderNo);
+    QVERIFY(back);
+    QCOMPARE(relisted->row(0), back); // the newest of today on top
+    QCOMPARE(relisted->text(back, QStringLiteral("t7")), QStringLiteral("等待提交"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        again->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
+    QVERIFY(!again->orderIntake()->插入新订单(
+        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
+        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+}
+
+void TestMainWindow::missingCatalogueIsTold()
+{
+    m_env.sim().setFault(QStringLiteral("/platform/newproduct.asp"), {sim::FaultKind::Drop});
+    Form2 *window = openMainWindow();
+    QTRY_COMPARE_WITH_TIMEOUT((**m_prompter).messages.size(), 1, 30000);
+    QVERIFY((**m_prompter).messages[0].text.startsWith(QStringLiteral("商品列表没有取到")));
+    QCOMPARE(window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 0);
 }
 
 void TestMainWindow::mainWindowPicture()
