@@ -11,6 +11,7 @@
 #include "tests/support/simenvironment.h"
 #include "tests/support/windowtest.h"
 #include "widgets/ibutton.h"
+#include "widgets/keyedlistview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -194,6 +195,15 @@ void TestLogin::loginOpensMainWindow()
     QCOMPARE(label(main, "Label32"), QStringLiteral("提成佣金： 12.50 元"));
 
     QTRY_VERIFY(form.isNull()); // the login window is unloaded
+
+    // The catalogue arrives after the login and feeds the title generator.
+    auto *plist = main->findChild<KeyedListView *>(QStringLiteral("ListViewplist"));
+    QVERIFY(plist);
+    QTRY_COMPARE_WITH_TIMEOUT(plist->rowCount(), 12, 20000);
+    QCOMPARE(main->findChild<QComboBox *>(QStringLiteral("Combo1"))->count(), 5);
+    QVERIFY(main->findChild<QLineEdit *>(QStringLiteral("Text5"))
+                ->text()
+                .startsWith(QStringLiteral("电脑充值话费")));
 }
 
 void TestLogin::refusedLogin_data()

@@ -27,6 +27,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -961,10 +962,21 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
     QCOMPARE(relisted->text(back, QStringLiteral("t7")), QStringLiteral("等待提交"));
     QTRY_COMPARE_WITH_TIMEOUT(
         again->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
+    // Recharged meanwhile: the shop lists it again, it is refused and its
+    // feedback queued once more.
+    QVERIFY(reader
+                .反写数据库状态(orderNo, QStringLiteral("1"), QStringLiteral("CARD-7"),
+                                QStringLiteral("R7"), QString())
+                .ok());
     QVERIFY(!again->orderIntake()->插入新订单(
         1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
         QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
         QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    auto *queue = again->findChild<QListWidget *>(QStringLiteral("List反馈"));
+    QVERIFY(queue && queue->isHidden());
+    QCOMPARE(queue->count(), 1);
+    QCOMPARE(queue->item(0)->text(),
+             QStringLiteral("补反馈<o>") + orderNo + QStringLiteral("<o>1<o>CARD-7<o>"));
 }
 
 void TestMainWindow::missingCatalogueIsTold()
