@@ -919,10 +919,13 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
     const QString orderNo = QStringLiteral("TB-%1").arg(QDateTime::currentMSecsSinceEpoch());
 
     // A Taobao item "1元" bought 50 times.
-    QVERIFY(window->orderIntake()->插入新订单(
-        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
-        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    const auto offer = [&orderNo](Form2 *w) {
+        return w->orderIntake()->插入新订单(
+            1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
+            QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+            QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString());
+    };
+    QVERIFY(offer(window));
     KeyedListView *list = window->orderLists()->listView7();
     QTreeWidgetItem *row = list->row(0);
     QCOMPARE(row->text(0), QStringLiteral("13800138000"));
@@ -935,10 +938,7 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
 
     // The same order again is refused; an item matching nothing is too.
     const int rows = list->rowCount();
-    QVERIFY(!window->orderIntake()->插入新订单(
-        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
-        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    QVERIFY(!offer(window));
     QVERIFY(!window->orderIntake()->插入新订单(
         1, QStringLiteral("S2"), orderNo + QStringLiteral("-2"), QStringLiteral("乙"),
         QStringLiteral("13800138001"), QString(), QStringLiteral("1"),
@@ -968,10 +968,7 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
                 .反写数据库状态(orderNo, QStringLiteral("1"), QStringLiteral("CARD-7"),
                                 QStringLiteral("R7"), QString())
                 .ok());
-    QVERIFY(!again->orderIntake()->插入新订单(
-        1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
-        QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-        QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString()));
+    QVERIFY(!offer(again));
     auto *queue = again->findChild<QListWidget *>(QStringLiteral("List反馈"));
     QVERIFY(queue && queue->isHidden());
     QCOMPARE(queue->count(), 1);
