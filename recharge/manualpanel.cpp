@@ -137,6 +137,7 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
 
     connect(m_sgcz, &Browser::documentComplete, this, &ManualRechargePanel::onPageLoaded);
     connect(m_yw, &QComboBox::activated, this, &ManualRechargePanel::chooseBusiness);
+    // A business typed as a keyword is searched with Enter.
     connect(m_yw->lineEdit(), &QLineEdit::returnPressed, this,
             &ManualRechargePanel::chooseBusiness);
     connect(m_ywxz, &QComboBox::activated, this, &ManualRechargePanel::chooseProduct);
@@ -406,8 +407,9 @@ void ManualRechargePanel::recharge()
         m_insert && m_insert(OrderSource::Manual, token, token, kManualBuyer, number,
                              kManualOperation, amount, product, area, region);
     if (!stored) {
-        // Nothing was stored, so nothing will answer and enable cz again.
-        const bool known = !m_matcher || !m_matcher(product, amount, OrderSource::Manual).isEmpty();
+        // Nothing was stored, so nothing will answer and enable cz again. Without
+        // a matcher of its own the panel takes the intake's usual reason.
+        const bool known = m_matcher && !m_matcher(product, amount, OrderSource::Manual).isEmpty();
         Prompter::instance().inform(
             title, known ? QStringLiteral("订单没有保存，也没有提交，请再试一次") : notInCatalogue);
         m_cz->setEnabled(true);
