@@ -728,6 +728,7 @@ void TestManualPanel::businessesAndProductsFromThePlatform()
     QCOMPARE(child<QLabel>(panel, "单位")->text(), QStringLiteral("个"));
     QVERIFY(!child<QComboBox>(panel, "xiequ")->isHidden());
     QVERIFY(!child<QLabel>(panel, "Label9")->isHidden());
+    QVERIFY(saveWindowPicture(panel, QStringLiteral("manual-panel.png")));
 
     // A product page that fails leaves only the prompt.
     m_env.sim().setFault(QStringLiteral("/platform/product.asp"), {sim::FaultKind::Error500, 0});
