@@ -471,6 +471,8 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addRegistrationPages(*this);
     addUpdatePages(*this);
     addCataloguePages(*this);
+    addProductPages(*this);
+    addMobinfoPages(*this);
 }
 
 PlatformSim::~PlatformSim()
