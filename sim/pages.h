@@ -11,6 +11,7 @@ void addAccountPages(PlatformSim &sim);      // accountpages.cpp
 void addRegistrationPages(PlatformSim &sim); // registrationpages.cpp
 void addUpdatePages(PlatformSim &sim);       // updatepages.cpp
 void addCataloguePages(PlatformSim &sim);    // cataloguepages.cpp
+void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);
