@@ -149,7 +149,8 @@ Page chargeStatus(const Request &r, State &s)
 
 bool State::isCardProduct(const Product &product)
 {
-    return product.list == QLatin1String("游戏") && product.value.startsWith(QStringLiteral("个|"));
+    return product.list == QStringLiteral("游戏") &&
+           product.value.startsWith(QStringLiteral("个|"));
 }
 
 const Product *State::findProduct(const QString &name) const
