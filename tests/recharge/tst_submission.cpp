@@ -74,6 +74,9 @@ private slots:
     void sevenShopOrders();
     void manualScanSendsManualOrdersOnly();
     void acceptedAgainstTheSimulator();
+    void platformRefuses_data();
+    void platformRefuses();
+    void platformTakesAKeyOnce();
     void errorOutcomes_data();
     void errorOutcomes();
     void buyerTextCannotChangeTheRequest();
@@ -448,6 +451,74 @@ void TestSubmission::acceptedAgainstTheSimulator()
         keys << QString::fromLatin1(pair.left(pair.indexOf('=')));
     QCOMPARE(keys, (QStringList{"game_cp", "game_list", "game_area", "game_userid", "sessionkey",
                                 "Cardnum", "counts", "lx", "cx", "key"}));
+}
+
+void TestSubmission::platformRefuses_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("balance");
+    QTest::addColumn<bool>("staleSession");
+    QTest::addColumn<QString>("reason");
+
+    const QString mobile = QStringLiteral("移动话费充值");
+    const QString full = QStringLiteral("1000.00");
+    QTest::newRow("unknown product")
+        << QStringLiteral("不存在的商品") << QStringLiteral("100") << full << false
+        << QStringLiteral("没有这个商品：不存在的商品");
+    QTest::newRow("amount not offered")
+        << mobile << QStringLiteral("15") << full << false << QStringLiteral("没有这个面值：15");
+    QTest::newRow("balance too low") << mobile << QStringLiteral("100") << QStringLiteral("99.00")
+                                     << false << QStringLiteral("余额不足，请先充值");
+    QTest::newRow("session no longer valid")
+        << mobile << QStringLiteral("100") << full << true << QStringLiteral("请重新登陆！");
+}
+
+void TestSubmission::platformRefuses()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, amount);
+    QFETCH(QString, balance);
+    QFETCH(bool, staleSession);
+    QFETCH(QString, reason);
+
+    m_env.sim().withState([&](sim::State &s) { s.findAccount(kAccount)->balance = balance; });
+    if (staleSession)
+        SessionInfo().sessionKey = QStringLiteral("0123456789abcdef");
+    const QString no = QStringLiteral("REF1");
+    addOrder(makeOrder(0, no, product, amount));
+    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    m_submission->充值订单请求(0);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+
+    QCOMPARE(rowStatus(0, no), reason);
+    QCOMPARE(stored(no)->status, 2);
+    QCOMPARE((*m_prompter)->texts(), QStringList{reason});
+    QCOMPARE(cz.size(), 1);
+    QCOMPARE(m_env.sim().rechargeCount(no), 0);
+    QCOMPARE(m_env.sim().account(kAccount)->balance, balance);
+    QCOMPARE(m_submission->tradeCount(), 0);
+}
+
+void TestSubmission::platformTakesAKeyOnce()
+{
+    const QString no = QStringLiteral("TBONCE");
+    addOrder(makeOrder(1, no));
+    m_submission->充值订单请求(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, no), QStringLiteral("等待服务器充值"), 20000);
+
+    // Even if the order were put back to waiting, the platform would not
+    // recharge its key a second time.
+    QVERIFY(m_store->反写数据库状态(no, QStringLiteral("-2"), {}, {}, {}).ok());
+    KeyedListView *list = listOf(1);
+    list->setText(list->findRow(QStringLiteral("t12"), no), QStringLiteral("t7"),
+                  QStringLiteral("等待提交"));
+    m_submission->充值订单请求(1);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    QVERIFY(rowStatus(1, no).startsWith(QStringLiteral("订单已经提交过")));
+    QCOMPARE(m_env.sim().rechargeCount(no), 1);
+    QCOMPARE(m_env.sim().account(kAccount)->balance, QStringLiteral("900.30"));
+    QCOMPARE(m_submission->tradeCount(), 1);
 }
 
 void TestSubmission::errorOutcomes_data()
