@@ -13,6 +13,7 @@ void addUpdatePages(PlatformSim &sim);       // updatepages.cpp
 void addCataloguePages(PlatformSim &sim);    // cataloguepages.cpp
 void addProductPages(PlatformSim &sim);      // productpages.cpp
 void addMobinfoPages(PlatformSim &sim);      // mobinfopages.cpp
+void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

@@ -473,6 +473,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addCataloguePages(*this);
     addProductPages(*this);
     addMobinfoPages(*this);
+    addRechargePages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -713,6 +714,24 @@ void PlatformSim::setProducts(const QList<Product> &products)
 {
     std::lock_guard lock(d->mutex);
     d->state.setProducts(products);
+}
+
+int PlatformSim::rechargeCount(const QString &key) const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.rechargeCount(key);
+}
+
+QList<RechargeRecord> PlatformSim::recharges() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.recharges();
+}
+
+void PlatformSim::setRechargeFinish(int polls, bool succeeds)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.setRechargeFinish(polls, succeeds);
 }
 
 void PlatformSim::withState(const std::function<void(State &)> &f)

@@ -60,6 +60,26 @@ struct Product
     QString value; // unit|label=cost|...
 };
 
+// One recharge the platform accepted (productcz1.asp?action=cz).
+struct RechargeRecord
+{
+    QString key; // the client's order number
+    QString account;
+    QString product;
+    QString target; // game_userid
+    QString area;
+    QString cardnum;
+    QString counts;
+    QString lx;
+    QString cx;
+    QString rechargeId;
+    QString cardCode; // without hyphens and blanks; empty for other products
+    double cost = 0;
+    int status = 0;    // 0 working, 1 recharged, 2 failed and refunded
+    int pollsLeft = 1; // polls that ask about it before it finishes
+    bool succeeds = true;
+};
+
 // What a page handler sees. Query and form values are percent-decoded to
 // bytes and then decoded from GBK; a bare '+' stays a '+'.
 struct Request
@@ -126,6 +146,25 @@ public:
     void setProducts(const QList<Product> &products) { m_products = products; }
     static QList<Product> defaultProducts(); // cataloguepages.cpp
 
+    // Recharges (rechargepages.cpp). A card product (unit 个 in 游戏) gets a
+    // card code.
+    static bool isCardProduct(const Product &product);
+    const Product *findProduct(const QString &name) const;
+    QList<RechargeRecord> &recharges() { return m_recharges; }
+    RechargeRecord *findRecharge(const QString &rechargeId);
+    // How many times the key was recharged (never more than once).
+    int rechargeCount(const QString &key) const;
+    QString nextRechargeId()
+    {
+        return QStringLiteral("CZ%1").arg(++m_rechargeSerial, 6, 10, QLatin1Char('0'));
+    }
+    int rechargeSerial() const { return m_rechargeSerial; }
+    // Recharges accepted from now on finish at the polls-th poll that asks
+    // about them, recharged or failed and refunded. Default: 1, recharged.
+    void setRechargeFinish(int polls, bool succeeds);
+    int finishPolls() const { return m_finishPolls; }
+    bool finishSucceeds() const { return m_finishSucceeds; }
+
 private:
     QMap<QString, Account> m_accounts;
     QHash<QString, QString> m_sessions; // key -> account
@@ -134,6 +173,10 @@ private:
     QString m_downloadUrl;
     QString m_rootUrl;
     QList<Product> m_products;
+    QList<RechargeRecord> m_recharges;
+    int m_rechargeSerial = 0;
+    int m_finishPolls = 1;
+    bool m_finishSucceeds = true;
 };
 
 class PlatformSim
@@ -177,6 +220,9 @@ public:
     void setDownloadUrl(const QString &url);
     QList<Product> products() const;
     void setProducts(const QList<Product> &products); // default State::defaultProducts()
+    int rechargeCount(const QString &key) const;
+    QList<RechargeRecord> recharges() const;
+    void setRechargeFinish(int polls, bool succeeds);
 
     // Runs f on the state under the lock, for what the accessors above miss.
     void withState(const std::function<void(State &)> &f);

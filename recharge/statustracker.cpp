@@ -1,0 +1,137 @@
+#include "recharge/statustracker.h"
+
+#include "app/core/config.h"
+#include "app/core/gbk.h"
+#include "app/core/platform.h"
+#include "app/core/session.h"
+#include "app/web/transfer.h"
+#include "orders/orderstore.h"
+#include "orders/rechargeorder.h"
+#include "recharge/catalogue.h"
+#include "widgets/keyedlistview.h"
+
+#include <QTimer>
+
+namespace {
+
+const QString kRecordEnd = QStringLiteral("</m>");
+
+// The text between the first start tag and the first end tag after it.
+QString tagged(const QString &record, const QString &start, const QString &end)
+{
+    QString text = record;
+    return ExtractBetween(start, end, text);
+}
+
+} // namespace
+
+QString statusPollBody(const QStringList &rechargeIds, const QString &sj, const QString &sessionKey)
+{
+    QString ids;
+    for (const QString &id : rechargeIds)
+        ids += escapeValue(id) + QLatin1Char('|');
+    return QStringLiteral("action=cx&chargestuat=") + ids + QStringLiteral("&sj=") + sj +
+           QStringLiteral("&sessionkey=") + escapeValue(sessionKey);
+}
+
+std::optional<QList<StatusRecord>> readStatusReply(const QString &reply)
+{
+    if (!reply.startsWith(QLatin1Char('3')))
+        return std::nullopt;
+    QList<StatusRecord> records;
+    QStringView rest(reply);
+    for (qsizetype end = rest.indexOf(kRecordEnd); end >= 0; end = rest.indexOf(kRecordEnd)) {
+        // Each field is the first of its kind in what remains of the reply.
+        const QString remaining = rest.toString();
+        records.append({tagged(remaining, QStringLiteral("<id>"), QStringLiteral("</id>")),
+                        tagged(remaining, QStringLiteral("<status>"), QStringLiteral("</status>")),
+                        tagged(remaining, QStringLiteral("<hw>"), QStringLiteral("</hw>"))});
+        rest = rest.sliced(end + kRecordEnd.size());
+    }
+    return records;
+}
+
+StatusTracker::StatusTracker(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
+                             QObject *parent)
+    : QObject(parent), m_listView7(listView7), m_listView8(listView8), m_store(store),
+      m_timer(new QTimer(this)), m_inet(new Transfer(this))
+{
+    setObjectName(QStringLiteral("statusTracker"));
+    m_timer->setObjectName(QStringLiteral("验证"));
+    m_timer->setInterval(kStatusPollIntervalMs);
+    m_inet->setObjectName(QStringLiteral("验证Inet"));
+    connect(m_timer, &QTimer::timeout, this, [this] { poll(); });
+    connect(m_inet, &Transfer::stateChanged, this, &StatusTracker::onStateChanged);
+}
+
+void StatusTracker::start()
+{
+    m_timer->start();
+}
+
+bool StatusTracker::poll()
+{
+    if (m_inet->stillExecuting())
+        return false;
+    const auto waiting = m_store.waitingOrders();
+    if (!waiting || waiting->isEmpty())
+        return false;
+    QStringList ids;
+    for (const RechargeOrder &order : *waiting)
+        ids.append(order.rechargeId);
+    return m_inet->execute(currentConfig().platformPage(kStatusPage), QStringLiteral("POST"),
+                           statusPollBody(ids, NewSjValue(), SessionInfo().sessionKey),
+                           kFormContentTypeHeader);
+}
+
+void StatusTracker::onStateChanged(int state)
+{
+    // A failed poll changes nothing: the orders stay at 0 and are asked about
+    // again at the next tick.
+    if (state != Transfer::ResponseCompleted)
+        return;
+    QString reply;
+    for (QString chunk = m_inet->getChunk(1024); !chunk.isEmpty(); chunk = m_inet->getChunk(1024))
+        reply += chunk;
+    readReply(reply);
+}
+
+bool StatusTracker::readReply(const QString &reply)
+{
+    const auto records = readStatusReply(reply);
+    if (!records)
+        return false;
+    for (const StatusRecord &record : *records) {
+        const WriteBackResult written = m_store.反写数据库状态(
+            QString(), record.status, record.cardCode, record.rechargeId, QString());
+        // A file that cannot be written ends the reply here: what the lists
+        // show must be what the store holds, and the next poll asks again.
+        if (written.outcome == WriteBackResult::Failed)
+            return false;
+        updateList(m_listView7, record);
+        updateList(m_listView8, record);
+    }
+    if (m_delivery)
+        m_delivery();
+    emit replyRead();
+    return true;
+}
+
+void StatusTracker::updateList(KeyedListView *list, const StatusRecord &record)
+{
+    if (record.rechargeId.isEmpty())
+        return; // it would match every row that has no id yet
+    QTreeWidgetItem *row = list->findRow(QStringLiteral("t8"), record.rechargeId);
+    if (!row)
+        return;
+    const QString status = QStringLiteral("t7");
+    if (record.status == QLatin1String("1")) {
+        list->setText(row, status, 状态转换(OrderStatus::Recharged));
+        if (!record.cardCode.isEmpty()) // the store keeps its code too
+            list->setText(row, QStringLiteral("t11"), record.cardCode);
+        list->setTextColor(row, status, QColor(0, 0, 255));
+    } else if (record.status == QLatin1String("2")) {
+        list->setText(row, status, 状态转换(OrderStatus::Refunded));
+        list->setTextColor(row, status, QColor(255, 0, 0));
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class KeyedListView;
+class OrderStore;
+class QTimer;
+class Transfer;
+
+inline const QString kStatusPage = QStringLiteral("chargestatus.asp");
+inline constexpr int kStatusPollIntervalMs = 3000;
+
+// "action=cx&chargestuat=R1|R2|&sj=…&sessionkey=…": every id followed by "|".
+QString statusPollBody(const QStringList &rechargeIds, const QString &sj,
+                       const QString &sessionKey);
+
+// One record of the platform's status reply.
+struct StatusRecord
+{
+    QString rechargeId;
+    QString status;   // decimal text
+    QString cardCode; // empty unless a card product was recharged
+
+    bool operator==(const StatusRecord &) const = default;
+};
+
+// The records of a reply, in order; nullopt when it does not begin with "3".
+std::optional<QList<StatusRecord>> readStatusReply(const QString &reply);
+
+// Asks the platform every three seconds on 验证Inet what became of the
+// account's orders it accepted without finishing (status 0), writes the
+// answers to the store and both order lists, and then runs the delivery step.
+class StatusTracker : public QObject
+{
+    Q_OBJECT
+public:
+    using DeliveryStep = std::function<void()>;
+
+    StatusTracker(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
+                  QObject *parent);
+
+    QTimer *timer() const { return m_timer; }
+    Transfer *transfer() const { return m_inet; }
+    // 淘宝拍拍发货 of the main window, called once after each reply read.
+    void setDeliveryStep(DeliveryStep step) { m_delivery = std::move(step); }
+
+    // Starts 验证.
+    void start();
+    // One tick: a poll of the waiting orders; nothing when none waits or a
+    // poll is still out. True when a poll was sent.
+    bool poll();
+    // Writes the records of a reply; false when it was not read.
+    bool readReply(const QString &reply);
+
+signals:
+    void replyRead();
+
+private:
+    void onStateChanged(int state);
+    void updateList(KeyedListView *list, const StatusRecord &record);
+
+    KeyedListView *m_listView7;
+    KeyedListView *m_listView8;
+    OrderStore &m_store;
+    QTimer *m_timer;
+    Transfer *m_inet;
+    DeliveryStep m_delivery;
+};

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class KeyedListView;
+class OrderStore;
+class QTreeWidgetItem;
+class Transfer;
+
+// ---- The recharge request ----
+
+inline const QString kRechargePage = QStringLiteral("productcz1.asp?action=cz");
+inline const QString kRechargeOperation = QStringLiteral("POST");
+// In the title of an accepted answer.
+inline const QString kRechargeAccepted = QStringLiteral("充值提交成功！");
+
+// Shown in t7 of an order whose request went out but whose answer never came
+// or could not be read. The platform may have recharged it, so the client
+// never sends it again (the scans only take "等待提交" rows); the agent looks
+// it up in the sales records. The store keeps it at -1.
+inline const QString kOutcomeUnknownText = QStringLiteral("结果未知,请在销售记录中核实");
+// Shown in t7, before the reason, of an order that never reached the platform.
+inline const QString kNotDeliveredPrefix = QStringLiteral("提交失败：");
+// Added to t7 when the store could not take the status the row shows.
+inline const QString kStatusNotSavedSuffix = QStringLiteral("（状态未能保存）");
+
+// The fields of one waiting order that go into its request, as its list row
+// holds them.
+struct RechargeRequestFields
+{
+    QString platformProduct; // t14
+    QString quantity;        // t4
+    QString rechargeAccount; // row text
+    QString serverArea;      // t15
+    QString orderNo;         // t12
+    QString actualQuantity;  // t16
+    QString queryArea;       // t17
+};
+
+// The form body, keys in the platform's order; every value escaped so that
+// what a buyer writes can never add or change a key.
+QString rechargeRequestBody(const RechargeRequestFields &fields, const QString &sessionKey,
+                            int kind);
+
+// The side text a recharge component carries while its request is out.
+QString rechargeSideText(const QString &orderNo, int kind);
+struct SideText
+{
+    QString orderNo;
+    QString kind; // "0", "1", "2"
+};
+// Splits at the last "||"; an order number never holds one.
+SideText splitSideText(const QString &sideText);
+
+// What the platform's first answer says.
+struct RechargeAnswer
+{
+    enum Kind
+    {
+        Refused,    // the title is the platform's message
+        Accepted,   // status 0 or 1
+        Unreadable, // no title, or an acceptance without its three fields
+    };
+    Kind kind = Unreadable;
+    QString title;
+    QString balance; // field 0; "-1" when not reported
+    QString rechargeId;
+    QString cardCode; // hyphens and blanks removed
+    int status = -1;  // 0 or 1 when accepted, 2 when refused
+};
+RechargeAnswer readRechargeAnswer(const QString &response);
+
+// "当前交易：  " + count + " 笔"
+QString tradeCountText(int count);
+
+// Sends the orders that wait in the order lists on the seven recharge
+// components and records the platform's first answer in the store and the
+// lists.
+//
+// The components are the children "Inet充值0" … "Inet充值6": 0 to 5 are the
+// pool for shop orders (kinds 1 and 2), 6 carries manual orders (kind 0)
+// alone, one at a time.
+//
+// Every order ends in a status that tells the truth: refused (2), accepted
+// (0 or 1), not delivered (4, the connection was never made), or unknown (the
+// request went out and no readable answer came back: the store keeps -1, the
+// row shows kOutcomeUnknownText and the order is never sent again, since the
+// platform may have recharged it). A 5xx answer counts as unknown: the
+// platform may have taken the order before it failed.
+class SubmissionController : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kPoolSize = 6;
+    static constexpr int kManualComponent = 6;
+
+    using FeedbackSink = std::function<void(const QString &line)>;
+
+    SubmissionController(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
+                         QObject *parent);
+
+    Transfer *inet充值(int index) const;
+    int tradeCount() const { return m_tradeCount; }
+    void resetTradeCount() { m_tradeCount = 0; }
+
+    // The delivery queue: 待反馈编码(1, line) of the main window.
+    void setFeedbackSink(FeedbackSink sink) { m_feedback = std::move(sink); }
+
+    // Sends the waiting orders of the kind: kind 0 the first waiting manual
+    // order of ListView7 on component 6, kind 1 the waiting Taobao orders of
+    // ListView7 and kind 2 those of ListView8 on the pool, while a pool
+    // component is free. Orders that find no free component keep waiting.
+    void 充值订单请求(int kind);
+    // 0 to 5: the first pool component not executing; -1 when all are busy.
+    int 获取空闲充值inet() const;
+    // False when the request could not start; the order then is as it was.
+    bool 发送充值订单(const RechargeRequestFields &fields, int component, int kind);
+    void 判断充值结果(const QString &response, const QString &sideText);
+    void l7反馈(const QString &text, const QString &rechargeId, const QString &cardCode,
+                const QString &sideText, int status);
+
+signals:
+    // The balance label jprice: balance + " 元".
+    void balanceTextChanged(const QString &text);
+    // Label3: the text of tradeCountText(count).
+    void tradeCountChanged(int count, const QString &text);
+    // The answer to a manual order is in (or it ended otherwise): cz may be
+    // enabled again.
+    void czMayBeEnabled();
+
+private:
+    void onStateChanged(int index, int state);
+    void onFailure(int index);
+    void markUnknown(const QString &sideText, const QString &reason);
+    void markNotDelivered(const QString &sideText, const QString &reason);
+    KeyedListView *listForKind(const QString &kind) const;
+    QTreeWidgetItem *rowOf(KeyedListView *list, const QString &orderNo) const;
+
+    KeyedListView *m_listView7;
+    KeyedListView *m_listView8;
+    OrderStore &m_store;
+    QList<Transfer *> m_inet;
+    FeedbackSink m_feedback;
+    int m_tradeCount = 0;
+};

@@ -1,0 +1,833 @@
+// Order submission and status tracking: the real controllers on the order
+// lists and a real store file, against the simulator over loopback.
+#include "app/core/config.h"
+#include "app/core/platform.h"
+#include "app/core/session.h"
+#include "app/web/transfer.h"
+#include "app/web/webprofile.h"
+#include "orders/orderlists.h"
+#include "orders/orderstore.h"
+#include "recharge/statustracker.h"
+#include "recharge/submission.h"
+#include "sim/platformsim.h"
+#include "tests/support/recordingprompter.h"
+#include "tests/support/simenvironment.h"
+#include "tests/support/windowtest.h"
+
+#include <QClipboard>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using sim::FaultKind;
+
+namespace {
+
+const QString kAccount = QStringLiteral("demo");
+const QString kRechargePath = QStringLiteral("/platform/productcz1.asp");
+const QString kStatusPath = QStringLiteral("/platform/chargestatus.asp");
+const QString kBuyer = QStringLiteral("买家小王");
+
+RechargeOrder makeOrder(int type, const QString &orderNo,
+                        const QString &product = QStringLiteral("移动话费充值"),
+                        const QString &amount = QStringLiteral("100"),
+                        const QString &account = QStringLiteral("13800000000"))
+{
+    RechargeOrder o;
+    o.orderType = type;
+    o.rechargeAccount = account;
+    o.productName = product + amount;
+    o.salePrice = amount.toDouble();
+    o.quantity = amount.toDouble();
+    o.rechargeTime = CurrentDateTime();
+    o.buyerNick = type == 0 ? QStringLiteral("手工订单") : kBuyer;
+    o.status = OrderStatus::Waiting;
+    o.orderNo = orderNo;
+    o.shipNo = QStringLiteral("S-") + orderNo;
+    o.platformProduct = product;
+    o.actualQuantity = QStringLiteral("1");
+    return o;
+}
+
+QString page(const QString &title, const QString &body)
+{
+    return QStringLiteral("<html><head><title>") + title + QStringLiteral("</title></head><body>") +
+           body + QStringLiteral("</body></html>");
+}
+
+} // namespace
+
+class TestSubmission : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void requestBody();
+    void answerHandling_data();
+    void answerHandling();
+    void sevenShopOrders();
+    void manualScanSendsManualOrdersOnly();
+    void acceptedAgainstTheSimulator();
+    void platformRefuses_data();
+    void platformRefuses();
+    void platformTakesAKeyOnce();
+    void errorOutcomes_data();
+    void errorOutcomes();
+    void buyerTextCannotChangeTheRequest();
+
+    void pollNothingWaiting();
+    void pollBodyForTwoOrders();
+    void pollReply_data();
+    void pollReply();
+    void pollReplyNotBeginningWithThree();
+    void pollAgainstTheSimulator_data();
+    void pollAgainstTheSimulator();
+
+private:
+    void addOrder(const RechargeOrder &order) { QVERIFY(m_lists->显示订单(order, 1)); }
+    std::optional<RechargeOrder> stored(const QString &orderNo);
+    KeyedListView *listOf(int type) const { return m_lists->listFor(type); }
+    QString rowStatus(int type, const QString &orderNo) const;
+    bool allIdle() const;
+    void setTimeouts(int ms);
+    int rechargeRequests() const { return m_env.requestsTo(kRechargePath).size(); }
+
+    SimEnvironment m_env;
+    QString m_sessionKey;
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<OrderStore> m_store;
+    std::unique_ptr<PrompterGuard> m_prompter;
+    OrderLists *m_lists = nullptr;
+    SubmissionController *m_submission = nullptr;
+    QStringList m_feedback;
+};
+
+void TestSubmission::initTestCase()
+{
+    WebProfile::setOffTheRecord(true);
+    QString error;
+    QVERIFY2(m_env.start(&error), qPrintable(error));
+    m_env.sim().withState([this](sim::State &s) { m_sessionKey = s.openSession(kAccount); });
+}
+
+void TestSubmission::init()
+{
+    SessionInfoRecord &s = SessionInfo();
+    s.appTitle = QStringLiteral("榴帆综合缴费系统");
+    s.sessionKey = m_sessionKey;
+    s.userId = QStringLiteral("10086");
+
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_store = std::make_unique<OrderStore>(m_dir->filePath(QStringLiteral("data.mdb")), s.userId);
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(900, 400);
+    m_lists = new OrderLists(m_window.get());
+    m_lists->加载listview();
+    m_lists->setStore([this](const RechargeOrder &o) { return m_store->插入订单(o); });
+    m_submission = new SubmissionController(m_lists->listView7(), m_lists->listView8(), *m_store,
+                                            m_window.get());
+    m_feedback.clear();
+    m_submission->setFeedbackSink([this](const QString &line) { m_feedback.append(line); });
+    m_prompter = std::make_unique<PrompterGuard>();
+}
+
+void TestSubmission::cleanup()
+{
+    // Answers still on their way must not outlive the controller's store.
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+    m_submission = nullptr;
+    m_lists = nullptr;
+    m_window.reset();
+    m_store.reset();
+    m_dir.reset();
+    m_prompter.reset();
+    setCurrentConfig(m_env.config());
+    m_env.sim().clearFaults();
+    m_env.sim().clearRequests();
+    m_env.sim().setRechargeFinish(1, true);
+    m_env.sim().withState([](sim::State &s) {
+        s.findAccount(kAccount)->balance = QStringLiteral("1000.00");
+        s.recharges().clear();
+    });
+}
+
+std::optional<RechargeOrder> TestSubmission::stored(const QString &orderNo)
+{
+    const auto orders = m_store->读取订单();
+    if (!orders)
+        return std::nullopt;
+    for (const RechargeOrder &o : *orders) {
+        if (o.orderNo == orderNo)
+            return o;
+    }
+    return std::nullopt;
+}
+
+QString TestSubmission::rowStatus(int type, const QString &orderNo) const
+{
+    KeyedListView *list = listOf(type);
+    QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), orderNo);
+    return row ? list->text(row, QStringLiteral("t7")) : QStringLiteral("(no row)");
+}
+
+bool TestSubmission::allIdle() const
+{
+    if (!m_submission)
+        return true;
+    for (int i = 0; i < 7; ++i) {
+        if (m_submission->inet充值(i)->stillExecuting())
+            return false;
+    }
+    return true;
+}
+
+void TestSubmission::setTimeouts(int ms)
+{
+    for (int i = 0; i < 7; ++i)
+        m_submission->inet充值(i)->setTimeoutMs(ms);
+}
+
+void TestSubmission::requestBody()
+{
+    RechargeRequestFields f;
+    f.platformProduct = QStringLiteral("mobile");
+    f.quantity = QStringLiteral("100");
+    f.rechargeAccount = QStringLiteral("13800000000");
+    f.orderNo = QStringLiteral("qwhtrbxnmakpzeyfcjsuvdgoi");
+    f.actualQuantity = QStringLiteral("1");
+    f.queryArea = QStringLiteral("BJ");
+    // Ordinary values go out exactly as they are, keys in the platform's order.
+    QCOMPARE(rechargeRequestBody(f, QStringLiteral("k3y"), 0),
+             QStringLiteral("game_cp=&game_list=mobile&game_area=&game_userid=13800000000&"
+                            "sessionkey=k3y&Cardnum=100&counts=1&lx=0&cx=BJ&"
+                            "key=qwhtrbxnmakpzeyfcjsuvdgoi"));
+    QCOMPARE(rechargeSideText(QStringLiteral("abc"), 1), QStringLiteral("abc||1"));
+    QCOMPARE(tradeCountText(3), QStringLiteral("当前交易：  3 笔"));
+}
+
+void TestSubmission::answerHandling_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("response");
+    QTest::addColumn<int>("storedStatus");
+    QTest::addColumn<QString>("rowText");
+    QTest::addColumn<QString>("rechargeId");
+    QTest::addColumn<QString>("cardCode");
+    QTest::addColumn<QString>("balanceText"); // empty: the label is not touched
+    QTest::addColumn<int>("trades");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString refused = QStringLiteral("余额不足，请先充值");
+    const QString accepted = QStringLiteral("充值提交成功！");
+    const QString unknown = kOutcomeUnknownText;
+    const QString code = QStringLiteral("AB12CD34EF56GH78");
+
+    QTest::newRow("refused, manual")
+        << 0 << true << page(refused, QStringLiteral("<p>x</p>")) << 2 << refused << QString()
+        << QString() << QString() << 0 << QStringList{refused};
+    QTest::newRow("refused, shop") << 1 << true << page(refused, QString()) << 2 << refused
+                                   << QString() << QString() << QString() << 0 << QStringList();
+    QTest::newRow("accepted without card code")
+        << 1 << true << page(accepted, QStringLiteral("88.5|x|R123")) << 0
+        << QStringLiteral("等待服务器充值") << QStringLiteral("R123") << QString()
+        << QStringLiteral("88.5 元") << 1 << QStringList();
+    QTest::newRow("accepted manual order")
+        << 0 << true << page(accepted, QStringLiteral("88.5|x|R123")) << 0
+        << QStringLiteral("等待服务器充值") << QStringLiteral("R123") << QString()
+        << QStringLiteral("88.5 元") << 1 << QStringList{accepted};
+    QTest::newRow("accepted with a card code in groups")
+        << 0 << true
+        << page(accepted + QStringLiteral("--top--AB12-CD34 EF56 - GH78--end--"),
+                QStringLiteral("70|x|R7"))
+        << 1 << QStringLiteral("充值成功") << QStringLiteral("R7") << code
+        << QStringLiteral("70 元") << 1
+        << QStringList{accepted, QStringLiteral("您的卡密已经复制到您的剪切盘 ") + code};
+    QTest::newRow("balance not reported")
+        << 1 << true << page(accepted, QStringLiteral("-1|x|R9")) << 0
+        << QStringLiteral("等待服务器充值") << QStringLiteral("R9") << QString() << QString() << 1
+        << QStringList();
+    QTest::newRow("accepted body with fewer than three fields")
+        << 1 << true << page(accepted, QStringLiteral("88.5|R123")) << -1 << unknown << QString()
+        << QString() << QString() << 0 << QStringList();
+    QTest::newRow("no page at all")
+        << 0 << true << QStringLiteral("\x01garbage") << -1 << unknown << QString() << QString()
+        << QString() << 0 << QStringList{QStringLiteral("unknown")};
+    QTest::newRow("row no longer listed")
+        << 1 << false << page(accepted, QStringLiteral("88.5|x|R5")) << 0 << QString()
+        << QStringLiteral("R5") << QString() << QStringLiteral("88.5 元") << 1 << QStringList();
+}
+
+void TestSubmission::answerHandling()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, listed);
+    QFETCH(QString, response);
+    QFETCH(int, storedStatus);
+    QFETCH(QString, rowText);
+    QFETCH(QString, rechargeId);
+    QFETCH(QString, cardCode);
+    QFETCH(QString, balanceText);
+    QFETCH(int, trades);
+    QFETCH(QStringList, messages);
+
+    const QString orderNo = QStringLiteral("T1001");
+    addOrder(makeOrder(kind, orderNo));
+    QVERIFY(m_store->反写数据库状态(orderNo, QStringLiteral("-1"), {}, {}, {}).ok());
+    KeyedListView *list = listOf(kind);
+    QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), orderNo);
+    QVERIFY(row);
+    list->setText(row, QStringLiteral("t7"), QStringLiteral("正在提交"));
+    if (!listed)
+        delete row;
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+
+    QSignalSpy balance(m_submission, &SubmissionController::balanceTextChanged);
+    QSignalSpy count(m_submission, &SubmissionController::tradeCountChanged);
+    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    m_submission->判断充值结果(response, rechargeSideText(orderNo, kind));
+
+    const auto order = stored(orderNo);
+    QVERIFY(order);
+    QCOMPARE(order->status, storedStatus);
+    QCOMPARE(order->rechargeId, rechargeId);
+    QCOMPARE(order->cardCode, cardCode);
+    if (listed) {
+        row = list->findRow(QStringLiteral("t12"), orderNo);
+        QCOMPARE(list->text(row, QStringLiteral("t7")), rowText);
+        QCOMPARE(list->text(row, QStringLiteral("t8")), rechargeId);
+        QCOMPARE(list->text(row, QStringLiteral("t11")), cardCode);
+        QCOMPARE(list->text(row, QStringLiteral("t9")), cardCode);
+    }
+    QCOMPARE(balance.size(), balanceText.isEmpty() ? 0 : 1);
+    if (!balanceText.isEmpty())
+        QCOMPARE(balance.at(0).at(0).toString(), balanceText);
+    QCOMPARE(count.size(), trades);
+    QCOMPARE(m_submission->tradeCount(), trades);
+    if (trades)
+        QCOMPARE(count.at(0).at(1).toString(), QStringLiteral("当前交易：  1 笔"));
+
+    // A card code goes to the clipboard and, with the row, to the delivery queue.
+    QCOMPARE(QApplication::clipboard()->text(),
+             cardCode.isEmpty() ? QStringLiteral("before") : cardCode);
+    QCOMPARE(m_feedback, cardCode.isEmpty() || !listed
+                             ? QStringList()
+                             : QStringList{QStringLiteral("补反馈<o>S-T1001<o>1<o>") + cardCode +
+                                           QStringLiteral("<o>手工订单")});
+
+    const QStringList texts = (*m_prompter)->texts();
+    if (messages == QStringList{QStringLiteral("unknown")}) {
+        QCOMPARE(texts.size(), 1);
+        QVERIFY(texts.at(0).contains(QStringLiteral("销售记录")));
+    } else {
+        QCOMPARE(texts, messages);
+    }
+    for (const auto &m : (*m_prompter)->messages)
+        QCOMPARE(m.title, SessionInfo().appTitle);
+    QCOMPARE(cz.size(), kind == 0 ? 1 : 0);
+}
+
+void TestSubmission::sevenShopOrders()
+{
+    // Answers are held back long enough to see all six components busy.
+    m_env.sim().setFault(kRechargePath, {FaultKind::Delay, 1500});
+    for (int i = 1; i <= 7; ++i)
+        addOrder(makeOrder(1, QStringLiteral("TB%1").arg(i)));
+
+    m_submission->充值订单请求(1);
+
+    // The newest six, from the top, on 0 to 5; the oldest waits.
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(m_submission->inet充值(i)->stillExecuting());
+        QCOMPARE(m_submission->inet充值(i)->tag(), QStringLiteral("TB%1||1").arg(7 - i));
+        QCOMPARE(stored(QStringLiteral("TB%1").arg(7 - i))->status, -1);
+        QCOMPARE(rowStatus(1, QStringLiteral("TB%1").arg(7 - i)), QStringLiteral("正在提交"));
+    }
+    QVERIFY(!m_submission->inet充值(6)->stillExecuting());
+    QCOMPARE(m_submission->获取空闲充值inet(), -1);
+    QCOMPARE(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待提交"));
+    QCOMPARE(stored(QStringLiteral("TB1"))->status, -2);
+
+    // A second call while all are busy changes nothing.
+    m_submission->充值订单请求(1);
+    QCOMPARE(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待提交"));
+
+    // As soon as a component is free the seventh goes, and every order is
+    // accepted exactly once.
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待服务器充值"),
+                              30000);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+    for (int i = 1; i <= 7; ++i) {
+        const QString no = QStringLiteral("TB%1").arg(i);
+        QCOMPARE(stored(no)->status, 0);
+        QCOMPARE(rowStatus(1, no), QStringLiteral("等待服务器充值"));
+        QCOMPARE(m_env.sim().rechargeCount(no), 1);
+    }
+    QCOMPARE(rechargeRequests(), 7);
+    QCOMPARE(m_submission->tradeCount(), 7);
+    QVERIFY(m_submission->inet充值(6)->tag().isEmpty()); // never on the manual component
+}
+
+void TestSubmission::manualScanSendsManualOrdersOnly()
+{
+    m_env.sim().setFault(kRechargePath, {FaultKind::Delay, 500});
+    addOrder(makeOrder(1, QStringLiteral("TB1")));
+    addOrder(makeOrder(0, QStringLiteral("M1")));
+    addOrder(makeOrder(0, QStringLiteral("M2")));
+    addOrder(makeOrder(1, QStringLiteral("TB2")));
+
+    m_submission->充值订单请求(0);
+    // One manual order, the newest, on component 6; shop orders untouched.
+    QVERIFY(m_submission->inet充值(6)->stillExecuting());
+    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M2||0"));
+    QCOMPARE(rowStatus(0, QStringLiteral("M2")), QStringLiteral("正在提交"));
+    QCOMPARE(rowStatus(0, QStringLiteral("M1")), QStringLiteral("等待提交"));
+    QCOMPARE(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待提交"));
+    QCOMPARE(rowStatus(1, QStringLiteral("TB2")), QStringLiteral("等待提交"));
+    QCOMPARE(m_submission->获取空闲充值inet(), 0);
+
+    // While 6 is busy another manual scan sends nothing.
+    m_submission->充值订单请求(0);
+    QCOMPARE(rowStatus(0, QStringLiteral("M1")), QStringLiteral("等待提交"));
+    QCOMPARE(stored(QStringLiteral("M1"))->status, -2);
+
+    m_submission->充值订单请求(1);
+    QCOMPARE(m_submission->inet充值(0)->tag(), QStringLiteral("TB2||1"));
+    QCOMPARE(m_submission->inet充值(1)->tag(), QStringLiteral("TB1||1"));
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+
+    m_submission->充值订单请求(0);
+    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M1||0"));
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+    for (const char *no : {"TB1", "TB2", "M1", "M2"})
+        QCOMPARE(m_env.sim().rechargeCount(QString::fromLatin1(no)), 1);
+    // Each request says the kind it was sent as.
+    for (const sim::LoggedRequest &r : m_env.requestsTo(kRechargePath)) {
+        const auto form = sim::parseUrlEncoded(r.body);
+        QCOMPARE(form.value(QStringLiteral("lx")),
+                 form.value(QStringLiteral("key")).startsWith(QLatin1Char('M'))
+                     ? QStringLiteral("0")
+                     : QStringLiteral("1"));
+    }
+}
+
+void TestSubmission::acceptedAgainstTheSimulator()
+{
+    // A card product: the simulator writes its code in groups.
+    addOrder(makeOrder(1, QStringLiteral("TB-CARD"), QStringLiteral("魔兽世界点卡"),
+                       QStringLiteral("30")));
+    QSignalSpy balance(m_submission, &SubmissionController::balanceTextChanged);
+    m_submission->充值订单请求(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, QStringLiteral("TB-CARD")), QStringLiteral("充值成功"),
+                              20000);
+    const QList<sim::RechargeRecord> recharges = m_env.sim().recharges();
+    QCOMPARE(recharges.size(), 1);
+    const sim::RechargeRecord &r = recharges.first();
+    QCOMPARE(r.cardCode.size(), 16);
+    const auto order = stored(QStringLiteral("TB-CARD"));
+    QCOMPARE(order->status, 1);
+    QCOMPARE(order->cardCode, r.cardCode);
+    QCOMPARE(order->rechargeId, r.rechargeId);
+    QCOMPARE(QApplication::clipboard()->text(), r.cardCode);
+    QCOMPARE(balance.size(), 1);
+    QCOMPARE(balance.at(0).at(0).toString(),
+             m_env.sim().account(kAccount)->balance + QStringLiteral(" 元"));
+    QCOMPARE(m_env.sim().account(kAccount)->balance, QStringLiteral("972.40"));
+    QCOMPARE(m_feedback.size(), 1);
+
+    // The request as it went out: the keys in order, the header line.
+    const auto requests = m_env.requestsTo(kRechargePath + QStringLiteral("?action=cz"));
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().method, QStringLiteral("POST"));
+    QStringList keys;
+    for (const QByteArray &pair : requests.first().body.split('&'))
+        keys << QString::fromLatin1(pair.left(pair.indexOf('=')));
+    QCOMPARE(keys, (QStringList{"game_cp", "game_list", "game_area", "game_userid", "sessionkey",
+                                "Cardnum", "counts", "lx", "cx", "key"}));
+}
+
+void TestSubmission::platformRefuses_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("balance");
+    QTest::addColumn<bool>("staleSession");
+    QTest::addColumn<QString>("reason");
+
+    const QString mobile = QStringLiteral("移动话费充值");
+    const QString full = QStringLiteral("1000.00");
+    QTest::newRow("unknown product")
+        << QStringLiteral("不存在的商品") << QStringLiteral("100") << full << false
+        << QStringLiteral("没有这个商品：不存在的商品");
+    QTest::newRow("amount not offered")
+        << mobile << QStringLiteral("15") << full << false << QStringLiteral("没有这个面值：15");
+    QTest::newRow("balance too low") << mobile << QStringLiteral("100") << QStringLiteral("99.00")
+                                     << false << QStringLiteral("余额不足，请先充值");
+    QTest::newRow("session no longer valid")
+        << mobile << QStringLiteral("100") << full << true << QStringLiteral("请重新登陆！");
+}
+
+void TestSubmission::platformRefuses()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, amount);
+    QFETCH(QString, balance);
+    QFETCH(bool, staleSession);
+    QFETCH(QString, reason);
+
+    m_env.sim().withState([&](sim::State &s) { s.findAccount(kAccount)->balance = balance; });
+    if (staleSession)
+        SessionInfo().sessionKey = QStringLiteral("0123456789abcdef");
+    const QString no = QStringLiteral("REF1");
+    addOrder(makeOrder(0, no, product, amount));
+    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    m_submission->充值订单请求(0);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+
+    QCOMPARE(rowStatus(0, no), reason);
+    QCOMPARE(stored(no)->status, 2);
+    QCOMPARE((*m_prompter)->texts(), QStringList{reason});
+    QCOMPARE(cz.size(), 1);
+    QCOMPARE(m_env.sim().rechargeCount(no), 0);
+    QCOMPARE(m_env.sim().account(kAccount)->balance, balance);
+    QCOMPARE(m_submission->tradeCount(), 0);
+}
+
+void TestSubmission::platformTakesAKeyOnce()
+{
+    const QString no = QStringLiteral("TBONCE");
+    addOrder(makeOrder(1, no));
+    m_submission->充值订单请求(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, no), QStringLiteral("等待服务器充值"), 20000);
+
+    // Even if the order were put back to waiting, the platform would not
+    // recharge its key a second time.
+    QVERIFY(m_store->反写数据库状态(no, QStringLiteral("-2"), {}, {}, {}).ok());
+    KeyedListView *list = listOf(1);
+    list->setText(list->findRow(QStringLiteral("t12"), no), QStringLiteral("t7"),
+                  QStringLiteral("等待提交"));
+    m_submission->充值订单请求(1);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    QVERIFY(rowStatus(1, no).startsWith(QStringLiteral("订单已经提交过")));
+    QCOMPARE(m_env.sim().rechargeCount(no), 1);
+    QCOMPARE(m_env.sim().account(kAccount)->balance, QStringLiteral("900.30"));
+    QCOMPARE(m_submission->tradeCount(), 1);
+}
+
+void TestSubmission::errorOutcomes_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("refused");    // nothing listens on the platform's port
+    QTest::addColumn<int>("storeStatus"); // -1 unknown, 4 not delivered
+    QTest::addColumn<int>("recharged");   // what the platform did with it
+
+    QTest::newRow("connection refused") << 0 << int(FaultKind::None) << 0 << true << 4 << 0;
+    QTest::newRow("connection refused, shop") << 1 << int(FaultKind::None) << 0 << true << 4 << 0;
+    QTest::newRow("dropped after the request")
+        << 0 << int(FaultKind::Drop) << 0 << false << -1 << 0;
+    QTest::newRow("dropped after the request, shop")
+        << 1 << int(FaultKind::Drop) << 0 << false << -1 << 0;
+    QTest::newRow("answer cut short") << 0 << int(FaultKind::Truncate) << 0 << false << -1 << 1;
+    QTest::newRow("no answer within the time-out")
+        << 0 << int(FaultKind::Delay) << 2500 << false << -1 << 1;
+    QTest::newRow("garbage answer") << 0 << int(FaultKind::Garbage) << 0 << false << -1 << 0;
+    QTest::newRow("server error") << 1 << int(FaultKind::Error500) << 0 << false << -1 << 0;
+}
+
+void TestSubmission::errorOutcomes()
+{
+    QFETCH(int, kind);
+    QFETCH(int, fault);
+    QFETCH(int, delayMs);
+    QFETCH(bool, refused);
+    QFETCH(int, storeStatus);
+    QFETCH(int, recharged);
+
+    if (refused) {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        ClientConfig config = m_env.config();
+        config.platformBaseUrl =
+            QStringLiteral("http://127.0.0.1:%1/platform/").arg(probe.serverPort());
+        probe.close();
+        setCurrentConfig(config);
+    }
+    m_env.sim().setFault(kRechargePath, {FaultKind(fault), delayMs});
+    setTimeouts(1000);
+
+    const QString orderNo = QStringLiteral("ERR1");
+    addOrder(makeOrder(kind, orderNo));
+    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    m_submission->充值订单请求(kind);
+    QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+
+    const QString row = rowStatus(kind, orderNo);
+    QCOMPARE(stored(orderNo)->status, storeStatus);
+    QStringList texts = (*m_prompter)->texts();
+    if (storeStatus == 4) {
+        QVERIFY2(row.startsWith(kNotDeliveredPrefix) && row.size() > kNotDeliveredPrefix.size(),
+                 qPrintable(row));
+    } else {
+        QCOMPARE(row, kOutcomeUnknownText);
+    }
+    if (kind == 0) {
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts.at(0).contains(storeStatus == 4 ? QStringLiteral("没有充值")
+                                                       : QStringLiteral("销售记录")),
+                 qPrintable(texts.at(0)));
+        QCOMPARE(cz.size(), 1);
+    } else {
+        QVERIFY(texts.isEmpty());
+        QCOMPARE(cz.size(), 0);
+    }
+
+    // Whatever the platform did stays the only recharge: the order is never
+    // sent again, by either scan, once the platform answers again.
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.sim().rechargeCount(orderNo), recharged, 10000);
+    setCurrentConfig(m_env.config());
+    m_env.sim().clearFaults();
+    const int before = rechargeRequests();
+    for (int k : {0, 1, 2})
+        m_submission->充值订单请求(k);
+    QVERIFY(allIdle()); // nothing started
+    QCOMPARE(rechargeRequests(), before);
+    QCOMPARE(m_env.sim().rechargeCount(orderNo), recharged);
+    QCOMPARE(stored(orderNo)->status, storeStatus);
+}
+
+void TestSubmission::buyerTextCannotChangeTheRequest()
+{
+    // What the buyer wrote into his order, and a region with a blank.
+    const QString account = QStringLiteral("13800000000&lx=0&key=X");
+    RechargeOrder o = makeOrder(1, QStringLiteral("TB&9=1"), QStringLiteral("移动话费充值"),
+                                QStringLiteral("100"), account);
+    o.serverArea = QStringLiteral("一区 #2");
+    o.queryArea = QStringLiteral("北京 移动+");
+    addOrder(o);
+    m_submission->充值订单请求(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, o.orderNo), QStringLiteral("等待服务器充值"), 20000);
+
+    const auto requests = m_env.requestsTo(kRechargePath + QStringLiteral("?action=cz"));
+    QCOMPARE(requests.size(), 1);
+    const auto form = sim::parseUrlEncoded(requests.first().body);
+    QCOMPARE(form.values(QStringLiteral("lx")), QStringList{QStringLiteral("1")});
+    QCOMPARE(form.values(QStringLiteral("key")), QStringList{o.orderNo});
+    QCOMPARE(form.value(QStringLiteral("game_userid")), account);
+    QCOMPARE(form.value(QStringLiteral("game_area")), o.serverArea);
+    QCOMPARE(form.value(QStringLiteral("cx")), o.queryArea);
+    QCOMPARE(form.size(), 10);
+    const auto recharges = m_env.sim().recharges();
+    QCOMPARE(recharges.size(), 1);
+    QCOMPARE(recharges.first().target, account);
+    QCOMPARE(recharges.first().key, o.orderNo);
+}
+
+// ---- Status tracking ----
+
+void TestSubmission::pollNothingWaiting()
+{
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    QCOMPARE(tracker.timer()->objectName(), QStringLiteral("验证"));
+    QCOMPARE(tracker.timer()->interval(), 3000);
+    QCOMPARE(tracker.transfer()->objectName(), QStringLiteral("验证Inet"));
+    addOrder(makeOrder(1, QStringLiteral("A")));
+    addOrder(makeOrder(1, QStringLiteral("B")));
+    QVERIFY(m_store->反写数据库状态(QStringLiteral("B"), QStringLiteral("1"), {}, {}, {}).ok());
+    QVERIFY(!tracker.poll());
+    QVERIFY(!tracker.transfer()->stillExecuting());
+    QVERIFY(m_env.requestsTo(kStatusPath).isEmpty());
+}
+
+void TestSubmission::pollBodyForTwoOrders()
+{
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    int deliveries = 0;
+    tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    for (const char *id : {"R1", "R2"}) {
+        const QString no = QStringLiteral("O") + QLatin1String(id);
+        addOrder(makeOrder(1, no));
+        QVERIFY(m_store->反写数据库状态(no, QStringLiteral("0"), {}, QLatin1String(id), {}).ok());
+    }
+    QSignalSpy read(&tracker, &StatusTracker::replyRead);
+    QVERIFY(tracker.poll());
+    QVERIFY(!tracker.poll()); // one poll at a time
+    QVERIFY(read.wait(20000));
+    const auto requests = m_env.requestsTo(kStatusPath);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().method, QStringLiteral("POST"));
+    const QRegularExpression body(QStringLiteral("^action=cx&chargestuat=R1\\|R2\\|&sj=([0-9.]+)"
+                                                 "&sessionkey=(\\w+)$"));
+    const auto match = body.match(QString::fromLatin1(requests.first().body));
+    QVERIFY2(match.hasMatch(), requests.first().body.constData());
+    const double sj = match.captured(1).toDouble();
+    QVERIFY(sj >= 50 && sj <= 1050);
+    QCOMPARE(match.captured(2), m_sessionKey);
+    QCOMPARE(deliveries, 1); // the simulator knows neither: "3" and no record
+}
+
+void TestSubmission::pollReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QList<int>>("statuses"); // stored, of R1..R4
+    QTest::addColumn<QStringList>("rows");    // t7 of R1..R4
+    QTest::addColumn<QStringList>("codes");   // t11 of R1..R4
+    QTest::addColumn<int>("waitingAfter");
+
+    const QString r1 = QStringLiteral("<id>R1</id><status>1</status><hw>CODE-1</hw></m>");
+    const QString r2 = QStringLiteral("<id>R2</id><status>2</status><hw></hw></m>");
+    const QString r3 = QStringLiteral("<id>R3</id><status>0</status><hw></hw></m>");
+    const QString r4 = QStringLiteral("<id>R4</id><status>4</status><hw></hw></m>");
+    const QString w = QStringLiteral("等待服务器充值");
+
+    QTest::newRow("recharged with code, refunded, still working, 4")
+        << QStringLiteral("3") + r1 + r2 + r3 + r4 << QList<int>{1, 2, 0, 4}
+        << QStringList{QStringLiteral("充值成功"), QStringLiteral("充值失败,已经退款"), w, w}
+        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 1;
+    QTest::newRow("only two records")
+        << QStringLiteral("3\r\n") + r2 + QStringLiteral("\r\n") + r1 << QList<int>{1, 2, 0, 0}
+        << QStringList{QStringLiteral("充值成功"), QStringLiteral("充值失败,已经退款"), w, w}
+        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 2;
+    QTest::newRow("a record without its end is not read")
+        << QStringLiteral("3") + r3 + r1.chopped(4) << QList<int>{0, 0, 0, 0}
+        << QStringList{w, w, w, w} << QStringList{{}, {}, {}, {}} << 4;
+    QTest::newRow("unknown id") << QStringLiteral("3<id>R9</id><status>1</status><hw>X</hw></m>")
+                                << QList<int>{0, 0, 0, 0} << QStringList{w, w, w, w}
+                                << QStringList{{}, {}, {}, {}} << 4;
+}
+
+void TestSubmission::pollReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(QList<int>, statuses);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, codes);
+    QFETCH(int, waitingAfter);
+
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    int deliveries = 0;
+    tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    // R2 is a Paipai order in ListView8, the others in ListView7.
+    for (int i = 1; i <= 4; ++i) {
+        const int type = i == 2 ? 2 : 1;
+        const QString no = QStringLiteral("O%1").arg(i);
+        addOrder(makeOrder(type, no));
+        QVERIFY(
+            m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
+                .ok());
+        KeyedListView *list = listOf(type);
+        QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), no);
+        list->setText(row, QStringLiteral("t7"), QStringLiteral("等待服务器充值"));
+        list->setText(row, QStringLiteral("t8"), QStringLiteral("R%1").arg(i));
+    }
+
+    QVERIFY(tracker.readReply(reply));
+    QCOMPARE(deliveries, 1);
+    for (int i = 1; i <= 4; ++i) {
+        const int type = i == 2 ? 2 : 1;
+        const QString no = QStringLiteral("O%1").arg(i);
+        const auto order = stored(no);
+        QCOMPARE(order->status, statuses.at(i - 1));
+        QCOMPARE(order->cardCode, codes.at(i - 1));
+        KeyedListView *list = listOf(type);
+        QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), no);
+        QCOMPARE(list->text(row, QStringLiteral("t7")), rows.at(i - 1));
+        QCOMPARE(list->text(row, QStringLiteral("t11")), codes.at(i - 1));
+        const QColor colour = row->foreground(list->column(QStringLiteral("t7"))).color();
+        if (statuses.at(i - 1) == 1)
+            QCOMPARE(colour, QColor(0, 0, 255));
+        else if (statuses.at(i - 1) == 2)
+            QCOMPARE(colour, QColor(255, 0, 0));
+    }
+    QCOMPARE(m_store->waitingOrders()->size(), waitingAfter);
+}
+
+void TestSubmission::pollReplyNotBeginningWithThree()
+{
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    int deliveries = 0;
+    tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    addOrder(makeOrder(1, QStringLiteral("O1")));
+    QVERIFY(m_store
+                ->反写数据库状态(QStringLiteral("O1"), QStringLiteral("0"), {},
+                                 QStringLiteral("R1"), {})
+                .ok());
+    for (const QString &reply :
+         {QStringLiteral("<id>R1</id><status>1</status><hw></hw></m>"),
+          QStringLiteral(" 3<id>R1</id><status>2</status><hw></hw></m>"), QString()})
+        QVERIFY(!tracker.readReply(reply));
+    QCOMPARE(deliveries, 0);
+    QCOMPARE(stored(QStringLiteral("O1"))->status, 0);
+    QCOMPARE(readStatusReply(QStringLiteral("3")), QList<StatusRecord>());
+}
+
+void TestSubmission::pollAgainstTheSimulator_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("rowText");
+    QTest::addColumn<QString>("balanceAfter");
+
+    QTest::newRow("recharged") << QStringLiteral("移动话费充值") << QStringLiteral("100") << true
+                               << QStringLiteral("充值成功") << QStringLiteral("900.30");
+    QTest::newRow("card product recharged")
+        << QStringLiteral("网易一卡通") << QStringLiteral("50") << true
+        << QStringLiteral("充值成功") << QStringLiteral("955.00");
+    QTest::newRow("failed and refunded")
+        << QStringLiteral("移动话费充值") << QStringLiteral("100") << false
+        << QStringLiteral("充值失败,已经退款") << QStringLiteral("1000.00");
+}
+
+void TestSubmission::pollAgainstTheSimulator()
+{
+    QFETCH(QString, product);
+    QFETCH(QString, amount);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, rowText);
+    QFETCH(QString, balanceAfter);
+
+    // Finishes at the second poll; the card code arrives with the answer
+    // and again with the poll.
+    m_env.sim().setRechargeFinish(2, succeeds);
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    int deliveries = 0;
+    tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    const QString no = QStringLiteral("TBP");
+    addOrder(makeOrder(1, no, product, amount));
+    m_submission->充值订单请求(1);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    const bool card = product == QStringLiteral("网易一卡通");
+    QCOMPARE(stored(no)->status, card ? 1 : 0);
+    if (card) {
+        // Recharged at once: nothing to poll.
+        QCOMPARE(rowStatus(1, no), rowText);
+        QCOMPARE(m_env.sim().account(kAccount)->balance, balanceAfter);
+        QVERIFY(!tracker.poll());
+        return;
+    }
+    QSignalSpy read(&tracker, &StatusTracker::replyRead);
+    QVERIFY(tracker.poll());
+    QVERIFY(read.wait(20000));
+    QCOMPARE(rowStatus(1, no), QStringLiteral("等待服务器充值"));
+    QVERIFY(tracker.poll());
+    QVERIFY(read.wait(20000));
+    QCOMPARE(rowStatus(1, no), rowText);
+    QCOMPARE(stored(no)->status, succeeds ? 1 : 2);
+    QCOMPARE(m_env.sim().account(kAccount)->balance, balanceAfter);
+    QCOMPARE(deliveries, 2);
+    // Finished: nothing waits any more.
+    QVERIFY(!tracker.poll());
+}
+
+AGENT_WINDOW_TEST_MAIN(TestSubmission)
+#include "tst_submission.moc"
