@@ -110,10 +110,10 @@ RechargeAnswer readRechargeAnswer(const QString &response)
         code.replace(QLatin1Char('-'), QLatin1Char(' '));
         code.remove(QLatin1Char(' '));
         answer.cardCode = code;
-        answer.status = OrderStatus::Recharged;
-    } else {
-        answer.status = OrderStatus::Accepted;
     }
+    // A card marker without a code to read is followed like any accepted
+    // order: the status poll brings the code, and nobody is handed an empty one.
+    answer.status = answer.cardCode.isEmpty() ? OrderStatus::Accepted : OrderStatus::Recharged;
     return answer;
 }
 

@@ -250,6 +250,10 @@ void TestSubmission::answerHandling_data()
         << 1 << QStringLiteral("充值成功") << QStringLiteral("R7") << code
         << QStringLiteral("70 元") << 1
         << QStringList{accepted, QStringLiteral("您的卡密已经复制到您的剪切盘 ") + code};
+    QTest::newRow("card marker without a code")
+        << 1 << true << page(accepted + QStringLiteral("--top-- - "), QStringLiteral("70|x|R8"))
+        << 0 << QStringLiteral("等待服务器充值") << QStringLiteral("R8") << QString()
+        << QStringLiteral("70 元") << 1 << QStringList();
     QTest::newRow("balance not reported")
         << 1 << true << page(accepted, QStringLiteral("-1|x|R9")) << 0
         << QStringLiteral("等待服务器充值") << QStringLiteral("R9") << QString() << QString() << 1
