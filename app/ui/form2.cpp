@@ -2,7 +2,6 @@
 
 #include "app/core/accountfigures.h"
 #include "app/core/config.h"
-#include "app/core/digitspeaker.h"
 #include "app/core/gbk.h"
 #include "app/core/launcher.h"
 #include "app/core/platform.h"
@@ -15,6 +14,9 @@
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
 #include "recharge/cataloguecontroller.h"
+#include "recharge/manualpanel.h"
+#include "recharge/statustracker.h"
+#include "recharge/submission.h"
 #include "recharge/titlegeneratorpanel.h"
 #include "widgets/ibutton.h"
 
@@ -150,19 +152,27 @@ void Form2::buildPanels()
     stack->setStackingMode(QStackedLayout::StackAll);
     m_manualFrame = new QGroupBox(QStringLiteral("手工充值"), manualArea);
     m_manualFrame->setObjectName(QStringLiteral("manualFrame"));
-    auto *manual = new QGridLayout(m_manualFrame);
-    m_haoma = new QLineEdit(m_manualFrame);
-    m_haoma->setObjectName(QStringLiteral("haoma"));
-    m_haoma->setMaxLength(12);
-    m_picture1 = namedLabel("Picture1", QStringLiteral("🔊"), m_manualFrame);
-    m_picture1->setToolTip(QStringLiteral("朗读号码"));
-    m_picture1->setCursor(Qt::PointingHandCursor);
-    m_picture1->installEventFilter(this);
-    manual->addWidget(new QLabel(QStringLiteral("充值号码："), m_manualFrame), 0, 0);
-    manual->addWidget(m_haoma, 0, 1);
-    manual->addWidget(m_picture1, 0, 2);
-    manual->setRowStretch(1, 1);
-    m_readOut = new NumberReadOut(this);
+    auto *manual = new QVBoxLayout(m_manualFrame);
+    m_manualPanel = new ManualRechargePanel(
+        [this](int orderType, const QString &shipNo, const QString &orderNo,
+               const QString &buyerNick, const QString &rechargeAccount,
+               const QString &operationLabel, const QString &quantityText,
+               const QString &productName, const QString &serverArea, const QString &queryArea) {
+            return m_intake && m_intake->插入新订单(orderType, shipNo, orderNo, buyerNick,
+                                                    rechargeAccount, operationLabel, quantityText,
+                                                    productName, serverArea, queryArea);
+        },
+        [this](int kind) {
+            if (m_submission)
+                m_submission->充值订单请求(kind);
+        },
+        [this](const QString &product, const QString &amount, int source) {
+            return m_catalogue->判断业务名称(product, amount, source);
+        },
+        m_manualFrame);
+    manual->addWidget(m_manualPanel);
+    m_label3 = namedLabel("Label3", tradeCountText(0), m_manualFrame);
+    manual->addWidget(m_label3);
 
     m_frame4 = new QGroupBox(manualArea);
     m_frame4->setObjectName(QStringLiteral("Frame4"));
@@ -400,6 +410,7 @@ void Form2::load()
     m_webckm->navigate(config.platformPage(QStringLiteral("jcform.asp")));
     m_notice->navigate(config.platformPage(QStringLiteral("notice.asp?sessionkey=")) +
                        session.sessionKey);
+    m_manualPanel->loadBusinesses();
     // 7.
     m_jusername->setText(QStringLiteral("用户名称：") + session.userName);
     m_userid1->setText(QStringLiteral("用户编号：  ") + session.userId);
@@ -407,14 +418,19 @@ void Form2::load()
     m_jprice->setText(session.balance + kUnitYuan);
     m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + kUnitYuan);
     // 8.
-    m_tradeCount = 0;
+    m_submission->resetTradeCount();
+    m_label3->setText(tradeCountText(0));
     m_exiting = false;
     // 9.
     读取订单();
     加载状态栏();
 
     m_timer->start();
+    m_tracker->start();
 }
+
+// The shop delivery brings the marking of recharged shop orders as shipped.
+void Form2::淘宝拍拍发货() {}
 
 void Form2::加载配置()
 {
@@ -424,6 +440,17 @@ void Form2::加载配置()
     m_store = std::make_unique<OrderStore>(currentConfig().databasePath, SessionInfo().userId);
     m_store->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
     m_orderLists->setStore([this](const RechargeOrder &order) { return m_store->插入订单(order); });
+    m_submission = new SubmissionController(m_orderLists->listView7(), m_orderLists->listView8(),
+                                            *m_store, this);
+    m_submission->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
+    connect(m_submission, &SubmissionController::balanceTextChanged, this, &Form2::setBalanceText);
+    connect(m_submission, &SubmissionController::tradeCountChanged, m_label3,
+            [this](int, const QString &text) { m_label3->setText(text); });
+    connect(m_submission, &SubmissionController::czMayBeEnabled, m_manualPanel,
+            [this] { m_manualPanel->setRechargeEnabled(true); });
+    m_tracker =
+        new StatusTracker(m_orderLists->listView7(), m_orderLists->listView8(), *m_store, this);
+    m_tracker->setDeliveryStep([this] { 淘宝拍拍发货(); });
     m_intake = std::make_unique<OrderIntake>(
         *m_store,
         [this](const QString &product, const QString &amount, int source) {
@@ -592,10 +619,6 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_label7 && isLeftRelease(event)) {
         refreshAccountFigures();
-        return true;
-    }
-    if (watched == m_picture1 && isLeftRelease(event)) {
-        m_readOut->start(m_haoma->text());
         return true;
     }
     if (watched == m_text1 && event->type() == QEvent::MouseButtonPress)

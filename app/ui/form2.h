@@ -17,7 +17,9 @@ class OrderIntake;
 class OrderLists;
 class OrderStore;
 class QListWidget;
-class NumberReadOut;
+class ManualRechargePanel;
+class StatusTracker;
+class SubmissionController;
 class TrayController;
 class iButton;
 class QGroupBox;
@@ -72,6 +74,9 @@ public:
     QTabWidget *tabs() const { return m_sstab1; }
     OrderLists *orderLists() const { return m_orderLists; }
     CatalogueController *catalogue() const { return m_catalogue; }
+    ManualRechargePanel *manualPanel() const { return m_manualPanel; }
+    SubmissionController *submission() const { return m_submission; }
+    StatusTracker *statusTracker() const { return m_tracker; }
     // The account's order store and the intake of new orders, from the load on.
     OrderStore *orderStore() const { return m_store.get(); }
     OrderIntake *orderIntake() const { return m_intake.get(); }
@@ -102,6 +107,7 @@ private:
     void 加载listview();
     void 获取商品信息();
     void 读取订单();
+    void 淘宝拍拍发货();
     void 加载状态栏();
 
     void onNoticeLoaded(const QString &url);
@@ -123,9 +129,10 @@ private:
     QLabel *m_label7 = nullptr;
 
     QGroupBox *m_manualFrame = nullptr;
-    QLineEdit *m_haoma = nullptr;
-    QLabel *m_picture1 = nullptr;
-    NumberReadOut *m_readOut = nullptr;
+    ManualRechargePanel *m_manualPanel = nullptr;
+    QLabel *m_label3 = nullptr;
+    SubmissionController *m_submission = nullptr;
+    StatusTracker *m_tracker = nullptr;
 
     QGroupBox *m_frame4 = nullptr;
     QLabel *m_label10 = nullptr;
@@ -150,7 +157,6 @@ private:
 
     bool m_exiting = false;
     bool m_supplyMode = false;
-    int m_tradeCount = 0;
 
     // The window hides in the tray while other windows may close: the client
     // runs on as long as this window exists, not as long as one is visible.

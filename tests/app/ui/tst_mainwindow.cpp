@@ -13,6 +13,8 @@
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
 #include "recharge/cataloguecontroller.h"
+#include "recharge/manualpanel.h"
+#include "recharge/submission.h"
 #include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
@@ -35,6 +37,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -108,6 +111,8 @@ private slots:
     void catalogueAndTitleGenerator();
     void shopOrderIsListedStoredAndReadBack();
     void missingCatalogueIsTold();
+    void manualRechargeEndToEnd_data();
+    void manualRechargeEndToEnd();
     void mainWindowPicture();
 
 private:
@@ -983,6 +988,113 @@ void TestMainWindow::missingCatalogueIsTold()
     QTRY_COMPARE_WITH_TIMEOUT((**m_prompter).messages.size(), 1, 30000);
     QVERIFY((**m_prompter).messages[0].text.startsWith(QStringLiteral("商品列表没有取到")));
     QCOMPARE(window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 0);
+}
+
+void TestMainWindow::manualRechargeEndToEnd_data()
+{
+    QTest::addColumn<QString>("business");
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QStringList>("statuses"); // what t7 shows, in turn
+    QTest::addColumn<bool>("card");
+
+    // Credit is recharged by the platform later; the poll brings the result.
+    QTest::newRow("mobile credit")
+        << "话费"
+        << "移动话费充值"
+        << "50" << QStringList{"等待提交", "正在提交", "等待服务器充值", "充值成功"} << false;
+    // A card product is recharged at once: the answer carries its code.
+    QTest::newRow("game card") << "游戏"
+                               << "网易一卡通"
+                               << "30" << QStringList{"等待提交", "正在提交", "充值成功"} << true;
+}
+
+// At the counter: unlock, choose, type the number, 立即充值, Yes; the order
+// runs to its end in the list, in data.mdb and on the platform, once.
+void TestMainWindow::manualRechargeEndToEnd()
+{
+    QFETCH(QString, business);
+    QFETCH(QString, product);
+    QFETCH(QString, amount);
+    QFETCH(QStringList, statuses);
+    QFETCH(bool, card);
+    m_env.sim().setRechargeFinish(2, true);
+
+    Form2 *window = openMainWindow();
+    QVERIFY(unlockWindow(window));
+    auto *yw = window->findChild<QComboBox *>(QStringLiteral("yw"));
+    auto *ywxz = window->findChild<QComboBox *>(QStringLiteral("ywxz"));
+    auto *num = window->findChild<QComboBox *>(QStringLiteral("num"));
+    auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
+    auto *cz = window->findChild<QPushButton *>(QStringLiteral("cz"));
+    QVERIFY(yw && ywxz && num && haoma && cz);
+    const auto choose = [](QComboBox *box, const QString &text) {
+        if (!QTest::qWaitFor([&] { return box->findText(text) >= 0; }, 20000))
+            return false;
+        const int index = box->findText(text);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(window->catalogue()->catalogue().size() == 12, 20000);
+    QVERIFY(choose(yw, business));
+    QVERIFY(choose(ywxz, product));
+    QVERIFY(choose(num, amount));
+    haoma->setFocus();
+    QTest::keyClicks(haoma, QStringLiteral("13800138000"));
+
+    KeyedListView *list = window->orderLists()->listView7();
+    const int t7 = list->column(QStringLiteral("t7"));
+    QStringList seen;
+    connect(list, &QTreeWidget::itemChanged, this, [&seen, t7](QTreeWidgetItem *item, int column) {
+        if (column == t7 && (seen.isEmpty() || seen.last() != item->text(t7)))
+            seen.append(item->text(t7));
+    });
+    const double before = m_env.sim().account(kAccount)->balance.toDouble();
+    (**m_prompter).answers = {true};
+    QTest::mouseClick(cz, Qt::LeftButton);
+    QCOMPARE((**m_prompter).messages.value(0).text, QStringLiteral("确认充值吗"));
+    QTRY_COMPARE_WITH_TIMEOUT(list->text(list->row(0), QStringLiteral("t7")),
+                              QStringLiteral("充值成功"), 30000);
+    QCOMPARE(seen, statuses);
+    // The question, the platform's answer and, for a card, where its code went.
+    QCOMPARE((**m_prompter).messages.size(), card ? 3 : 2);
+    QCOMPARE((**m_prompter).messages[1].text, QStringLiteral("充值提交成功！"));
+
+    QTreeWidgetItem *row = list->row(0);
+    QCOMPARE(row->text(0), QStringLiteral("13800138000"));
+    QCOMPARE(list->text(row, QStringLiteral("t6")), QStringLiteral("手工订单"));
+    const QString orderNo = list->text(row, QStringLiteral("t12"));
+    QCOMPARE(orderNo.size(), 25);
+    QCOMPARE(list->text(row, QStringLiteral("t13")), orderNo);
+    const QString code = list->text(row, QStringLiteral("t11"));
+    QCOMPARE(!code.isEmpty(), card);
+    if (card) {
+        QCOMPARE(QApplication::clipboard()->text(), code);
+        QVERIFY((**m_prompter).messages[2].text.endsWith(code));
+    }
+
+    // Recharged once on the platform, debited there and shown here.
+    QCOMPARE(m_env.sim().rechargeCount(orderNo), 1);
+    const double after = m_env.sim().account(kAccount)->balance.toDouble();
+    QVERIFY(after < before);
+    QCOMPARE(labelText(window, "jprice"), m_env.sim().account(kAccount)->balance + " 元");
+    QCOMPARE(labelText(window, "Label3"), QStringLiteral("当前交易：  1 笔"));
+    QVERIFY(cz->isEnabled());
+
+    OrderStore reader(currentConfig().databasePath, SessionInfo().userId);
+    const auto today = reader.读取订单();
+    QVERIFY(today);
+    const auto stored = std::find_if(today->cbegin(), today->cend(),
+                                     [&](const RechargeOrder &o) { return o.orderNo == orderNo; });
+    QVERIFY(stored != today->cend());
+    QCOMPARE(stored->status, 1);
+    QCOMPARE(stored->cardCode, code);
+    QCOMPARE(stored->orderType, 0);
+    QVERIFY(!stored->rechargeId.isEmpty());
+
+    if (card)
+        QVERIFY(saveWindowPicture(window, QStringLiteral("manual-recharge.png")));
 }
 
 void TestMainWindow::mainWindowPicture()
