@@ -80,7 +80,7 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     m_haoma = new QLineEdit(frame);
     m_haoma->setObjectName(QStringLiteral("haoma"));
     m_haoma->setMaxLength(kMobileNumberLength);
-    m_picture1 = namedLabel("Picture1", QStringLiteral("🔊"), frame);
+    m_picture1 = namedLabel("Picture1", QStringLiteral("朗读"), frame);
     m_picture1->setToolTip(QStringLiteral("朗读号码"));
     m_picture1->setCursor(Qt::PointingHandCursor);
     m_picture1->installEventFilter(this);

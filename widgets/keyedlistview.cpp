@@ -1,6 +1,7 @@
 #include "widgets/keyedlistview.h"
 
 #include <QHeaderView>
+#include <QScopedValueRollback>
 
 KeyedListView::KeyedListView(QWidget *parent) : QTreeWidget(parent)
 {
@@ -10,6 +11,10 @@ KeyedListView::KeyedListView(QWidget *parent) : QTreeWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     header()->setMinimumSectionSize(0);
     header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionResized, this, [this] {
+        if (!m_applying)
+            m_userSized = true;
+    });
 }
 
 void KeyedListView::setColumns(const QList<ListColumn> &columns)
@@ -25,6 +30,7 @@ void KeyedListView::setColumns(const QList<ListColumn> &columns)
 
 void KeyedListView::applyWidths()
 {
+    const QScopedValueRollback applying(m_applying, true);
     const int total = qMax(viewport()->width(), 400);
     for (int i = 0; i < m_columns.size(); ++i) {
         const double w = m_columns[i].width;
@@ -32,6 +38,15 @@ void KeyedListView::applyWidths()
         if (w > 0)
             setColumnWidth(i, int(total * w));
     }
+}
+
+void KeyedListView::resizeEvent(QResizeEvent *event)
+{
+    QTreeWidget::resizeEvent(event);
+    // Columns are set up before the window has its size; the fractions are
+    // meant of the width the agent sees.
+    if (!m_userSized)
+        applyWidths();
 }
 
 int KeyedListView::column(const QString &key) const

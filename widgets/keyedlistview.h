@@ -44,8 +44,13 @@ public:
     // The list's own text colour again.
     void clearTextColor(QTreeWidgetItem *row, const QString &key);
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void applyWidths();
 
     QList<ListColumn> m_columns;
+    bool m_applying = false;
+    bool m_userSized = false; // a column dragged by hand keeps its width
 };

@@ -150,9 +150,10 @@ void Form2::buildPanels()
     auto *manualArea = new QWidget(central);
     auto *stack = new QStackedLayout(manualArea);
     stack->setStackingMode(QStackedLayout::StackAll);
-    m_manualFrame = new QGroupBox(QStringLiteral("手工充值"), manualArea);
-    m_manualFrame->setObjectName(QStringLiteral("manualFrame"));
+    m_manualFrame = new QWidget(manualArea);
+    m_manualFrame->setObjectName(QStringLiteral("manualArea"));
     auto *manual = new QVBoxLayout(m_manualFrame);
+    manual->setContentsMargins(0, 0, 0, 0);
     m_manualPanel = new ManualRechargePanel(
         [this](int orderType, const QString &shipNo, const QString &orderNo,
                const QString &buyerNick, const QString &rechargeAccount,

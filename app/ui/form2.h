@@ -128,7 +128,7 @@ private:
     QLabel *m_label32 = nullptr;
     QLabel *m_label7 = nullptr;
 
-    QGroupBox *m_manualFrame = nullptr;
+    QWidget *m_manualFrame = nullptr; // the manual panel and the trade counter
     ManualRechargePanel *m_manualPanel = nullptr;
     QLabel *m_label3 = nullptr;
     SubmissionController *m_submission = nullptr;

@@ -397,8 +397,9 @@ void TestMainWindow::loadState()
     auto *manual = window->findChild<QGroupBox *>(QStringLiteral("manualFrame"));
     QVERIFY(manual);
     QCOMPARE(manual->title(), QStringLiteral("手工充值"));
-    QVERIFY(frame4->geometry().contains(manual->geometry()));
-    QWidget *onTop = frame4->parentWidget()->childAt(manual->geometry().center());
+    const QRect manualRect(manual->mapTo(frame4->parentWidget(), QPoint(0, 0)), manual->size());
+    QVERIFY(frame4->geometry().contains(manualRect));
+    QWidget *onTop = frame4->parentWidget()->childAt(manualRect.center());
     QVERIFY(onTop == frame4 || frame4->isAncestorOf(onTop));
 
     auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("SSTab1"));
