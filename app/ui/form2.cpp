@@ -483,8 +483,15 @@ void Form2::读取订单()
 {
     // Oldest first, so the newest ends at the top.
     if (const auto orders = m_store->读取订单()) {
-        for (const RechargeOrder &order : *orders)
+        for (const RechargeOrder &order : *orders) {
             m_orderLists->显示订单(order, 0);
+            // Sent before the client ended, with no answer recorded: the
+            // platform may have recharged it, so it is not shown as in progress.
+            if (order.status == OrderStatus::Submitting) {
+                KeyedListView *list = m_orderLists->listFor(order.orderType);
+                list->setText(list->row(0), QStringLiteral("t7"), kOutcomeUnknownText);
+            }
+        }
     }
 }
 

@@ -966,6 +966,18 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
     QVERIFY(back);
     QCOMPARE(relisted->row(0), back); // the newest of today on top
     QCOMPARE(relisted->text(back, QStringLiteral("t7")), QStringLiteral("等待提交"));
+    delete again;
+
+    // Sent, and the client ended before the answer: after a restart the row
+    // says the outcome is unknown, and no scan sends it again.
+    QVERIFY(reader.反写数据库状态(orderNo, QStringLiteral("-1"), {}, {}, {}).ok());
+    again = openMainWindow();
+    relisted = again->orderLists()->listView7();
+    back = relisted->findRow(QStringLiteral("t12"), orderNo);
+    QVERIFY(back);
+    QCOMPARE(relisted->text(back, QStringLiteral("t7")), kOutcomeUnknownText);
+    again->submission()->充值订单请求(1);
+    QCOMPARE(m_env.sim().rechargeCount(orderNo), 0);
     QTRY_COMPARE_WITH_TIMEOUT(
         again->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
     // Recharged meanwhile: the shop lists it again, it is refused and its
