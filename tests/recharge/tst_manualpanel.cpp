@@ -209,7 +209,7 @@ bool TestManualPanel::loadFromPlatform(ManualRechargePanel *panel)
 {
     auto *ywxz = child<QComboBox>(panel, "ywxz");
     panel->loadBusinesses();
-    return QTest::qWaitFor([&] { return ywxz->count() > 0 && !panel->sgcz()->isLoading(); }, 20000);
+    return waitUntil([&] { return ywxz->count() > 0 && !panel->sgcz()->isLoading(); }, 20000);
 }
 
 // ---- Plain functions ----

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTest>
 #include <QWidget>
@@ -20,6 +21,21 @@ inline bool saveWindowPicture(QWidget *window, const QString &fileName)
         dir = QCoreApplication::applicationDirPath();
     QDir().mkpath(dir);
     return picture.save(QDir(dir).filePath(fileName));
+}
+
+// Waits until the predicate holds, letting every event run meanwhile.
+// QTest::qWaitFor handles one round of events per step and then sleeps, which
+// stretches WebEngine's chains of posted tasks into seconds; qWait does not.
+template<typename Predicate> bool waitUntil(Predicate predicate, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!predicate()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
 }
 
 // The main of a test with windows and WebEngine: the shared GL contexts

@@ -207,7 +207,7 @@ bool TestMainWindow::unlockWindow(Form2 *window)
         return false;
     text1->setText(kTradePassword);
     command1->click();
-    return QTest::qWaitFor([window] { return window->unlocked(); }, 20000);
+    return waitUntil([window] { return window->unlocked(); }, 20000);
 }
 
 Form2 *TestMainWindow::sharedWindow(bool unlocked)
@@ -1042,7 +1042,7 @@ void TestMainWindow::manualRechargeEndToEnd()
     auto *cz = window->findChild<QPushButton *>(QStringLiteral("cz"));
     QVERIFY(yw && ywxz && num && haoma && cz);
     const auto choose = [](QComboBox *box, const QString &text) {
-        if (!QTest::qWaitFor([&] { return box->findText(text) >= 0; }, 20000))
+        if (!waitUntil([&] { return box->findText(text) >= 0; }, 20000))
             return false;
         const int index = box->findText(text);
         box->setCurrentIndex(index);
