@@ -5,6 +5,7 @@
 #include "app/core/digitspeaker.h"
 #include "app/core/session.h"
 #include "app/ui/commandmenu.h"
+#include "app/ui/form1.h"
 #include "app/ui/form2.h"
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
@@ -117,6 +118,8 @@ private slots:
 
 private:
     Form2 *openMainWindow();
+    // Through the login window, as the agent does.
+    Form2 *logIn();
     bool unlockWindow(Form2 *window);
     // The window of a row: one kept locked, one unlocked, for all rows.
     Form2 *sharedWindow(bool unlocked);
@@ -196,6 +199,32 @@ Form2 *TestMainWindow::openMainWindow()
     auto *window = new Form2;
     window->load();
     window->show();
+    return window;
+}
+
+Form2 *TestMainWindow::logIn()
+{
+    QPointer<Form1> login = new Form1;
+    login->show();
+    auto *zh = login->findChild<QComboBox *>(QStringLiteral("zh"));
+    auto *mm = login->findChild<QLineEdit *>(QStringLiteral("mm"));
+    auto *button = login->findChild<iButton *>(QStringLiteral("iButton1"));
+    if (!zh || !mm || !button)
+        return nullptr;
+    zh->setCurrentText(kAccount);
+    mm->setText(m_env.sim().account(kAccount)->password);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+    Form2 *window = nullptr;
+    waitUntil(
+        [&window] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *f = qobject_cast<Form2 *>(w); f && f->isVisible())
+                    window = f;
+            }
+            return window != nullptr;
+        },
+        20000);
+    (**m_prompter).messages.clear(); // "登陆成功！"
     return window;
 }
 
@@ -1033,7 +1062,8 @@ void TestMainWindow::manualRechargeEndToEnd()
     QFETCH(bool, card);
     m_env.sim().setRechargeFinish(2, true);
 
-    Form2 *window = openMainWindow();
+    Form2 *window = logIn();
+    QVERIFY(window);
     QVERIFY(unlockWindow(window));
     auto *yw = window->findChild<QComboBox *>(QStringLiteral("yw"));
     auto *ywxz = window->findChild<QComboBox *>(QStringLiteral("ywxz"));
