@@ -13,6 +13,7 @@
 #include "recharge/manualpanel.h"
 #include "recharge/manualrecharge.h"
 #include "tests/support/recordingprompter.h"
+#include "tests/support/recordingspeaker.h"
 #include "tests/support/simenvironment.h"
 #include "tests/support/windowtest.h"
 
@@ -31,16 +32,6 @@ namespace {
 
 const QString kMachineId = QStringLiteral("5A6B7C8D");
 const QString kAppTitle = QStringLiteral("榴帆综合缴费系统");
-
-class RecordingSpeaker final : public DigitSpeaker
-{
-public:
-    explicit RecordingSpeaker(QList<int> *log) : m_log(log) {}
-    void play(int resourceId) override { m_log->append(resourceId); }
-
-private:
-    QList<int> *m_log;
-};
 
 // One call of 插入新订单.
 struct InsertedOrder

@@ -19,6 +19,7 @@
 #include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
+#include "tests/support/recordingspeaker.h"
 #include "tests/support/simenvironment.h"
 #include "tests/support/windowtest.h"
 #include "widgets/ibutton.h"
@@ -46,16 +47,6 @@ namespace {
 const QString kAccount = QStringLiteral("demo");
 const QString kTradePassword = QStringLiteral("888888");
 const QString kMachineId = QStringLiteral("5A6B7C8D");
-
-class RecordingSpeaker final : public DigitSpeaker
-{
-public:
-    explicit RecordingSpeaker(QList<int> *log) : m_log(log) {}
-    void play(int resourceId) override { m_log->append(resourceId); }
-
-private:
-    QList<int> *m_log;
-};
 
 QString labelText(QWidget *window, const char *name)
 {
