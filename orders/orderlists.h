@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/keyedlistview.h"
 #include "orders/rechargeorder.h"
+#include "widgets/keyedlistview.h"
 
 #include <QObject>
 #include <QPointer>
