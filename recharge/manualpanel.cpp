@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -179,6 +180,11 @@ bool ManualRechargePanel::eventFilter(QObject *watched, QEvent *event)
 
 void ManualRechargePanel::onPageLoaded(const QString &url)
 {
+    if (!m_pendingBusiness.isEmpty()) {
+        // The agent chose another business meanwhile; this page is stale.
+        loadProducts(std::exchange(m_pendingBusiness, QString()));
+        return;
+    }
     if (url.contains(QLatin1String("action=ss")))
         readProducts();
     else if (url.contains(QLatin1String("?sj")))
@@ -228,6 +234,12 @@ void ManualRechargePanel::readBusinesses()
 
 // ---- The choices ----
 
+void ManualRechargePanel::loadProducts(const QString &business)
+{
+    m_sgcz->navigate(productPageUrl(currentConfig().platformBaseUrl, SessionInfo().sessionKey,
+                                    business, SessionInfo().machineId, NewSjValue(), NewSjValue()));
+}
+
 void ManualRechargePanel::chooseBusiness()
 {
     const QString business = m_yw->currentText();
@@ -238,9 +250,10 @@ void ManualRechargePanel::chooseBusiness()
     } else {
         m_label8->setText(kShowPurchasePrice);
         m_label8->setStyleSheet(priceLabelStyle(kPromptColour));
-        m_sgcz->navigate(productPageUrl(currentConfig().platformBaseUrl, SessionInfo().sessionKey,
-                                        business, SessionInfo().machineId, NewSjValue(),
-                                        NewSjValue()));
+        if (m_sgcz->isLoading())
+            m_pendingBusiness = business;
+        else
+            loadProducts(business);
         m_cz->setEnabled(true);
     }
     setRegionText(kRegionHint);

@@ -106,6 +106,9 @@ Form2::~Form2()
     // The pages hold this window as their host; none may outlive it.
     for (const QPointer<QWidget> &window : std::as_const(m_windows))
         delete window.data();
+    // They hold the store, which goes before the window's children do.
+    delete m_tracker;
+    delete m_submission;
 }
 
 void Form2::buildPanels()

@@ -103,6 +103,7 @@ private slots:
     void catalogueAndTitleGenerator();
     void shopOrderIsListedStoredAndReadBack();
     void missingCatalogueIsTold();
+    void businessChosenWhileProductsLoad();
     void manualRechargeEndToEnd_data();
     void manualRechargeEndToEnd();
     void mainWindowPicture();
@@ -1071,6 +1072,9 @@ void TestMainWindow::manualRechargeEndToEnd()
         return true;
     };
     QTRY_VERIFY_WITH_TIMEOUT(window->catalogue()->catalogue().size() == 12, 20000);
+    // The panel first loads the products of its first business by itself.
+    QVERIFY(waitUntil(
+        [&] { return ywxz->count() > 0 && !window->manualPanel()->sgcz()->isLoading(); }, 20000));
     QVERIFY(choose(yw, business));
     QVERIFY(choose(ywxz, product));
     QVERIFY(choose(num, amount));
@@ -1129,6 +1133,29 @@ void TestMainWindow::manualRechargeEndToEnd()
 
     if (card)
         QVERIFY(saveWindowPicture(window, QStringLiteral("manual-recharge.png")));
+}
+
+// The panel loads the products of its first business by itself; a business
+// chosen while that page is still loading must still bring its own products.
+void TestMainWindow::businessChosenWhileProductsLoad()
+{
+    QStringList missed;
+    for (int delayMs = 0; delayMs <= 35; delayMs += 7) {
+        QPointer<Form2> window = openMainWindow();
+        auto *yw = window->findChild<QComboBox *>(QStringLiteral("yw"));
+        auto *ywxz = window->findChild<QComboBox *>(QStringLiteral("ywxz"));
+        QVERIFY(waitUntil([&] { return yw->findText(QStringLiteral("游戏")) >= 0; }, 20000));
+        QTest::qWait(delayMs);
+        const int index = yw->findText(QStringLiteral("游戏"));
+        yw->setCurrentIndex(index);
+        emit yw->activated(index);
+        if (!waitUntil([&] { return ywxz->findText(QStringLiteral("网易一卡通")) >= 0; }, 10000))
+            missed << QString::number(delayMs);
+        delete window.data();
+    }
+    QVERIFY2(missed.isEmpty(),
+             qPrintable(QStringLiteral("no products after ") + missed.join(QStringLiteral(", ")) +
+                        QStringLiteral(" ms")));
 }
 
 void TestMainWindow::mainWindowPicture()
