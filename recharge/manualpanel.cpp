@@ -180,11 +180,6 @@ bool ManualRechargePanel::eventFilter(QObject *watched, QEvent *event)
 
 void ManualRechargePanel::onPageLoaded(const QString &url)
 {
-    if (!m_pendingBusiness.isEmpty()) {
-        // The agent chose another business meanwhile; this page is stale.
-        loadProducts(std::exchange(m_pendingBusiness, QString()));
-        return;
-    }
     if (url.contains(QLatin1String("action=ss")))
         readProducts();
     else if (url.contains(QLatin1String("?sj")))
@@ -250,10 +245,7 @@ void ManualRechargePanel::chooseBusiness()
     } else {
         m_label8->setText(kShowPurchasePrice);
         m_label8->setStyleSheet(priceLabelStyle(kPromptColour));
-        if (m_sgcz->isLoading())
-            m_pendingBusiness = business;
-        else
-            loadProducts(business);
+        loadProducts(business);
         m_cz->setEnabled(true);
     }
     setRegionText(kRegionHint);

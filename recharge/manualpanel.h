@@ -107,7 +107,4 @@ private:
     QString m_previousNumber;
     QString m_regionPrefix;  // the 7 digits Inet3 is asking about
     QString m_pendingPrefix; // asked for while Inet3 was busy
-    // Chosen while sgcz was still loading: the browser folds a navigation
-    // started during another into that one, so it waits for the first to end.
-    QString m_pendingBusiness;
 };

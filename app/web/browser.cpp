@@ -12,6 +12,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <utility>
 
 namespace {
 
@@ -61,6 +62,17 @@ Browser::Browser(QObject *parent) : QObject(parent)
             [this](const QWebEngineLoadingInfo &info) {
                 // A load stopped by a newer navigation is not an answer: the
                 // newer one reports.
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+                    m_inFlight = true;
+                    return;
+                }
+                m_inFlight = false;
+                if (m_deferred) {
+                    // What finished is older than the newest navigation.
+                    m_inFlight = true;
+                    m_page->load(*std::exchange(m_deferred, std::nullopt));
+                    return;
+                }
                 if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
                     onLoadFinished(true);
                 else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
@@ -98,6 +110,14 @@ void Browser::navigate(const QString &url)
 {
     ++m_generation;
     m_loading = true;
+    // WebEngine folds a navigation started during another load into that
+    // load and reports one finish for both, so the newest address waits for
+    // the running load to end and is loaded then.
+    if (m_inFlight) {
+        m_deferred = wireUrl(url);
+        return;
+    }
+    m_inFlight = true;
     m_page->load(wireUrl(url));
 }
 

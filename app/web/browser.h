@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QWebEngineView>
+#include <optional>
 
 class QWebEnginePage;
 class QWidget;
@@ -59,4 +61,6 @@ private:
     bool m_loadOk = false;
     bool m_loading = false;
     quint64 m_generation = 0;
+    bool m_inFlight = false;        // between a load's start and its end
+    std::optional<QUrl> m_deferred; // navigated to while a load was in flight
 };
