@@ -45,6 +45,9 @@ fi
 "$PWD/$build/sim/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
+# A signal ends the script through exit, so the simulator stops with it.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 for _ in $(seq 1 100); do
   grep -q '^account ' run/sim.log 2>/dev/null && break
   kill -0 $sim 2>/dev/null || { cat run/sim.log >&2; echo "run.sh: the simulator did not start" >&2; exit 1; }
