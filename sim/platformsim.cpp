@@ -84,6 +84,8 @@ QString kindName(FaultKind kind)
         return QStringLiteral("garbage");
     case FaultKind::Truncate:
         return QStringLiteral("truncate");
+    case FaultKind::RunThenDrop:
+        return QStringLiteral("rundrop");
     }
     return {};
 }
@@ -91,7 +93,7 @@ QString kindName(FaultKind kind)
 std::optional<FaultKind> kindFromName(const QString &name)
 {
     for (FaultKind k : {FaultKind::None, FaultKind::Delay, FaultKind::Drop, FaultKind::Error500,
-                        FaultKind::Garbage, FaultKind::Truncate}) {
+                        FaultKind::Garbage, FaultKind::Truncate, FaultKind::RunThenDrop}) {
         if (kindName(k) == name)
             return k;
     }
@@ -360,6 +362,7 @@ void PlatformSim::Private::serve(const httplib::Request &req, httplib::Response 
         break;
     case FaultKind::None:
     case FaultKind::Truncate:
+    case FaultKind::RunThenDrop:
         break;
     }
 
@@ -383,6 +386,12 @@ void PlatformSim::Private::serve(const httplib::Request &req, httplib::Response 
                                   QStringLiteral("</p>"));
             page.status = 404;
         }
+    }
+
+    if (fault.kind == FaultKind::RunThenDrop) {
+        shutdownConnections(req.local_port, req.remote_port);
+        res.status = 200;
+        return;
     }
 
     const QByteArray bytes = renderPage(page);
@@ -720,6 +729,26 @@ int PlatformSim::rechargeCount(const QString &key) const
 {
     std::lock_guard lock(d->mutex);
     return d->state.rechargeCount(key);
+}
+
+int PlatformSim::rechargeRequestsFor(const QString &key) const
+{
+    std::lock_guard lock(d->mutex);
+    int count = 0;
+    for (const LoggedRequest &r : d->log) {
+        const qsizetype mark = r.target.indexOf(QLatin1Char('?'));
+        const QString path = fromGbk(percentDecode(r.target.left(mark).toLatin1()));
+        if (path == QLatin1String("/platform/productcz1.asp") &&
+            parseUrlEncoded(r.body).values(QStringLiteral("key")).contains(key))
+            ++count;
+    }
+    return count;
+}
+
+void PlatformSim::dropConnections()
+{
+    if (d->server)
+        shutdownConnections(port(), -1);
 }
 
 QList<RechargeRecord> PlatformSim::recharges() const

@@ -33,11 +33,14 @@ enum class FaultKind
     Drop,
     Error500,
     Garbage,
-    Truncate
+    Truncate,
+    RunThenDrop
 };
 
 // How one path misbehaves. Drop, Error500 and Garbage answer without running
-// the page, so its state is untouched; Delay and Truncate run it.
+// the page, so its state is untouched; Delay and Truncate run it. RunThenDrop
+// runs the page and then closes the connection without a word: the platform
+// did the work and the client never hears of it.
 struct Fault
 {
     FaultKind kind = FaultKind::None;
@@ -208,7 +211,8 @@ public:
     QList<LoggedRequest> requests() const;
     void clearRequests(); // POST /__sim/reset also clears the faults
 
-    // POST /__sim/faults {"path":..,"kind":"delay|drop|500|garbage|truncate|none","delayMs":N}
+    // POST /__sim/faults
+    // {"path":..,"kind":"delay|drop|500|garbage|truncate|rundrop|none","delayMs":N}
     void setFault(const QString &path, Fault f);
     void clearFaults();
 
@@ -221,7 +225,13 @@ public:
     QList<Product> products() const;
     void setProducts(const QList<Product> &products); // default State::defaultProducts()
     int rechargeCount(const QString &key) const;
+    // Recharge requests (productcz1.asp) received with this order key, whether
+    // or not they were run; counted since the last clearRequests().
+    int rechargeRequestsFor(const QString &key) const;
     QList<RechargeRecord> recharges() const;
+    // Closes every open connection, kept-alive idle ones included, as a
+    // server or proxy does when it restarts or times them out.
+    void dropConnections();
     void setRechargeFinish(int polls, bool succeeds);
 
     // Runs f on the state under the lock, for what the accessors above miss.

@@ -2,6 +2,8 @@
 // debits the balance, chargestatus.asp reports what became of it.
 #include "sim/pages.h"
 
+#include "app/core/platformtexts.h"
+
 #include <QRandomGenerator>
 
 namespace sim {
@@ -65,7 +67,7 @@ Page recharge(const Request &r, State &s)
     if (key.isEmpty())
         return refuse(QStringLiteral("订单编号不能为空"));
     if (s.rechargeCount(key) > 0)
-        return refuse(QStringLiteral("订单已经提交过，不能重复充值：") + key);
+        return refuse(kKeyAlreadyTaken + key);
     const QString name = r.formValue(QStringLiteral("game_list"));
     const Product *product = s.findProduct(name);
     if (!product)

@@ -22,7 +22,7 @@ public:
     enum class Failure
     {
         None,
-        NotDelivered,   // no connection was made: the request never reached the server
+        NotDelivered,   // no connection was made and no byte went out
         TimedOut,       // no complete answer within the time-out
         ConnectionLost, // the connection broke after the request may have gone out
         HttpError,      // the server answered with an HTTP error status
@@ -52,6 +52,17 @@ public:
     QString tag() const { return m_tag; }
     void setTag(const QString &tag) { m_tag = tag; }
 
+    // Requests that move money must reach the server at most once. Qt's HTTP
+    // layer re-sends a buffered body by itself when a connection closes before
+    // the answer; with this set, a body goes out as a one-shot stream Qt
+    // cannot rewind, on a connection of its own that is never reused, and a
+    // re-send Qt would have made ends the request as ConnectionLost instead.
+    bool atMostOnce() const { return m_atMostOnce; }
+    void setAtMostOnce(bool atMostOnce) { m_atMostOnce = atMostOnce; }
+    // Of the running or last request: whether any byte of its body may have
+    // been handed to a connection.
+    bool bodyMayHaveLeft() const { return m_bodyMayHaveLeft; }
+
     // Milliseconds after which a running request is given up (state 11,
     // Failure::TimedOut). Defaults to the configured time-out.
     int timeoutMs() const { return m_timeoutMs; }
@@ -75,4 +86,6 @@ private:
     QString m_errorText;
     int m_httpStatus = 0;
     int m_timeoutMs;
+    bool m_atMostOnce = false;
+    bool m_bodyMayHaveLeft = false;
 };

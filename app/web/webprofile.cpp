@@ -3,6 +3,7 @@
 #include "app/core/gbk.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QWebEngineCookieStore>
@@ -56,9 +57,20 @@ WebProfile::WebProfile()
 {
     m_profile = g_offTheRecord ? new QWebEngineProfile(this)
                                : new QWebEngineProfile(QStringLiteral("agent-client"), this);
+    // The login and transaction-password addresses carry the passwords: no
+    // page may be kept on disk. Cookies stay as they are.
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    // What earlier versions kept on disk goes too.
+    if (!g_offTheRecord && !m_profile->cachePath().isEmpty())
+        QDir(m_profile->cachePath()).removeRecursively();
+    // Made before the manager that owns the jar, so it goes first.
+    m_onceNetwork = new QNetworkAccessManager(this);
     m_network = new QNetworkAccessManager(this);
     m_jar = new SharedCookieJar(m_profile->cookieStore(), m_network);
     m_network->setCookieJar(m_jar);
+    // Shares the jar; each setCookieJar takes the jar as its child, so the
+    // owner is set again last.
+    m_onceNetwork->setCookieJar(m_jar);
     m_jar->setParent(m_network);
 }
 

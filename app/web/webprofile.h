@@ -39,6 +39,9 @@ public:
 
     QWebEngineProfile *profile() const { return m_profile; }
     QNetworkAccessManager *network() const { return m_network; }
+    // For requests that must reach the server at most once: the same cookies,
+    // but connections of its own, so none of them is ever a reused one.
+    QNetworkAccessManager *onceNetwork() const { return m_onceNetwork; }
     SharedCookieJar *cookieJar() const { return m_jar; }
 
 private:
@@ -46,6 +49,7 @@ private:
 
     QWebEngineProfile *m_profile = nullptr;
     QNetworkAccessManager *m_network = nullptr;
+    QNetworkAccessManager *m_onceNetwork = nullptr;
     SharedCookieJar *m_jar = nullptr;
 };
 

@@ -299,6 +299,8 @@ void TestSim::faults_data()
     QTest::newRow("500") << int(FaultKind::Error500) << "";
     QTest::newRow("garbage") << int(FaultKind::Garbage) << "";
     QTest::newRow("truncate") << int(FaultKind::Truncate) << "";
+    QTest::newRow("run, then drop") << int(FaultKind::RunThenDrop) << "";
+    QTest::newRow("run, then drop over http") << int(FaultKind::RunThenDrop) << "rundrop";
     QTest::newRow("delay over http") << int(FaultKind::Delay) << "delay";
     QTest::newRow("drop over http") << int(FaultKind::Drop) << "drop";
     QTest::newRow("truncate over http") << int(FaultKind::Truncate) << "truncate";
@@ -332,6 +334,7 @@ void TestSim::faults()
         QVERIFY(a.body.contains("<title>" + gbk("登陆成功！") + "</title>"));
         break;
     case FaultKind::Drop:
+    case FaultKind::RunThenDrop:
         QVERIFY(a.error != QNetworkReply::NoError);
         QCOMPARE(a.status, 0);
         QVERIFY(a.body.isEmpty());
@@ -358,7 +361,8 @@ void TestSim::faults()
     QVERIFY(!log.isEmpty());
     QCOMPARE(log.constFirst().target, target);
     // Only the faults that answer run the page.
-    const bool ran = kind == int(FaultKind::Delay) || kind == int(FaultKind::Truncate);
+    const bool ran = kind == int(FaultKind::Delay) || kind == int(FaultKind::Truncate) ||
+                     kind == int(FaultKind::RunThenDrop);
     QCOMPARE(m_sim.lastSessionKey("demo") != keyBefore, ran);
 }
 
