@@ -438,6 +438,26 @@ WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, const 
     return result;
 }
 
+bool OrderStore::inTransaction(const std::function<bool()> &work)
+{
+    if (!ensureOpen())
+        return false;
+    QSqlQuery q(m_db->db);
+    // Taken for writing at once, so that the busy timeout waits for another
+    // writer here rather than failing half-way.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        fail(QStringLiteral("cannot begin a transaction"), errorText(q.lastError()));
+        return false;
+    }
+    if (work() && q.exec(QStringLiteral("COMMIT")))
+        return true;
+    if (q.lastError().isValid())
+        fail(QStringLiteral("cannot commit"), errorText(q.lastError()));
+    if (!q.exec(QStringLiteral("ROLLBACK")))
+        fail(QStringLiteral("cannot roll back"), errorText(q.lastError()));
+    return false;
+}
+
 std::optional<QList<RechargeOrder>> OrderStore::waitingOrders()
 {
     if (!ensureOpen())

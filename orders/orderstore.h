@@ -93,6 +93,10 @@ public:
                                    const QString &cardCode, const QString &rechargeId,
                                    const QString &shipNo);
 
+    // Runs the writes of work in one transaction: all of them are kept when it
+    // returns true and the commit succeeds, none otherwise. True when kept.
+    bool inTransaction(const std::function<bool()> &work);
+
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.
     std::optional<QList<RechargeOrder>> waitingOrders();

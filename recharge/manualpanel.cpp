@@ -160,7 +160,13 @@ void ManualRechargePanel::loadBusinesses()
 
 void ManualRechargePanel::setRechargeEnabled(bool enabled)
 {
-    m_cz->setEnabled(enabled);
+    m_cz->setEnabled(enabled && !m_submissionBusy);
+}
+
+void ManualRechargePanel::setSubmissionBusy(bool busy)
+{
+    m_submissionBusy = busy;
+    m_cz->setEnabled(!busy);
 }
 
 bool ManualRechargePanel::eventFilter(QObject *watched, QEvent *event)
@@ -246,7 +252,9 @@ void ManualRechargePanel::chooseBusiness()
         m_label8->setText(kShowPurchasePrice);
         m_label8->setStyleSheet(priceLabelStyle(kPromptColour));
         loadProducts(business);
-        m_cz->setEnabled(true);
+        // A second order confirmed while one is out would find component 6
+        // busy: cz opens with the business only when none is.
+        setRechargeEnabled(true);
     }
     setRegionText(kRegionHint);
 }

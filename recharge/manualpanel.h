@@ -54,6 +54,8 @@ public:
 public slots:
     // Submission enables cz again once the answer of a manual order has been handled.
     void setRechargeEnabled(bool enabled);
+    // While a manual order is out, cz stays disabled, whatever is chosen.
+    void setSubmissionBusy(bool busy);
 
 signals:
     // btn余额查询 was pressed for this number.
@@ -107,4 +109,5 @@ private:
     QString m_previousNumber;
     QString m_regionPrefix;  // the 7 digits Inet3 is asking about
     QString m_pendingPrefix; // asked for while Inet3 was busy
+    bool m_submissionBusy = false;
 };

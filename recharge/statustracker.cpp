@@ -51,6 +51,12 @@ std::optional<QList<StatusRecord>> readStatusReply(const QString &reply)
     return records;
 }
 
+bool isPollStatus(const QString &status)
+{
+    return status == QLatin1String("0") || status == QLatin1String("1") ||
+           status == QLatin1String("2");
+}
+
 StatusTracker::StatusTracker(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
                              QObject *parent)
     : QObject(parent), m_listView7(listView7), m_listView8(listView8), m_store(store),
@@ -101,13 +107,30 @@ bool StatusTracker::readReply(const QString &reply)
     const auto records = readStatusReply(reply);
     if (!records)
         return false;
+    QList<StatusRecord> taken;
     for (const StatusRecord &record : *records) {
-        const WriteBackResult written = m_store.反写数据库状态(
-            QString(), record.status, record.cardCode, record.rechargeId, QString());
-        // A file that cannot be written ends the reply here: what the lists
-        // show must be what the store holds, and the next poll asks again.
-        if (written.outcome == WriteBackResult::Failed)
-            return false;
+        if (isPollStatus(record.status))
+            taken.append(record);
+        else
+            emit recordIgnored(QStringLiteral("平台对充值编号 %1 报告了无效的状态“%2”，已忽略")
+                                   .arg(record.rechargeId, record.status));
+    }
+    // One commit for the whole reply. A file that cannot be written keeps
+    // none of it: what the lists show must be what the store holds, and the
+    // next poll asks again.
+    const bool written = taken.isEmpty() || m_store.inTransaction([&] {
+        for (const StatusRecord &record : std::as_const(taken)) {
+            if (m_store
+                    .反写数据库状态(QString(), record.status, record.cardCode, record.rechargeId,
+                                    QString())
+                    .outcome == WriteBackResult::Failed)
+                return false;
+        }
+        return true;
+    });
+    if (!written)
+        return false;
+    for (const StatusRecord &record : std::as_const(taken)) {
         updateList(m_listView7, record);
         updateList(m_listView8, record);
     }

@@ -31,6 +31,10 @@ struct StatusRecord
 
 // The records of a reply, in order; nullopt when it does not begin with "3".
 std::optional<QList<StatusRecord>> readStatusReply(const QString &reply);
+// What a poll may report: 0 still working, 1 recharged, 2 failed and refunded.
+// Anything else would move a sent order where no rule follows it (-2 would
+// send it again after a restart), so it is not taken.
+bool isPollStatus(const QString &status);
 
 // Asks the platform every three seconds on 验证Inet what became of the
 // account's orders it accepted without finishing (status 0), writes the
@@ -59,6 +63,8 @@ public:
 
 signals:
     void replyRead();
+    // A record the client does not take, for the status bar.
+    void recordIgnored(const QString &note);
 
 private:
     void onStateChanged(int state);

@@ -3,6 +3,7 @@
 #include "app/core/config.h"
 #include "app/core/gbk.h"
 #include "app/core/platform.h"
+#include "app/core/platformtexts.h"
 #include "app/core/prompter.h"
 #include "app/core/session.h"
 #include "app/web/transfer.h"
@@ -23,6 +24,7 @@ const QString kCardEnd = QStringLiteral("--end--");
 const QString kUnitYuan = QStringLiteral(" 元");
 const QString kCardCopied = QStringLiteral("您的卡密已经复制到您的剪切盘 ");
 const QString kNotDeliveredMessage = QStringLiteral("订单没有送到平台，没有充值。");
+const QString kNotSentMessage = QStringLiteral("订单的状态无法保存，订单没有提交，没有充值。");
 const QString kUnknownMessage =
     QStringLiteral("订单已经发出，但没有收到平台可以读懂的应答，不知道是否已经充值。"
                    "请在销售记录中核实，客户端不会再次提交这个订单。");
@@ -86,12 +88,20 @@ RechargeAnswer readRechargeAnswer(const QString &response)
 {
     RechargeAnswer answer;
     const qsizetype titleAt = response.indexOf(QLatin1String("<title>"));
-    if (titleAt < 0 || response.indexOf(QLatin1String("</title>"), titleAt) < 0)
-        return answer; // not the platform's page: nothing can be said about the order
+    if (titleAt < 0 || response.indexOf(QLatin1String("</title>"), titleAt) < 0) {
+        answer.reason = QStringLiteral("平台的应答无法读取");
+        return answer;
+    }
 
     CutText text(response);
     answer.title = ExtractBetween(QStringLiteral("<title>"), QStringLiteral("</title>"), text);
     const QString body = ExtractBetween(QStringLiteral("<body>"), QStringLiteral("</body>"), text);
+    if (answer.title.contains(kKeyAlreadyTaken)) {
+        // The platform has this order from an earlier request: it may well
+        // have recharged it, so it is neither refused nor refunded.
+        answer.reason = answer.title;
+        return answer;
+    }
     if (!answer.title.contains(kRechargeAccepted)) {
         answer.kind = RechargeAnswer::Refused;
         answer.status = OrderStatus::Refunded;
@@ -99,9 +109,10 @@ RechargeAnswer readRechargeAnswer(const QString &response)
     }
 
     const QStringList fields = body.split(QLatin1Char('|'));
-    if (fields.size() < 3)
-        return answer; // accepted, but without the recharge id it cannot be followed
-    answer.kind = RechargeAnswer::Accepted;
+    if (fields.size() < 3) {
+        answer.reason = QStringLiteral("平台的应答无法读取");
+        return answer;
+    }
     answer.balance = fields.at(0).trimmed();
     answer.rechargeId = fields.at(2).trimmed();
     if (answer.title.contains(kCardStart)) {
@@ -114,6 +125,13 @@ RechargeAnswer readRechargeAnswer(const QString &response)
     // A card marker without a code to read is followed like any accepted
     // order: the status poll brings the code, and nobody is handed an empty one.
     answer.status = answer.cardCode.isEmpty() ? OrderStatus::Accepted : OrderStatus::Recharged;
+    if (answer.status == OrderStatus::Accepted && answer.rechargeId.isEmpty()) {
+        // Still working, and no id to ask about it with.
+        answer.status = -1;
+        answer.reason = QStringLiteral("平台接受了订单，但没有给出充值编号");
+        return answer;
+    }
+    answer.kind = RechargeAnswer::Accepted;
     return answer;
 }
 
@@ -130,6 +148,7 @@ SubmissionController::SubmissionController(KeyedListView *listView7, KeyedListVi
     for (int i = 0; i <= kManualComponent; ++i) {
         auto *inet = new Transfer(this);
         inet->setObjectName(QStringLiteral("Inet充值") + QString::number(i));
+        inet->setAtMostOnce(true);
         connect(inet, &Transfer::stateChanged, this,
                 [this, i](int state) { onStateChanged(i, state); });
         m_inet.append(inet);
@@ -139,6 +158,19 @@ SubmissionController::SubmissionController(KeyedListView *listView7, KeyedListVi
 Transfer *SubmissionController::inet充值(int index) const
 {
     return index >= 0 && index < m_inet.size() ? m_inet.at(index) : nullptr;
+}
+
+int SubmissionController::outstanding() const
+{
+    int count = 0;
+    for (const Transfer *inet : m_inet)
+        count += inet->stillExecuting() ? 1 : 0;
+    return count;
+}
+
+bool SubmissionController::manualBusy() const
+{
+    return m_inet.at(kManualComponent)->stillExecuting();
 }
 
 KeyedListView *SubmissionController::listForKind(const QString &kind) const
@@ -194,11 +226,16 @@ void SubmissionController::充值订单请求(int kind)
         // The store says -1 before the request can go out: a request must
         // never be out while the store still says -2, or after a restart the
         // order would be sent a second time.
-        if (!m_store
-                 .反写数据库状态(fields.orderNo, QString::number(OrderStatus::Submitting),
-                                 QString(), QString(), QString())
-                 .ok())
-            return; // nothing went out; the order keeps waiting
+        const WriteBackResult submitting =
+            m_store.反写数据库状态(fields.orderNo, QString::number(OrderStatus::Submitting),
+                                   QString(), QString(), QString());
+        if (!submitting.ok()) {
+            // Nothing went out. A shop order keeps waiting for a later scan;
+            // the agent at the counter is told at once.
+            if (kind == 0)
+                markNotSent(list, row, fields.orderNo, submitting.error);
+            return;
+        }
         if (!发送充值订单(fields, component, kind)) {
             if (!m_store
                      .反写数据库状态(fields.orderNo, QString::number(OrderStatus::Waiting),
@@ -212,9 +249,28 @@ void SubmissionController::充值订单请求(int kind)
             return;
         }
         list->setText(row, QStringLiteral("t7"), 状态转换(OrderStatus::Submitting));
-        if (kind == 0)
+        if (kind == 0) {
+            emit manualBusyChanged(true);
             return; // manual orders go one at a time
+        }
     }
+}
+
+void SubmissionController::markNotSent(KeyedListView *list, QTreeWidgetItem *row,
+                                       const QString &orderNo, const QString &reason)
+{
+    // Marked so that no later scan sends what the agent was told is not sent.
+    const bool stored = m_store
+                            .反写数据库状态(orderNo, QString::number(OrderStatus::SubmitFailed),
+                                            QString(), QString(), QString())
+                            .ok();
+    QString text = kNotDeliveredPrefix + QStringLiteral("订单状态无法保存");
+    if (!stored)
+        text += kStatusNotSavedSuffix;
+    list->setText(row, QStringLiteral("t7"), text);
+    list->setTextColor(row, QStringLiteral("t7"), kRed);
+    Prompter::instance().inform(SessionInfo().appTitle, withReason(kNotSentMessage, reason));
+    emit czMayBeEnabled();
 }
 
 bool SubmissionController::发送充值订单(const RechargeRequestFields &fields, int component,
@@ -243,12 +299,18 @@ void SubmissionController::onStateChanged(int index, int state)
     } else {
         return;
     }
-    // A pool component is free again: shop orders that found none are sent now
-    // rather than at the next harvest that happens to find a new order.
+    // A component is free again: orders that found none are sent now rather
+    // than at the next harvest or click that happens to come.
     if (index < kPoolSize) {
         充值订单请求(1);
         充值订单请求(2);
+    } else {
+        充值订单请求(0);
+        if (!manualBusy())
+            emit manualBusyChanged(false);
     }
+    if (outstanding() == 0)
+        emit allAnswered();
 }
 
 void SubmissionController::onFailure(int index)
@@ -307,33 +369,35 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
     const RechargeAnswer answer = readRechargeAnswer(response);
     const QString &title = SessionInfo().appTitle;
 
+    // The store and the list hold the outcome before the agent is told: a
+    // client that ends while a message is open keeps the recharge id and the
+    // card code.
     switch (answer.kind) {
     case RechargeAnswer::Unreadable:
-        markUnknown(sideText, QStringLiteral("平台的应答无法读取"));
+        markUnknown(sideText, answer.reason);
         return;
     case RechargeAnswer::Refused:
+        l7反馈(answer.title, QString(), QString(), sideText, OrderStatus::Refunded);
         if (manual)
             Prompter::instance().inform(title, answer.title);
-        l7反馈(answer.title, QString(), QString(), sideText, OrderStatus::Refunded);
         break;
     case RechargeAnswer::Accepted:
-        if (manual)
-            Prompter::instance().inform(title, kRechargeAccepted);
         if (answer.balance != QLatin1String("-1"))
             emit balanceTextChanged(answer.balance + kUnitYuan);
         ++m_tradeCount;
         emit tradeCountChanged(m_tradeCount, tradeCountText(m_tradeCount));
         if (answer.status == OrderStatus::Recharged) {
-            if (!answer.cardCode.isEmpty()) {
-                QClipboard *clipboard = QApplication::clipboard();
-                clipboard->clear();
-                clipboard->setText(answer.cardCode);
-            }
-            if (manual)
-                Prompter::instance().inform(title, kCardCopied + answer.cardCode);
+            QClipboard *clipboard = QApplication::clipboard();
+            clipboard->clear();
+            clipboard->setText(answer.cardCode);
         }
         l7反馈(状态转换(answer.status), answer.rechargeId, answer.cardCode, sideText,
                answer.status);
+        if (manual) {
+            Prompter::instance().inform(title, kRechargeAccepted);
+            if (answer.status == OrderStatus::Recharged)
+                Prompter::instance().inform(title, kCardCopied + answer.cardCode);
+        }
         break;
     }
     if (manual)

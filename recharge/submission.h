@@ -55,17 +55,21 @@ struct SideText
 // Splits at the last "||"; an order number never holds one.
 SideText splitSideText(const QString &sideText);
 
-// What the platform's first answer says.
+// What the platform's first answer says. An answer that the order key was
+// taken before means the platform holds the order, whatever became of it, and
+// an acceptance that is still working but names no recharge id cannot be
+// followed: both say nothing of the outcome.
 struct RechargeAnswer
 {
     enum Kind
     {
         Refused,    // the title is the platform's message
         Accepted,   // status 0 or 1
-        Unreadable, // no title, or an acceptance without its three fields
+        Unreadable, // nothing can be said of the order: see reason
     };
     Kind kind = Unreadable;
     QString title;
+    QString reason;  // why an Unreadable answer says nothing
     QString balance; // field 0; "-1" when not reported
     QString rechargeId;
     QString cardCode; // hyphens and blanks removed
@@ -90,6 +94,9 @@ QString tradeCountText(int count);
 // row shows kOutcomeUnknownText and the order is never sent again, since the
 // platform may have recharged it). A 5xx answer counts as unknown: the
 // platform may have taken the order before it failed.
+//
+// Every recharge request goes out at most once (Transfer::setAtMostOnce), and
+// only a request whose connection was never made counts as not delivered.
 class SubmissionController : public QObject
 {
     Q_OBJECT
@@ -103,6 +110,10 @@ public:
                          QObject *parent);
 
     Transfer *inet充值(int index) const;
+    // Requests still waiting for their answer, on all seven components.
+    int outstanding() const;
+    // A manual order is out on component 6.
+    bool manualBusy() const;
     int tradeCount() const { return m_tradeCount; }
     void resetTradeCount() { m_tradeCount = 0; }
 
@@ -130,12 +141,19 @@ signals:
     // The answer to a manual order is in (or it ended otherwise): cz may be
     // enabled again.
     void czMayBeEnabled();
+    // Component 6 took a manual order (true) or is free with none waiting
+    // (false): cz follows it.
+    void manualBusyChanged(bool busy);
+    // The last outstanding request has been answered.
+    void allAnswered();
 
 private:
     void onStateChanged(int index, int state);
     void onFailure(int index);
     void markUnknown(const QString &sideText, const QString &reason);
     void markNotDelivered(const QString &sideText, const QString &reason);
+    void markNotSent(KeyedListView *list, QTreeWidgetItem *row, const QString &orderNo,
+                     const QString &reason);
     KeyedListView *listForKind(const QString &kind) const;
     QTreeWidgetItem *rowOf(KeyedListView *list, const QString &orderNo) const;
 

@@ -10,6 +10,7 @@
 #include "app/ui/accountpage.h"
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
+#include "app/web/transfer.h"
 #include "orders/orderintake.h"
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
@@ -452,9 +453,15 @@ void Form2::加载配置()
             [this](int, const QString &text) { m_label3->setText(text); });
     connect(m_submission, &SubmissionController::czMayBeEnabled, m_manualPanel,
             [this] { m_manualPanel->setRechargeEnabled(true); });
+    connect(m_submission, &SubmissionController::manualBusyChanged, m_manualPanel,
+            &ManualRechargePanel::setSubmissionBusy);
     m_tracker =
         new StatusTracker(m_orderLists->listView7(), m_orderLists->listView8(), *m_store, this);
     m_tracker->setDeliveryStep([this] { 淘宝拍拍发货(); });
+    connect(m_tracker, &StatusTracker::recordIgnored, this, [this](const QString &note) {
+        m_statusBar->show();
+        m_statusBar->showMessage(note);
+    });
     m_intake = std::make_unique<OrderIntake>(
         *m_store,
         [this](const QString &product, const QString &amount, int source) {
@@ -602,13 +609,46 @@ void Form2::closeEveryOtherWindow()
     }
 }
 
+bool Form2::waitForAnswers()
+{
+    if (m_exitWaitOver || !m_submission)
+        return false;
+    const int out = m_submission->outstanding();
+    if (out == 0)
+        return false;
+    m_statusBar->show();
+    m_statusBar->showMessage(QStringLiteral("正在等待 %1 个订单的平台应答，收到后退出……").arg(out));
+    if (m_waitingForAnswers)
+        return true;
+    m_waitingForAnswers = true;
+    // Closed again when the last answer is in, or when the wait is over; an
+    // order still out then is shown as of unknown outcome at the next start.
+    connect(
+        m_submission, &SubmissionController::allAnswered, this, [this] { close(); },
+        Qt::QueuedConnection);
+    const int waitMs =
+        m_exitWaitMs >= 0 ? m_exitWaitMs : m_submission->inet充值(0)->timeoutMs() + 5000;
+    QTimer::singleShot(waitMs, this, [this] {
+        m_exitWaitOver = true;
+        close();
+    });
+    return true;
+}
+
 void Form2::closeEvent(QCloseEvent *event)
 {
     if (m_exiting) {
-        event->accept();
+        if (waitForAnswers())
+            event->ignore();
+        else
+            event->accept();
         return;
     }
-    if (Prompter::instance().ask(SessionInfo().appTitle, kTrayQuestion)) {
+    QString question = kTrayQuestion;
+    if (const int out = m_submission ? m_submission->outstanding() : 0; out > 0)
+        question +=
+            QStringLiteral("\n还有 %1 个订单在等待平台的应答，退出时会先等它们应答。").arg(out);
+    if (Prompter::instance().ask(SessionInfo().appTitle, question)) {
         m_tray->enterTray();
         event->ignore();
         return;
@@ -616,7 +656,10 @@ void Form2::closeEvent(QCloseEvent *event)
     m_exiting = true; // the windows closing now must not ask again
     m_tray->removeIcon();
     closeEveryOtherWindow();
-    event->accept();
+    if (waitForAnswers())
+        event->ignore();
+    else
+        event->accept();
 }
 
 void Form2::contextMenuEvent(QContextMenuEvent *event)

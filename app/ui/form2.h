@@ -69,6 +69,11 @@ public:
 
     // 退出 and 退出系统.
     void exitClient();
+    // How long an exit waits for the answers of orders still out before it
+    // unloads anyway; by default a little past the transfer time-out, after
+    // which each of them has ended by itself.
+    void setExitWaitMs(int ms) { m_exitWaitMs = ms; }
+    bool waitingForAnswers() const { return m_waitingForAnswers; }
 
     TrayController *tray() const { return m_tray; }
     QTabWidget *tabs() const { return m_sstab1; }
@@ -102,6 +107,8 @@ private:
     void openExternal(const QString &url);
     void showWholesaleMessage();
     void closeEveryOtherWindow();
+    // Starts waiting for the orders still out, once; false when none is.
+    bool waitForAnswers();
 
     void 加载配置();
     void 加载listview();
@@ -157,6 +164,9 @@ private:
 
     bool m_exiting = false;
     bool m_supplyMode = false;
+    int m_exitWaitMs = -1;
+    bool m_waitingForAnswers = false;
+    bool m_exitWaitOver = false;
 
     // The window hides in the tray while other windows may close: the client
     // runs on as long as this window exists, not as long as one is visible.

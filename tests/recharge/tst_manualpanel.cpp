@@ -707,8 +707,20 @@ void TestManualPanel::businessesAndProductsFromThePlatform()
                  .hasMatch(),
              qPrintable(pages.at(1).target));
 
-    // Another business replaces the lists and opens cz again.
+    // While a manual order is out, a business choice leaves cz shut: a second
+    // order would find the manual component busy. It opens when submission
+    // is free.
     auto *cz = child<QPushButton>(panel, "cz");
+    panel->setSubmissionBusy(true);
+    QVERIFY(!cz->isEnabled());
+    emit yw->activated(yw->currentIndex());
+    QVERIFY(!cz->isEnabled());
+    panel->setRechargeEnabled(true); // an answer, with the next order already out
+    QVERIFY(!cz->isEnabled());
+    panel->setSubmissionBusy(false);
+    QVERIFY(cz->isEnabled());
+
+    // Another business replaces the lists and opens cz again.
     cz->setEnabled(false);
     yw->setCurrentIndex(3);
     emit yw->activated(3);

@@ -17,6 +17,9 @@
 #include <QClipboard>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -79,6 +82,10 @@ private slots:
     void platformTakesAKeyOnce();
     void errorOutcomes_data();
     void errorOutcomes();
+    void keepAliveClosedBetweenOrders();
+    void manualOrdersBackToBack();
+    void submittingWriteFails_data();
+    void submittingWriteFails();
     void buyerTextCannotChangeTheRequest();
 
     void pollNothingWaiting();
@@ -86,6 +93,7 @@ private slots:
     void pollReply_data();
     void pollReply();
     void pollReplyNotBeginningWithThree();
+    void pollReplyIsWrittenWhole();
     void pollAgainstTheSimulator_data();
     void pollAgainstTheSimulator();
 
@@ -97,6 +105,8 @@ private:
     bool allIdle() const;
     void setTimeouts(int ms);
     int rechargeRequests() const { return m_env.requestsTo(kRechargePath).size(); }
+    // Makes the file refuse one kind of status write, as a full disk would.
+    void refuseStatusWrites(const QString &when);
 
     SimEnvironment m_env;
     QString m_sessionKey;
@@ -194,6 +204,23 @@ void TestSubmission::setTimeouts(int ms)
         m_submission->inet充值(i)->setTimeoutMs(ms);
 }
 
+void TestSubmission::refuseStatusWrites(const QString &when)
+{
+    QVERIFY(m_store->open());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "saboteur");
+        db.setDatabaseName(m_store->path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(
+            q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF 充值状态 ON 充值订单 "
+                                  "WHEN %1 BEGIN SELECT RAISE(ABORT, 'disk full'); END")
+                       .arg(when)),
+            qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase("saboteur");
+}
+
 void TestSubmission::requestBody()
 {
     RechargeRequestFields f;
@@ -261,6 +288,13 @@ void TestSubmission::answerHandling_data()
     QTest::newRow("accepted body with fewer than three fields")
         << 1 << true << page(accepted, QStringLiteral("88.5|R123")) << -1 << unknown << QString()
         << QString() << QString() << 0 << QStringList();
+    QTest::newRow("order key taken before")
+        << 0 << true << page(QStringLiteral("订单已经提交过，不能重复充值：T1001"), QString()) << -1
+        << unknown << QString() << QString() << QString() << 0
+        << QStringList{QStringLiteral("unknown")};
+    QTest::newRow("still working, no recharge id")
+        << 1 << true << page(accepted, QStringLiteral("88.5|x|")) << -1 << unknown << QString()
+        << QString() << QString() << 0 << QStringList();
     QTest::newRow("no page at all")
         << 0 << true << QStringLiteral("\x01garbage") << -1 << unknown << QString() << QString()
         << QString() << 0 << QStringList{QStringLiteral("unknown")};
@@ -296,6 +330,11 @@ void TestSubmission::answerHandling()
     QSignalSpy balance(m_submission, &SubmissionController::balanceTextChanged);
     QSignalSpy count(m_submission, &SubmissionController::tradeCountChanged);
     QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    // What the store holds while the agent reads each message.
+    QList<std::optional<RechargeOrder>> storedAtMessage;
+    (*m_prompter)->onMessage = [&](const RecordingPrompter::Message &) {
+        storedAtMessage.append(stored(orderNo));
+    };
     m_submission->判断充值结果(response, rechargeSideText(orderNo, kind));
 
     const auto order = stored(orderNo);
@@ -336,6 +375,13 @@ void TestSubmission::answerHandling()
     for (const auto &m : (*m_prompter)->messages)
         QCOMPARE(m.title, SessionInfo().appTitle);
     QCOMPARE(cz.size(), kind == 0 ? 1 : 0);
+    QCOMPARE(storedAtMessage.size(), texts.size());
+    for (const auto &atMessage : storedAtMessage) {
+        QVERIFY(atMessage);
+        QCOMPARE(atMessage->status, storedStatus);
+        QCOMPARE(atMessage->rechargeId, rechargeId);
+        QCOMPARE(atMessage->cardCode, cardCode);
+    }
 }
 
 void TestSubmission::sevenShopOrders()
@@ -519,7 +565,11 @@ void TestSubmission::platformTakesAKeyOnce()
                   QStringLiteral("等待提交"));
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
-    QVERIFY(rowStatus(1, no).startsWith(QStringLiteral("订单已经提交过")));
+    // The platform holds the order: not refused, not refunded, but unknown
+    // until the agent looks it up.
+    QCOMPARE(rowStatus(1, no), kOutcomeUnknownText);
+    QCOMPARE(stored(no)->status, -1);
+    QCOMPARE(m_env.sim().rechargeRequestsFor(no), 2);
     QCOMPARE(m_env.sim().rechargeCount(no), 1);
     QCOMPARE(m_env.sim().account(kAccount)->balance, QStringLiteral("900.30"));
     QCOMPARE(m_submission->tradeCount(), 1);
@@ -532,19 +582,26 @@ void TestSubmission::errorOutcomes_data()
     QTest::addColumn<int>("delayMs");
     QTest::addColumn<bool>("refused");    // nothing listens on the platform's port
     QTest::addColumn<int>("storeStatus"); // -1 unknown, 4 not delivered
+    QTest::addColumn<int>("received");    // requests with the key at the platform
     QTest::addColumn<int>("recharged");   // what the platform did with it
 
-    QTest::newRow("connection refused") << 0 << int(FaultKind::None) << 0 << true << 4 << 0;
-    QTest::newRow("connection refused, shop") << 1 << int(FaultKind::None) << 0 << true << 4 << 0;
-    QTest::newRow("dropped after the request")
-        << 0 << int(FaultKind::Drop) << 0 << false << -1 << 0;
-    QTest::newRow("dropped after the request, shop")
-        << 1 << int(FaultKind::Drop) << 0 << false << -1 << 0;
-    QTest::newRow("answer cut short") << 0 << int(FaultKind::Truncate) << 0 << false << -1 << 1;
+    const int none = int(FaultKind::None);
+    QTest::newRow("connection refused") << 0 << none << 0 << true << 4 << 0 << 0;
+    QTest::newRow("connection refused, shop") << 1 << none << 0 << true << 4 << 0 << 0;
+    QTest::newRow("dropped before the page ran")
+        << 0 << int(FaultKind::Drop) << 0 << false << -1 << 1 << 0;
+    QTest::newRow("dropped before the page ran, shop")
+        << 1 << int(FaultKind::Drop) << 0 << false << -1 << 1 << 0;
+    QTest::newRow("page ran, then dropped")
+        << 0 << int(FaultKind::RunThenDrop) << 0 << false << -1 << 1 << 1;
+    QTest::newRow("page ran, then dropped, shop")
+        << 1 << int(FaultKind::RunThenDrop) << 0 << false << -1 << 1 << 1;
+    QTest::newRow("answer cut short")
+        << 0 << int(FaultKind::Truncate) << 0 << false << -1 << 1 << 1;
     QTest::newRow("no answer within the time-out")
-        << 0 << int(FaultKind::Delay) << 2500 << false << -1 << 1;
-    QTest::newRow("garbage answer") << 0 << int(FaultKind::Garbage) << 0 << false << -1 << 0;
-    QTest::newRow("server error") << 1 << int(FaultKind::Error500) << 0 << false << -1 << 0;
+        << 0 << int(FaultKind::Delay) << 2500 << false << -1 << 1 << 1;
+    QTest::newRow("garbage answer") << 0 << int(FaultKind::Garbage) << 0 << false << -1 << 1 << 0;
+    QTest::newRow("server error") << 1 << int(FaultKind::Error500) << 0 << false << -1 << 1 << 0;
 }
 
 void TestSubmission::errorOutcomes()
@@ -554,6 +611,7 @@ void TestSubmission::errorOutcomes()
     QFETCH(int, delayMs);
     QFETCH(bool, refused);
     QFETCH(int, storeStatus);
+    QFETCH(int, received);
     QFETCH(int, recharged);
 
     if (refused) {
@@ -595,18 +653,118 @@ void TestSubmission::errorOutcomes()
         QCOMPARE(cz.size(), 0);
     }
 
-    // Whatever the platform did stays the only recharge: the order is never
-    // sent again, by either scan, once the platform answers again.
+    // Whatever the platform did stays the only recharge, and the request
+    // reached it at most once: no re-send of Qt's, and no scan sends the
+    // order again once the platform answers again.
     QTRY_COMPARE_WITH_TIMEOUT(m_env.sim().rechargeCount(orderNo), recharged, 10000);
+    QTest::qWait(300); // room for a re-send that must not come
+    QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), received);
     setCurrentConfig(m_env.config());
     m_env.sim().clearFaults();
-    const int before = rechargeRequests();
     for (int k : {0, 1, 2})
         m_submission->充值订单请求(k);
     QVERIFY(allIdle()); // nothing started
-    QCOMPARE(rechargeRequests(), before);
+    QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), received);
     QCOMPARE(m_env.sim().rechargeCount(orderNo), recharged);
     QCOMPARE(stored(orderNo)->status, storeStatus);
+}
+
+void TestSubmission::keepAliveClosedBetweenOrders()
+{
+    // The platform (or a proxy) closes its idle connections between two
+    // orders: neither order's request may reach it twice, and neither is
+    // taken for lost.
+    for (const char *no : {"KA1", "KA2"}) {
+        const QString orderNo = QString::fromLatin1(no);
+        addOrder(makeOrder(1, orderNo));
+        m_submission->充值订单请求(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, orderNo), QStringLiteral("等待服务器充值"), 20000);
+        m_env.sim().dropConnections();
+    }
+    QTest::qWait(300);
+    for (const char *no : {"KA1", "KA2"}) {
+        QCOMPARE(m_env.sim().rechargeRequestsFor(QString::fromLatin1(no)), 1);
+        QCOMPARE(m_env.sim().rechargeCount(QString::fromLatin1(no)), 1);
+    }
+    // Each went out on a connection of its own, closed after its answer.
+    for (const sim::LoggedRequest &r : m_env.requestsTo(kRechargePath)) {
+        bool close = false;
+        for (const auto &[name, value] : r.headers)
+            close = close || (name.compare("Connection", Qt::CaseInsensitive) == 0 &&
+                              value.compare("close", Qt::CaseInsensitive) == 0);
+        QVERIFY(close);
+    }
+}
+
+void TestSubmission::manualOrdersBackToBack()
+{
+    m_env.sim().setFault(kRechargePath, {FaultKind::Delay, 500});
+    QSignalSpy busy(m_submission, &SubmissionController::manualBusyChanged);
+    addOrder(makeOrder(0, QStringLiteral("M1")));
+    m_submission->充值订单请求(0);
+    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M1||0"));
+    // The second is confirmed while the first is out: it waits, and goes as
+    // soon as component 6 is free, without another click.
+    addOrder(makeOrder(0, QStringLiteral("M2")));
+    m_submission->充值订单请求(0);
+    QCOMPARE(rowStatus(0, QStringLiteral("M2")), QStringLiteral("等待提交"));
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(0, QStringLiteral("M2")), QStringLiteral("等待服务器充值"),
+                              20000);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+
+    QStringList keys;
+    for (const sim::LoggedRequest &r : m_env.requestsTo(kRechargePath))
+        keys << sim::parseUrlEncoded(r.body).value(QStringLiteral("key"));
+    QCOMPARE(keys, (QStringList{QStringLiteral("M1"), QStringLiteral("M2")}));
+    for (const char *no : {"M1", "M2"}) {
+        QCOMPARE(stored(QString::fromLatin1(no))->status, 0);
+        QCOMPARE(m_env.sim().rechargeCount(QString::fromLatin1(no)), 1);
+    }
+    // cz followed: busy through both, free at the end.
+    QVERIFY(!busy.isEmpty());
+    QCOMPARE(busy.first().at(0).toBool(), true);
+    QCOMPARE(busy.last().at(0).toBool(), false);
+    QVERIFY(!m_submission->manualBusy());
+}
+
+void TestSubmission::submittingWriteFails_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("manual") << 0;
+    QTest::newRow("shop") << 1;
+}
+
+void TestSubmission::submittingWriteFails()
+{
+    QFETCH(int, kind);
+    const QString no = QStringLiteral("NOWRITE");
+    addOrder(makeOrder(kind, no));
+    refuseStatusWrites(QStringLiteral("NEW.充值状态 = -1"));
+    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+
+    m_submission->充值订单请求(kind);
+    QVERIFY(allIdle());
+    QTest::qWait(200);
+    QCOMPARE(m_env.sim().rechargeRequestsFor(no), 0);
+    if (kind == 0) {
+        // The agent at the counter hears it at once and may try again; the
+        // order is marked so that no later scan sends it behind his back.
+        QCOMPARE((*m_prompter)->texts().size(), 1);
+        QVERIFY2((*m_prompter)->texts().at(0).contains(QStringLiteral("没有提交")),
+                 qPrintable((*m_prompter)->texts().at(0)));
+        QCOMPARE(cz.size(), 1);
+        QVERIFY(rowStatus(0, no).startsWith(kNotDeliveredPrefix));
+        QCOMPARE(stored(no)->status, 4);
+    } else {
+        // A shop order keeps waiting for a later scan, silently.
+        QVERIFY((*m_prompter)->texts().isEmpty());
+        QCOMPARE(cz.size(), 0);
+        QCOMPARE(rowStatus(1, no), QStringLiteral("等待提交"));
+        QCOMPARE(stored(no)->status, -2);
+    }
+    m_submission->充值订单请求(kind);
+    QVERIFY(allIdle());
+    QCOMPARE(m_env.sim().rechargeRequestsFor(no), 0);
 }
 
 void TestSubmission::buyerTextCannotChangeTheRequest()
@@ -686,6 +844,7 @@ void TestSubmission::pollReply_data()
     QTest::addColumn<QStringList>("rows");    // t7 of R1..R4
     QTest::addColumn<QStringList>("codes");   // t11 of R1..R4
     QTest::addColumn<int>("waitingAfter");
+    QTest::addColumn<int>("ignored");
 
     const QString r1 = QStringLiteral("<id>R1</id><status>1</status><hw>CODE-1</hw></m>");
     const QString r2 = QStringLiteral("<id>R2</id><status>2</status><hw></hw></m>");
@@ -693,20 +852,32 @@ void TestSubmission::pollReply_data()
     const QString r4 = QStringLiteral("<id>R4</id><status>4</status><hw></hw></m>");
     const QString w = QStringLiteral("等待服务器充值");
 
-    QTest::newRow("recharged with code, refunded, still working, 4")
-        << QStringLiteral("3") + r1 + r2 + r3 + r4 << QList<int>{1, 2, 0, 4}
+    const auto status = [](int i, const char *value) {
+        return QStringLiteral("<id>R%1</id><status>%2</status><hw></hw></m>")
+            .arg(i)
+            .arg(QLatin1String(value));
+    };
+
+    // A status other than 0, 1 or 2 is not taken: -2 would send the order
+    // again after a restart, and nothing follows the others.
+    QTest::newRow("recharged with code, refunded, still working, 4 ignored")
+        << QStringLiteral("3") + r1 + r2 + r3 + r4 << QList<int>{1, 2, 0, 0}
         << QStringList{QStringLiteral("充值成功"), QStringLiteral("充值失败,已经退款"), w, w}
-        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 1;
+        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 2 << 1;
+    QTest::newRow("statuses -2, 3 and x ignored")
+        << QStringLiteral("3") + status(1, "-2") + status(2, "3") + status(3, "x") + status(4, "1")
+        << QList<int>{0, 0, 0, 1} << QStringList{w, w, w, QStringLiteral("充值成功")}
+        << QStringList{{}, {}, {}, {}} << 3 << 3;
     QTest::newRow("only two records")
         << QStringLiteral("3\r\n") + r2 + QStringLiteral("\r\n") + r1 << QList<int>{1, 2, 0, 0}
         << QStringList{QStringLiteral("充值成功"), QStringLiteral("充值失败,已经退款"), w, w}
-        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 2;
+        << QStringList{QStringLiteral("CODE-1"), {}, {}, {}} << 2 << 0;
     QTest::newRow("a record without its end is not read")
         << QStringLiteral("3") + r3 + r1.chopped(4) << QList<int>{0, 0, 0, 0}
-        << QStringList{w, w, w, w} << QStringList{{}, {}, {}, {}} << 4;
+        << QStringList{w, w, w, w} << QStringList{{}, {}, {}, {}} << 4 << 0;
     QTest::newRow("unknown id") << QStringLiteral("3<id>R9</id><status>1</status><hw>X</hw></m>")
                                 << QList<int>{0, 0, 0, 0} << QStringList{w, w, w, w}
-                                << QStringList{{}, {}, {}, {}} << 4;
+                                << QStringList{{}, {}, {}, {}} << 4 << 0;
 }
 
 void TestSubmission::pollReply()
@@ -716,10 +887,12 @@ void TestSubmission::pollReply()
     QFETCH(QStringList, rows);
     QFETCH(QStringList, codes);
     QFETCH(int, waitingAfter);
+    QFETCH(int, ignored);
 
     StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    QSignalSpy notes(&tracker, &StatusTracker::recordIgnored);
     // R2 is a Paipai order in ListView8, the others in ListView7.
     for (int i = 1; i <= 4; ++i) {
         const int type = i == 2 ? 2 : 1;
@@ -753,6 +926,34 @@ void TestSubmission::pollReply()
             QCOMPARE(colour, QColor(255, 0, 0));
     }
     QCOMPARE(m_store->waitingOrders()->size(), waitingAfter);
+    QCOMPARE(notes.size(), ignored);
+}
+
+void TestSubmission::pollReplyIsWrittenWhole()
+{
+    // One reply is one commit: a record the file refuses keeps all of it out,
+    // and the next poll asks about every order again.
+    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    int deliveries = 0;
+    tracker.setDeliveryStep([&deliveries] { ++deliveries; });
+    for (int i = 1; i <= 3; ++i) {
+        const QString no = QStringLiteral("O%1").arg(i);
+        addOrder(makeOrder(1, no));
+        QVERIFY(
+            m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
+                .ok());
+        KeyedListView *list = listOf(1);
+        list->setText(list->findRow(QStringLiteral("t12"), no), QStringLiteral("t8"),
+                      QStringLiteral("R%1").arg(i));
+    }
+    refuseStatusWrites(QStringLiteral("OLD.充值编号 = 'R3'"));
+    QString reply = QStringLiteral("3");
+    for (int i = 1; i <= 3; ++i)
+        reply += QStringLiteral("<id>R%1</id><status>1</status><hw></hw></m>").arg(i);
+    QVERIFY(!tracker.readReply(reply));
+    QCOMPARE(deliveries, 0);
+    QCOMPARE(m_store->waitingOrders()->size(), 3);
+    QCOMPARE(rowStatus(1, QStringLiteral("O1")), QStringLiteral("等待提交"));
 }
 
 void TestSubmission::pollReplyNotBeginningWithThree()

@@ -5,11 +5,15 @@
 void RecordingPrompter::inform(const QString &title, const QString &text)
 {
     messages.append({QStringLiteral("inform"), title, text});
+    if (onMessage)
+        onMessage(messages.last());
 }
 
 bool RecordingPrompter::ask(const QString &title, const QString &text)
 {
     messages.append({QStringLiteral("ask"), title, text});
+    if (onMessage)
+        onMessage(messages.last());
     return answers.isEmpty() ? false : answers.takeFirst();
 }
 
@@ -17,6 +21,8 @@ std::optional<QString> RecordingPrompter::input(const QString &title, const QStr
                                                 const QString &)
 {
     messages.append({QStringLiteral("input"), title, prompt});
+    if (onMessage)
+        onMessage(messages.last());
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
 }
 

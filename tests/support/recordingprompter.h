@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 // A Prompter that records every message and answers from a script, so GUI
 // tests never block on a dialog. Unscripted questions are answered No.
@@ -25,6 +26,9 @@ public:
     QList<Message> messages;
     QList<bool> answers;                        // for ask(), in order
     QList<std::optional<QString>> inputAnswers; // for input(), in order
+    // Called as each message is shown, before it is answered: what the
+    // client has done by the time the agent reads it.
+    std::function<void(const Message &)> onMessage;
 
     QStringList texts() const;
 };

@@ -99,6 +99,8 @@ private slots:
     void closeQuestion();
     void exitCommands_data();
     void exitCommands();
+    void closeWaitsForAnswers_data();
+    void closeWaitsForAnswers();
     void pictureReadsTheNumber();
     void catalogueAndTitleGenerator();
     void shopOrderIsListedStoredAndReadBack();
@@ -863,6 +865,64 @@ void TestMainWindow::exitCommands()
     QTRY_VERIFY(window.isNull());
     QTRY_VERIFY(page.isNull());
     QVERIFY((**m_prompter).messages.isEmpty()); // no tray question on exit
+}
+
+void TestMainWindow::closeWaitsForAnswers_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<int>("storedStatus");
+    QTest::newRow("the answer comes in time") << 1000 << 30000 << 0;
+    QTest::newRow("the wait runs out: unknown") << 4000 << 300 << -1;
+}
+
+void TestMainWindow::closeWaitsForAnswers()
+{
+    QFETCH(int, delayMs);
+    QFETCH(int, waitMs);
+    QFETCH(int, storedStatus);
+    dropSharedWindows();
+    QPointer<Form2> window = openMainWindow();
+    window->setExitWaitMs(waitMs);
+    auto *plist = window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"));
+    QTRY_COMPARE_WITH_TIMEOUT(plist->rowCount(), 12, 20000);
+    const QString orderNo = QStringLiteral("EXIT-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    // As the counter enters it.
+    QVERIFY(window->orderIntake()->插入新订单(
+        0, orderNo, orderNo, QStringLiteral("手工订单"), QStringLiteral("13800138000"),
+        QStringLiteral("手工操作"), QStringLiteral("50"), QStringLiteral("移动话费充值"), QString(),
+        QString()));
+    m_env.sim().setFault(QStringLiteral("/platform/productcz1.asp"),
+                         {sim::FaultKind::Delay, delayMs});
+    window->submission()->充值订单请求(0);
+    QCOMPARE(window->submission()->outstanding(), 1);
+
+    // The question says what is still out; No closes the other windows, and
+    // the main window stays until the answer is in or the wait is over.
+    (**m_prompter).answers = {false};
+    window->close();
+    QCOMPARE((**m_prompter).texts(),
+             QStringList{QStringLiteral(
+                 "是否最小化到托盘\n还有 1 个订单在等待平台的应答，退出时会先等它们应答。")});
+    QVERIFY(window);
+    QVERIFY(window->waitingForAnswers());
+    QVERIFY(window->statusBar()->currentMessage().contains(QStringLiteral("1 个订单")));
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
+
+    OrderStore reader(currentConfig().databasePath, SessionInfo().userId);
+    const auto today = reader.读取订单();
+    QVERIFY(today);
+    std::optional<int> status;
+    for (const RechargeOrder &o : *today) {
+        if (o.orderNo == orderNo)
+            status = o.status;
+    }
+    QVERIFY(status);
+    QCOMPARE(*status, storedStatus);
+    int questions = 0;
+    for (const auto &m : (**m_prompter).messages)
+        questions += m.kind == QLatin1String("ask") ? 1 : 0;
+    QCOMPARE(questions, 1); // nothing asked again
 }
 
 void TestMainWindow::pictureReadsTheNumber()
