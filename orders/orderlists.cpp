@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
 #include <QClipboard>
+#include <QHash>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -10,25 +12,18 @@ namespace {
 
 QList<ListColumn> orderColumns(const QString &buyerHeader)
 {
-    return {
-        {QStringLiteral("t1"), QStringLiteral("充值号码"), 1.0 / 7},
-        {QStringLiteral("t2"), QStringLiteral("充值业务"), 1.0 / 7},
-        {QStringLiteral("t3"), QStringLiteral("售价"), 1.0 / 18},
-        {QStringLiteral("t4"), QStringLiteral("数量"), 0},
-        {QStringLiteral("t5"), QStringLiteral("充值时间"), 1.0 / 5},
-        {QStringLiteral("t6"), buyerHeader, 1.0 / 7},
-        {QStringLiteral("t7"), QStringLiteral("充值状态"), 1.0 / 5},
-        {QStringLiteral("t11"), QStringLiteral("卡密 复制"), 1.0 / 10},
-        {QStringLiteral("t8"), QStringLiteral("充值编号"), 0},
-        {QStringLiteral("t9"), QStringLiteral("打印"), 0},
-        {QStringLiteral("t10"), QStringLiteral("随机数"), 0},
-        {QStringLiteral("t12"), QStringLiteral("订单编号"), 0},
-        {QStringLiteral("t13"), QStringLiteral("发货编号"), 0},
-        {QStringLiteral("t14"), QStringLiteral("平台业务"), 0},
-        {QStringLiteral("t15"), QStringLiteral("服务区"), 0},
-        {QStringLiteral("t16"), QStringLiteral("实际数量"), 0},
-        {QStringLiteral("t17"), QStringLiteral("查询地区"), 0},
+    const QHash<QString, double> widths = {
+        {QStringLiteral("t1"), 1.0 / 7},   {QStringLiteral("t2"), 1.0 / 7},
+        {QStringLiteral("t3"), 1.0 / 18},  {QStringLiteral("t5"), 1.0 / 5},
+        {QStringLiteral("t6"), 1.0 / 7},   {QStringLiteral("t7"), 1.0 / 5},
+        {QStringLiteral("t11"), 1.0 / 10},
     };
+    QList<ListColumn> columns;
+    for (const QString &key : OrderBook::columnKeys()) {
+        columns.append(
+            {key, key == u"t6" ? buyerHeader : OrderBook::caption(key), widths.value(key, 0)});
+    }
+    return columns;
 }
 
 KeyedListView *namedList(const char *name, QWidget *parent)
@@ -40,13 +35,53 @@ KeyedListView *namedList(const char *name, QWidget *parent)
 
 } // namespace
 
-OrderLists::OrderLists(QWidget *parent)
-    : QObject(parent), m_listView7(namedList("ListView7", parent)),
+OrderListModel::OrderListModel(OrderBook &book, int list, QObject *parent)
+    : QSortFilterProxyModel(parent), m_list(list)
+{
+    setSourceModel(&book);
+}
+
+bool OrderListModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
+    return OrderBook::listOf(index.data(OrderBook::OrderTypeRole).toInt()) == m_list;
+}
+
+QVariant OrderListModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::ForegroundRole)
+        return QSortFilterProxyModel::data(index, role);
+    const QVariant tone = QSortFilterProxyModel::data(index, OrderBook::ToneRole);
+    if (!tone.isValid())
+        return {};
+    switch (tone.value<OrderBook::Tone>()) {
+    case OrderBook::Tone::Blue:
+        return QBrush(kRechargedColour);
+    case OrderBook::Tone::Red:
+        return QBrush(kRefundedColour);
+    case OrderBook::Tone::Plain:
+        break;
+    }
+    return {};
+}
+
+QVariant OrderListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (m_list == 8 && orientation == Qt::Horizontal && role == Qt::DisplayRole &&
+        section == OrderBook::column(QStringLiteral("t6")))
+        return QStringLiteral("买家号码");
+    return QSortFilterProxyModel::headerData(section, orientation, role);
+}
+
+OrderLists::OrderLists(OrderBook &book, QWidget *parent)
+    : QObject(parent), m_book(book), m_listView7(namedList("ListView7", parent)),
       m_listView8(namedList("ListView8", parent)),
       m_listViewPlist(namedList("ListViewplist", parent)),
       m_listView2(namedList("ListView2", parent))
 {
     setObjectName(QStringLiteral("orderLists"));
+    m_listView7->setSourceModel(new OrderListModel(book, 7, this));
+    m_listView8->setSourceModel(new OrderListModel(book, 8, this));
     for (KeyedListView *list : {m_listView7, m_listView8}) {
         list->viewport()->installEventFilter(this);
         list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -93,57 +128,6 @@ void OrderLists::加载listview()
     });
 }
 
-QString OrderLists::numberText(double value)
-{
-    return QString::number(value, 'g', 15);
-}
-
-QString OrderLists::timeText(const QDateTime &time)
-{
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-bool OrderLists::显示订单(const RechargeOrder &order, int insertFlag)
-{
-    KeyedListView *list = listFor(order.orderType);
-    QTreeWidgetItem *row = list->insertTop(order.rechargeAccount);
-    row->setData(0, kOrderTypeRole, order.orderType);
-    const auto set = [list, row](const char *key, const QString &text) {
-        list->setText(row, QString::fromLatin1(key), text);
-    };
-    set("t2", order.productName);
-    set("t3", numberText(order.salePrice));
-    set("t4", numberText(order.quantity));
-    set("t5", timeText(order.rechargeTime));
-    set("t6", order.buyerNick);
-    set("t7", 状态转换(order.status));
-    set("t11", order.cardCode);
-    set("t8", order.rechargeId);
-    set("t9", order.printMark);
-    set("t10", order.randomNo.isEmpty() ? order.orderNo : order.randomNo);
-    set("t12", order.orderNo);
-    set("t13", order.shipNo);
-    set("t14", order.platformProduct);
-    set("t15", order.serverArea);
-    set("t16", order.actualQuantity);
-    set("t17", order.queryArea);
-    const QString status = QStringLiteral("t7");
-    if (order.status == OrderStatus::Recharged)
-        list->setTextColor(row, status, QColor(0, 0, 255));
-    else if (order.status == OrderStatus::Refunded)
-        list->setTextColor(row, status, QColor(255, 0, 0));
-
-    if (insertFlag != 1)
-        return true;
-    if (m_store && m_store(order))
-        return true;
-    // Shown but not stored: after a restart nothing would stop this order
-    // from being taken again, so it must not be recharged now.
-    set("t7", kNotStoredText);
-    list->setTextColor(row, status, QColor(255, 0, 0));
-    return false;
-}
-
 void OrderLists::copyCardCode()
 {
     const QString tag = m_copyCard ? m_copyCard->data().toString() : QString();
@@ -165,13 +149,13 @@ void OrderLists::复制订单(const QString &tabCaption)
     KeyedListView *list = tabCaption.contains(QStringLiteral("淘宝")) ? m_listView7 : m_listView8;
     QClipboard *clipboard = QApplication::clipboard();
     clipboard->clear();
-    QTreeWidgetItem *row = list->selectedRow();
-    if (!row)
+    const int row = list->selectedRow();
+    if (row < 0)
         return;
     // The recharge number and the cells at positions 2 to 7.
     QStringList parts;
-    for (int c = 0; c < 7 && c < list->columnCount(); ++c)
-        parts << row->text(c);
+    for (int c = 0; c < 7 && c < list->columns().size(); ++c)
+        parts << list->text(row, list->columns().at(c).key);
     clipboard->setText(parts.join(QLatin1Char(' ')));
 }
 

@@ -1,34 +1,49 @@
 #pragma once
 
-#include "orders/rechargeorder.h"
+#include "orders/orderbook.h"
 #include "widgets/keyedlistview.h"
 
+#include <QAction>
+#include <QColor>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
-#include <functional>
+#include <QSortFilterProxyModel>
 
-#include <QAction>
-#include <QMenu>
+// The status colours of t7.
+inline const QColor kRechargedColour = QColor(Qt::blue);
+inline const QColor kRefundedColour = QColor(Qt::red);
 
-// What a row of an order list keeps beside its cells: the order's type.
-inline constexpr int kOrderTypeRole = Qt::UserRole + 1;
+// One order list's view of the order book: the orders of its list (7 for
+// manual and Taobao orders, 8 for Paipai ones) in the book's order, newest
+// on top, with t7 coloured by its tone.
+class OrderListModel : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    OrderListModel(OrderBook &book, int list, QObject *parent = nullptr);
 
-// Shown in t7 of an order whose row could not be stored: such an order is
-// never submitted, since after a restart nothing would remember it.
-inline const QString kNotStoredText = QStringLiteral("保存失败,不会充值");
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
-// The main window's four report lists and the commands on order rows. The
-// lists are the working set of orders that submission, status tracking and
-// delivery find rows in and rewrite cells of, by key.
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+
+private:
+    int m_list;
+};
+
+// The main window's four report lists and the commands on order rows.
+// ListView7 and ListView8 show the order book; ListViewplist and ListView2
+// hold their own rows.
 class OrderLists : public QObject
 {
     Q_OBJECT
 public:
-    // Stores an order; false when it could not be stored.
-    using StoreOrder = std::function<bool(const RechargeOrder &)>;
+    OrderLists(OrderBook &book, QWidget *parent);
 
-    explicit OrderLists(QWidget *parent);
-
+    OrderBook &book() const { return m_book; }
     KeyedListView *listView7() const { return m_listView7; }
     KeyedListView *listView8() const { return m_listView8; }
     KeyedListView *listViewPlist() const { return m_listViewPlist; }
@@ -36,24 +51,16 @@ public:
     // ListView8 for Paipai orders, ListView7 for manual and Taobao ones.
     KeyedListView *listFor(int orderType) const;
 
-    void setStore(StoreOrder store) { m_store = std::move(store); }
     // The entry m复制卡密, whose data is the tag naming the list clicked last.
     void setCopyCardAction(QAction *action);
     // The menu 打印 that a right click on an order list opens.
     void setOrderMenu(QMenu *menu) { m_orderMenu = menu; }
 
     void 加载listview();
-    // Shows the order at the top of its list and, with insertFlag 1, stores
-    // it. False when the store refused it; the row then says so.
-    bool 显示订单(const RechargeOrder &order, int insertFlag);
     // Copies the card code of the selected row of the list the tag names.
     void copyCardCode();
     // Copies the selected order of the list the tab caption names.
     void 复制订单(const QString &tabCaption);
-
-    // The texts a row shows for the numbers and the time.
-    static QString numberText(double value);
-    static QString timeText(const QDateTime &time);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,11 +68,11 @@ protected:
 private:
     void onOrderListClicked(const QString &tag);
 
+    OrderBook &m_book;
     KeyedListView *m_listView7;
     KeyedListView *m_listView8;
     KeyedListView *m_listViewPlist;
     KeyedListView *m_listView2;
-    StoreOrder m_store;
     QPointer<QAction> m_copyCard;
     QPointer<QMenu> m_orderMenu;
 };

@@ -39,7 +39,7 @@ struct WriteBackResult
 //
 // Every query is restricted to the store's account (userId), and every
 // inserted row carries it. The account is fixed when the store is made (the
-// main window passes SessionInfo().userId after the login) and can be changed
+// recharge session passes the user id of the login) and can be changed
 // with setUserId. Values are always bound as parameters.
 //
 // 充值时间 is kept as local time text "yyyy-MM-dd HH:mm:ss", which sorts and

@@ -94,12 +94,16 @@ bool isShopSource(int source)
 
 } // namespace
 
+QString catalogueRequestUrl(const QString &baseUrl, const QString &sessionKey, const QString &sj)
+{
+    return baseUrl + kCataloguePage + QStringLiteral("?api=") + kCatalogueApiToken +
+           QStringLiteral("&sj=") + sj + QStringLiteral("&sessionkey=") + sessionKey;
+}
+
 QString catalogueRequestUrl(const ClientConfig &config, const QString &sessionKey,
                             const QString &sj)
 {
-    return config.platformPage(kCataloguePage + QStringLiteral("?api=") + kCatalogueApiToken +
-                               QStringLiteral("&sj=") + sj + QStringLiteral("&sessionkey=") +
-                               sessionKey);
+    return catalogueRequestUrl(config.platformBaseUrl, sessionKey, sj);
 }
 
 QString catalogueRequestUrl(const ClientConfig &config, const QString &sessionKey)

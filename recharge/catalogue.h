@@ -38,11 +38,8 @@ inline const QString kCataloguePage = QStringLiteral("newproduct.asp");
 // The client's fixed access token for the catalogue page.
 inline const QString kCatalogueApiToken = QStringLiteral("507318642");
 inline const QString kCatalogueOperation = QStringLiteral("GET");
-// The one header line every transfer request carries.
-inline const QString kFormContentTypeHeader =
-    QStringLiteral("Content-Type: application/x-www-form-urlencoded");
-
 // newproduct.asp?api=<token>&sj=<sj>&sessionkey=<key> below the platform base URL.
+QString catalogueRequestUrl(const QString &baseUrl, const QString &sessionKey, const QString &sj);
 QString catalogueRequestUrl(const ClientConfig &config, const QString &sessionKey,
                             const QString &sj);
 // The same with a fresh sj.

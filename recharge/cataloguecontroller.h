@@ -1,29 +1,28 @@
 #pragma once
 
+#include "app/core/endpoint.h"
 #include "recharge/catalogue.h"
 
 #include <QObject>
 #include <QStringList>
 
-class KeyedListView;
+class NetworkAccess;
 class Transfer;
 
-// The role under which a row of ListViewplist keeps its key ("wawa0", …).
-inline constexpr int kCatalogueKeyRole = Qt::UserRole + 2;
-
 // Fetches the catalogue once at the main window's load on its own transfer
-// component Inet商品, keeps it, and shows it in ListViewplist.
+// component Inet商品 and keeps it; the list ListViewplist shows it.
 class CatalogueController : public QObject
 {
     Q_OBJECT
 public:
-    CatalogueController(KeyedListView *listViewPlist, QObject *parent);
+    CatalogueController(NetworkAccess &network, const PlatformEndpoint &endpoint,
+                        QObject *parent = nullptr);
 
     Transfer *transfer() const { return m_inet; }
     const Catalogue &catalogue() const { return m_catalogue; }
 
     void 获取商品信息();
-    // Fills the table and announces the categories; the whole answer at once.
+    // Reads the whole answer into the catalogue and announces what it added.
     void 加载商品列表(const QString &response);
 
     QString 判断业务名称(const QString &productText, const QString &amountText, int source) const
@@ -32,6 +31,8 @@ public:
     }
 
 signals:
+    // The catalogue gained this many rows, on top (Catalogue::rowFromTop 0 …).
+    void rowsAdded(qsizetype count);
     // The categories for Combo1, once per run of adjacent records.
     void categoriesLoaded(const QStringList &categories);
     // The request failed or the answer held no product.
@@ -40,7 +41,7 @@ signals:
 private:
     void onStateChanged(int state);
 
-    KeyedListView *m_list;
+    PlatformEndpoint m_endpoint;
     Transfer *m_inet;
     Catalogue m_catalogue;
 };

@@ -7,7 +7,9 @@
 #include "app/core/session.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
+#include "app/web/webprofile.h"
 #include "recharge/catalogue.h"
+#include "widgets/namedwidgets.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -34,12 +36,6 @@ const QString kManualOperation = QStringLiteral("手工操作");
 constexpr int kMobileNumberLength = 12;
 constexpr int kAccountLength = 50;
 
-bool isLeftRelease(QEvent *event)
-{
-    return event->type() == QEvent::MouseButtonRelease &&
-           static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
-}
-
 QComboBox *editableCombo(const char *name, const QString &text, QWidget *parent)
 {
     auto *box = new QComboBox(parent);
@@ -51,13 +47,6 @@ QComboBox *editableCombo(const char *name, const QString &text, QWidget *parent)
     box->setCompleter(nullptr);
     box->setEditText(text);
     return box;
-}
-
-QLabel *namedLabel(const char *name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    return label;
 }
 
 } // namespace
@@ -107,7 +96,7 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     // sgcz carries the product pages only; the agent never looks at it, so it has no view.
     m_sgcz = new Browser(this);
     m_sgcz->setObjectName(QStringLiteral("sgcz"));
-    m_inet3 = new Transfer(this);
+    m_inet3 = new Transfer(WebProfile::instance().networkAccess(), this);
     m_inet3->setObjectName(QStringLiteral("Inet3"));
     m_readOut = new NumberReadOut(this);
 
@@ -360,11 +349,7 @@ void ManualRechargePanel::onRegionAnswer(int state)
     const QString number = m_haoma->text();
     const bool stillAsked = numberAction(number) == NumberAction::RegionRequest;
     if (state == Transfer::ResponseCompleted && stillAsked && number.left(7) == m_regionPrefix) {
-        QString answer;
-        for (QString chunk = m_inet3->getChunk(1024); !chunk.isEmpty();
-             chunk = m_inet3->getChunk(1024))
-            answer += chunk;
-        if (const auto region = readNumberRegion(answer)) {
+        if (const auto region = readNumberRegion(m_inet3->readChunks(1024))) {
             setRegionText(*region);
             m_balance->setEnabled(true);
         }

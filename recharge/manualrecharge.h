@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -106,8 +105,8 @@ inline const QString kShowPurchasePrice = QStringLiteral("显示进货价");
 inline const QString kPurchasePricePrefix = QStringLiteral("进货价为：");
 // The prompt in blue (&HFF0000 of the window design, blue-green-red), the price in
 // &HFF0 (red 240, green 15).
-inline const QColor kPromptColour = QColor(0, 0, 255);
-inline const QColor kPriceColour = QColor(240, 15, 0);
+inline const QString kPromptColour = QStringLiteral("#0000ff");
+inline const QString kPriceColour = QStringLiteral("#f00f00");
 
 // A cost as the label shows it on a click: 3 decimals with a leading zero (9.980,
 // 0.500), rounded half away from zero on the decimal text itself; a cost that is
@@ -117,7 +116,7 @@ QString formatPurchasePrice(const QString &cost);
 struct PriceLabel
 {
     QString text;
-    QColor colour;
+    QString colour; // #rrggbb
     bool operator==(const PriceLabel &) const = default;
 };
 
@@ -132,4 +131,4 @@ std::optional<PriceLabel> purchasePriceClick(const QString &labelText, bool prod
 bool isAmountText(const QString &text);
 
 // Label8's colour as a style sheet, so that it holds under the skin's.
-QString priceLabelStyle(const QColor &colour);
+QString priceLabelStyle(const QString &colour);

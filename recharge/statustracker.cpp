@@ -1,14 +1,11 @@
 #include "recharge/statustracker.h"
 
-#include "app/core/config.h"
 #include "app/core/gbk.h"
 #include "app/core/platform.h"
-#include "app/core/session.h"
 #include "app/web/transfer.h"
+#include "orders/orderbook.h"
 #include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
-#include "recharge/catalogue.h"
-#include "widgets/keyedlistview.h"
 
 #include <QTimer>
 
@@ -57,10 +54,10 @@ bool isPollStatus(const QString &status)
            status == QLatin1String("2");
 }
 
-StatusTracker::StatusTracker(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
-                             QObject *parent)
-    : QObject(parent), m_listView7(listView7), m_listView8(listView8), m_store(store),
-      m_timer(new QTimer(this)), m_inet(new Transfer(this))
+StatusTracker::StatusTracker(OrderBook &book, OrderStore &store, NetworkAccess &network,
+                             const PlatformEndpoint &endpoint, QObject *parent)
+    : QObject(parent), m_book(book), m_store(store), m_endpoint(endpoint),
+      m_timer(new QTimer(this)), m_inet(new Transfer(network, this))
 {
     setObjectName(QStringLiteral("statusTracker"));
     m_timer->setObjectName(QStringLiteral("验证"));
@@ -85,8 +82,8 @@ bool StatusTracker::poll()
     QStringList ids;
     for (const RechargeOrder &order : *waiting)
         ids.append(order.rechargeId);
-    return m_inet->execute(currentConfig().platformPage(kStatusPage), QStringLiteral("POST"),
-                           statusPollBody(ids, NewSjValue(), SessionInfo().sessionKey),
+    return m_inet->execute(m_endpoint.page(kStatusPage), QStringLiteral("POST"),
+                           statusPollBody(ids, NewSjValue(), m_endpoint.sessionKey),
                            kFormContentTypeHeader);
 }
 
@@ -96,10 +93,7 @@ void StatusTracker::onStateChanged(int state)
     // again at the next tick.
     if (state != Transfer::ResponseCompleted)
         return;
-    QString reply;
-    for (QString chunk = m_inet->getChunk(1024); !chunk.isEmpty(); chunk = m_inet->getChunk(1024))
-        reply += chunk;
-    readReply(reply);
+    readReply(m_inet->readChunks(1024));
 }
 
 bool StatusTracker::readReply(const QString &reply)
@@ -131,8 +125,8 @@ bool StatusTracker::readReply(const QString &reply)
     if (!written)
         return false;
     for (const StatusRecord &record : std::as_const(taken)) {
-        updateList(m_listView7, record);
-        updateList(m_listView8, record);
+        updateList(7, record);
+        updateList(8, record);
     }
     if (m_delivery)
         m_delivery();
@@ -140,21 +134,16 @@ bool StatusTracker::readReply(const QString &reply)
     return true;
 }
 
-void StatusTracker::updateList(KeyedListView *list, const StatusRecord &record)
+void StatusTracker::updateList(int list, const StatusRecord &record)
 {
-    if (record.rechargeId.isEmpty())
-        return; // it would match every row that has no id yet
-    QTreeWidgetItem *row = list->findRow(QStringLiteral("t8"), record.rechargeId);
-    if (!row)
+    const QString orderNo = m_book.findByRechargeId(list, record.rechargeId);
+    if (orderNo.isEmpty())
         return;
-    const QString status = QStringLiteral("t7");
     if (record.status == QLatin1String("1")) {
-        list->setText(row, status, 状态转换(OrderStatus::Recharged));
+        m_book.setStatus(orderNo, OrderStatus::Recharged);
         if (!record.cardCode.isEmpty()) // the store keeps its code too
-            list->setText(row, QStringLiteral("t11"), record.cardCode);
-        list->setTextColor(row, status, QColor(0, 0, 255));
+            m_book.setCardCode(orderNo, record.cardCode);
     } else if (record.status == QLatin1String("2")) {
-        list->setText(row, status, 状态转换(OrderStatus::Refunded));
-        list->setTextColor(row, status, QColor(255, 0, 0));
+        m_book.setStatus(orderNo, OrderStatus::Refunded);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/core/endpoint.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -7,7 +9,8 @@
 #include <functional>
 #include <optional>
 
-class KeyedListView;
+class NetworkAccess;
+class OrderBook;
 class OrderStore;
 class QTimer;
 class Transfer;
@@ -38,15 +41,17 @@ bool isPollStatus(const QString &status);
 
 // Asks the platform every three seconds on 验证Inet what became of the
 // account's orders it accepted without finishing (status 0), writes the
-// answers to the store and both order lists, and then runs the delivery step.
+// answers to the store and the order book, and then runs the delivery step.
 class StatusTracker : public QObject
 {
     Q_OBJECT
 public:
     using DeliveryStep = std::function<void()>;
 
-    StatusTracker(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
-                  QObject *parent);
+    StatusTracker(OrderBook &book, OrderStore &store, NetworkAccess &network,
+                  const PlatformEndpoint &endpoint, QObject *parent = nullptr);
+
+    void setEndpoint(const PlatformEndpoint &endpoint) { m_endpoint = endpoint; }
 
     QTimer *timer() const { return m_timer; }
     Transfer *transfer() const { return m_inet; }
@@ -68,11 +73,11 @@ signals:
 
 private:
     void onStateChanged(int state);
-    void updateList(KeyedListView *list, const StatusRecord &record);
+    void updateList(int list, const StatusRecord &record);
 
-    KeyedListView *m_listView7;
-    KeyedListView *m_listView8;
+    OrderBook &m_book;
     OrderStore &m_store;
+    PlatformEndpoint m_endpoint;
     QTimer *m_timer;
     Transfer *m_inet;
     DeliveryStep m_delivery;

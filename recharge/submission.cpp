@@ -1,20 +1,14 @@
 #include "recharge/submission.h"
 
-#include "app/core/config.h"
+#include "app/core/clipboard.h"
 #include "app/core/gbk.h"
 #include "app/core/platform.h"
 #include "app/core/platformtexts.h"
 #include "app/core/prompter.h"
-#include "app/core/session.h"
 #include "app/web/transfer.h"
-#include "orders/orderlists.h"
+#include "orders/orderbook.h"
 #include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
-#include "recharge/catalogue.h"
-#include "widgets/keyedlistview.h"
-
-#include <QApplication>
-#include <QClipboard>
 
 namespace {
 
@@ -28,23 +22,6 @@ const QString kNotSentMessage = QStringLiteral("订单的状态无法保存，�
 const QString kUnknownMessage =
     QStringLiteral("订单已经发出，但没有收到平台可以读懂的应答，不知道是否已经充值。"
                    "请在销售记录中核实，客户端不会再次提交这个订单。");
-
-const QColor kBlue(0, 0, 255);
-const QColor kRed(255, 0, 0);
-
-QString cell(const KeyedListView *list, const QTreeWidgetItem *row, const char *key)
-{
-    return list->text(row, QString::fromLatin1(key));
-}
-
-// The row's own source kind; a row without one is of its list's usual kind.
-int rowKind(const QTreeWidgetItem *row, bool paipaiList)
-{
-    const QVariant type = row->data(0, kOrderTypeRole);
-    if (type.isValid())
-        return type.toInt();
-    return paipaiList ? 2 : 0;
-}
 
 QString withReason(const QString &text, const QString &reason)
 {
@@ -140,13 +117,16 @@ QString tradeCountText(int count)
     return QStringLiteral("当前交易：  ") + QString::number(count) + QStringLiteral(" 笔");
 }
 
-SubmissionController::SubmissionController(KeyedListView *listView7, KeyedListView *listView8,
-                                           OrderStore &store, QObject *parent)
-    : QObject(parent), m_listView7(listView7), m_listView8(listView8), m_store(store)
+SubmissionController::SubmissionController(OrderBook &book, OrderStore &store,
+                                           NetworkAccess &network, const PlatformEndpoint &endpoint,
+                                           Prompter &prompter, Clipboard &clipboard,
+                                           QObject *parent)
+    : QObject(parent), m_book(book), m_store(store), m_network(network), m_endpoint(endpoint),
+      m_prompter(prompter), m_clipboard(clipboard)
 {
     setObjectName(QStringLiteral("submission"));
     for (int i = 0; i <= kManualComponent; ++i) {
-        auto *inet = new Transfer(this);
+        auto *inet = new Transfer(m_network, this);
         inet->setObjectName(QStringLiteral("Inet充值") + QString::number(i));
         inet->setAtMostOnce(true);
         connect(inet, &Transfer::stateChanged, this,
@@ -173,16 +153,15 @@ bool SubmissionController::manualBusy() const
     return m_inet.at(kManualComponent)->stillExecuting();
 }
 
-KeyedListView *SubmissionController::listForKind(const QString &kind) const
+QString SubmissionController::listedOrder(const QString &sideText) const
 {
-    return kind == QLatin1String("2") ? m_listView8 : m_listView7;
+    const SideText side = splitSideText(sideText);
+    return m_book.findByT10(side.kind.toInt(), side.orderNo);
 }
 
-QTreeWidgetItem *SubmissionController::rowOf(KeyedListView *list, const QString &orderNo) const
+void SubmissionController::inform(const QString &text)
 {
-    if (orderNo.isEmpty())
-        return nullptr;
-    return list->findRow(QStringLiteral("t10"), orderNo);
+    m_prompter.inform(m_endpoint.appTitle, text);
 }
 
 int SubmissionController::获取空闲充值inet() const
@@ -198,30 +177,23 @@ void SubmissionController::充值订单请求(int kind)
 {
     if (kind < 0 || kind > 2)
         return;
-    KeyedListView *list = kind == 2 ? m_listView8 : m_listView7;
-    const QString waiting = 状态转换(OrderStatus::Waiting);
-    // Rows are collected first: sending rewrites cells, never the row order.
-    QList<QTreeWidgetItem *> rows;
-    for (int i = 0; i < list->rowCount(); ++i) {
-        QTreeWidgetItem *row = list->row(i);
-        if (cell(list, row, "t7") == waiting && rowKind(row, kind == 2) == kind)
-            rows.append(row);
-    }
-    for (QTreeWidgetItem *row : rows) {
+    // The newest waiting order goes first, as the list shows it on top.
+    for (const QString &orderNo : m_book.waiting(kind)) {
         const int component = kind == 0 ? kManualComponent : 获取空闲充值inet();
         if (component < 0 || m_inet.at(component)->stillExecuting())
             return; // the rest keep waiting for a later call
-
-        RechargeRequestFields fields;
-        fields.platformProduct = cell(list, row, "t14");
-        fields.quantity = cell(list, row, "t4");
-        fields.rechargeAccount = row->text(0);
-        fields.serverArea = cell(list, row, "t15");
-        fields.orderNo = cell(list, row, "t12");
-        fields.actualQuantity = cell(list, row, "t16");
-        fields.queryArea = cell(list, row, "t17");
-        if (fields.orderNo.isEmpty())
+        const std::optional<OrderEntry> entry = m_book.entry(orderNo);
+        if (!entry)
             continue;
+        const RechargeOrder &o = entry->order;
+        RechargeRequestFields fields;
+        fields.platformProduct = o.platformProduct;
+        fields.quantity = orderNumberText(o.quantity);
+        fields.rechargeAccount = o.rechargeAccount;
+        fields.serverArea = o.serverArea;
+        fields.orderNo = o.orderNo;
+        fields.actualQuantity = o.actualQuantity;
+        fields.queryArea = o.queryArea;
 
         // The store says -1 before the request can go out: a request must
         // never be out while the store still says -2, or after a restart the
@@ -233,7 +205,7 @@ void SubmissionController::充值订单请求(int kind)
             // Nothing went out. A shop order keeps waiting for a later scan;
             // the agent at the counter is told at once.
             if (kind == 0)
-                markNotSent(list, row, fields.orderNo, submitting.error);
+                markNotSent(fields.orderNo, submitting.error);
             return;
         }
         if (!发送充值订单(fields, component, kind)) {
@@ -243,12 +215,12 @@ void SubmissionController::充值订单请求(int kind)
                      .ok()) {
                 // Nothing went out, but the store says -1: leave it alone
                 // rather than risk a second recharge after a restart.
-                list->setText(row, QStringLiteral("t7"), kOutcomeUnknownText);
-                list->setTextColor(row, QStringLiteral("t7"), kRed);
+                m_book.setStatus(fields.orderNo, OrderStatus::Submitting, kOutcomeUnknownText,
+                                 true);
             }
             return;
         }
-        list->setText(row, QStringLiteral("t7"), 状态转换(OrderStatus::Submitting));
+        m_book.setStatus(fields.orderNo, OrderStatus::Submitting);
         if (kind == 0) {
             emit manualBusyChanged(true);
             return; // manual orders go one at a time
@@ -256,20 +228,19 @@ void SubmissionController::充值订单请求(int kind)
     }
 }
 
-void SubmissionController::markNotSent(KeyedListView *list, QTreeWidgetItem *row,
-                                       const QString &orderNo, const QString &reason)
+void SubmissionController::markNotSent(const QString &orderNo, const QString &reason)
 {
     // Marked so that no later scan sends what the agent was told is not sent.
     const bool stored = m_store
                             .反写数据库状态(orderNo, QString::number(OrderStatus::SubmitFailed),
                                             QString(), QString(), QString())
                             .ok();
-    QString text = kNotDeliveredPrefix + QStringLiteral("订单状态无法保存");
-    if (!stored)
-        text += kStatusNotSavedSuffix;
-    list->setText(row, QStringLiteral("t7"), text);
-    list->setTextColor(row, QStringLiteral("t7"), kRed);
-    Prompter::instance().inform(SessionInfo().appTitle, withReason(kNotSentMessage, reason));
+    const std::optional<OrderEntry> entry = m_book.entry(orderNo);
+    m_book.setStatus(orderNo,
+                     stored ? OrderStatus::SubmitFailed
+                            : (entry ? entry->order.status : OrderStatus::Waiting),
+                     kNotDeliveredPrefix + QStringLiteral("订单状态无法保存"), true, !stored);
+    inform(withReason(kNotSentMessage, reason));
     emit czMayBeEnabled();
 }
 
@@ -279,9 +250,9 @@ bool SubmissionController::发送充值订单(const RechargeRequestFields &field
     Transfer *inet = inet充值(component);
     if (!inet || inet->stillExecuting())
         return false;
-    const QString body = rechargeRequestBody(fields, SessionInfo().sessionKey, kind);
+    const QString body = rechargeRequestBody(fields, m_endpoint.sessionKey, kind);
     inet->setTag(rechargeSideText(fields.orderNo, kind));
-    return inet->execute(currentConfig().platformPage(kRechargePage), kRechargeOperation, body,
+    return inet->execute(m_endpoint.page(kRechargePage), kRechargeOperation, body,
                          kFormContentTypeHeader);
 }
 
@@ -290,10 +261,7 @@ void SubmissionController::onStateChanged(int index, int state)
     Transfer *inet = m_inet.at(index);
     const QString sideText = inet->tag();
     if (state == Transfer::ResponseCompleted) {
-        QString response;
-        for (QString chunk = inet->getChunk(1024); !chunk.isEmpty(); chunk = inet->getChunk(1024))
-            response += chunk;
-        判断充值结果(response, sideText);
+        判断充值结果(inet->readChunks(1024), sideText);
     } else if (state == Transfer::Error) {
         onFailure(index);
     } else {
@@ -333,17 +301,12 @@ void SubmissionController::markNotDelivered(const QString &sideText, const QStri
             .反写数据库状态(side.orderNo, QString::number(OrderStatus::SubmitFailed), QString(),
                             QString(), QString())
             .ok();
-    KeyedListView *list = listForKind(side.kind);
-    if (QTreeWidgetItem *row = rowOf(list, side.orderNo)) {
-        QString text = kNotDeliveredPrefix + reason;
-        if (!stored)
-            text += kStatusNotSavedSuffix;
-        list->setText(row, QStringLiteral("t7"), text);
-        list->setTextColor(row, QStringLiteral("t7"), kRed);
-    }
+    const QString listed = listedOrder(sideText);
+    if (!listed.isEmpty())
+        m_book.setStatus(listed, OrderStatus::SubmitFailed, kNotDeliveredPrefix + reason, true,
+                         !stored);
     if (side.kind == QLatin1String("0")) {
-        Prompter::instance().inform(SessionInfo().appTitle,
-                                    withReason(kNotDeliveredMessage, reason));
+        inform(withReason(kNotDeliveredMessage, reason));
         emit czMayBeEnabled();
     }
 }
@@ -352,13 +315,11 @@ void SubmissionController::markUnknown(const QString &sideText, const QString &r
 {
     // The store keeps -1, which no scan sends.
     const SideText side = splitSideText(sideText);
-    KeyedListView *list = listForKind(side.kind);
-    if (QTreeWidgetItem *row = rowOf(list, side.orderNo)) {
-        list->setText(row, QStringLiteral("t7"), kOutcomeUnknownText);
-        list->setTextColor(row, QStringLiteral("t7"), kRed);
-    }
+    const QString listed = listedOrder(sideText);
+    if (!listed.isEmpty())
+        m_book.setNote(listed, kOutcomeUnknownText, true);
     if (side.kind == QLatin1String("0")) {
-        Prompter::instance().inform(SessionInfo().appTitle, withReason(kUnknownMessage, reason));
+        inform(withReason(kUnknownMessage, reason));
         emit czMayBeEnabled();
     }
 }
@@ -367,7 +328,6 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
 {
     const bool manual = splitSideText(sideText).kind == QLatin1String("0");
     const RechargeAnswer answer = readRechargeAnswer(response);
-    const QString &title = SessionInfo().appTitle;
 
     // The store and the list hold the outcome before the agent is told: a
     // client that ends while a message is open keeps the recharge id and the
@@ -379,24 +339,21 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
     case RechargeAnswer::Refused:
         l7反馈(answer.title, QString(), QString(), sideText, OrderStatus::Refunded);
         if (manual)
-            Prompter::instance().inform(title, answer.title);
+            inform(answer.title);
         break;
     case RechargeAnswer::Accepted:
         if (answer.balance != QLatin1String("-1"))
             emit balanceTextChanged(answer.balance + kUnitYuan);
         ++m_tradeCount;
         emit tradeCountChanged(m_tradeCount, tradeCountText(m_tradeCount));
-        if (answer.status == OrderStatus::Recharged) {
-            QClipboard *clipboard = QApplication::clipboard();
-            clipboard->clear();
-            clipboard->setText(answer.cardCode);
-        }
+        if (answer.status == OrderStatus::Recharged)
+            m_clipboard.setText(answer.cardCode);
         l7反馈(状态转换(answer.status), answer.rechargeId, answer.cardCode, sideText,
                answer.status);
         if (manual) {
-            Prompter::instance().inform(title, kRechargeAccepted);
+            inform(kRechargeAccepted);
             if (answer.status == OrderStatus::Recharged)
-                Prompter::instance().inform(title, kCardCopied + answer.cardCode);
+                inform(kCardCopied + answer.cardCode);
         }
         break;
     }
@@ -413,21 +370,16 @@ void SubmissionController::l7反馈(const QString &text, const QString &recharge
             .反写数据库状态(side.orderNo, QString::number(status), cardCode, rechargeId, QString())
             .ok();
 
-    KeyedListView *list = listForKind(side.kind);
-    QTreeWidgetItem *row = rowOf(list, side.orderNo);
-    if (!row)
+    const QString listed = listedOrder(sideText);
+    if (listed.isEmpty())
         return;
-    list->setText(row, QStringLiteral("t7"), stored ? text : text + kStatusNotSavedSuffix);
-    list->setText(row, QStringLiteral("t8"), rechargeId);
-    list->setText(row, QStringLiteral("t9"), cardCode);
-    list->setText(row, QStringLiteral("t11"), cardCode);
-    if (status == OrderStatus::Recharged)
-        list->setTextColor(row, QStringLiteral("t7"), kBlue);
-    else if (status == OrderStatus::Refunded || !stored)
-        list->setTextColor(row, QStringLiteral("t7"), kRed);
+    // A refused order shows the platform's message in place of its status text.
+    m_book.setAnswer(listed, status, rechargeId, cardCode,
+                     text == 状态转换(status) ? QString() : text, !stored);
 
-    if (status == OrderStatus::Recharged && m_feedback)
-        m_feedback(QStringLiteral("补反馈<o>") + cell(list, row, "t13") +
-                   QStringLiteral("<o>1<o>") + cardCode + QStringLiteral("<o>") +
-                   cell(list, row, "t6"));
+    if (status == OrderStatus::Recharged && m_feedback) {
+        const std::optional<OrderEntry> entry = m_book.entry(listed);
+        m_feedback(QStringLiteral("补反馈<o>") + entry->order.shipNo + QStringLiteral("<o>1<o>") +
+                   cardCode + QStringLiteral("<o>") + entry->order.buyerNick);
+    }
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "app/core/endpoint.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 
-class KeyedListView;
+class Clipboard;
+class NetworkAccess;
+class OrderBook;
 class OrderStore;
-class QTreeWidgetItem;
+class Prompter;
 class Transfer;
 
 // ---- The recharge request ----
@@ -24,11 +28,8 @@ inline const QString kRechargeAccepted = QStringLiteral("充值提交成功！")
 inline const QString kOutcomeUnknownText = QStringLiteral("结果未知,请在销售记录中核实");
 // Shown in t7, before the reason, of an order that never reached the platform.
 inline const QString kNotDeliveredPrefix = QStringLiteral("提交失败：");
-// Added to t7 when the store could not take the status the row shows.
-inline const QString kStatusNotSavedSuffix = QStringLiteral("（状态未能保存）");
 
-// The fields of one waiting order that go into its request, as its list row
-// holds them.
+// The fields of one waiting order that go into its request.
 struct RechargeRequestFields
 {
     QString platformProduct; // t14
@@ -80,9 +81,9 @@ RechargeAnswer readRechargeAnswer(const QString &response);
 // "当前交易：  " + count + " 笔"
 QString tradeCountText(int count);
 
-// Sends the orders that wait in the order lists on the seven recharge
+// Sends the orders that wait in the order book on the seven recharge
 // components and records the platform's first answer in the store and the
-// lists.
+// book.
 //
 // The components are the children "Inet充值0" … "Inet充值6": 0 to 5 are the
 // pool for shop orders (kinds 1 and 2), 6 carries manual orders (kind 0)
@@ -106,8 +107,12 @@ public:
 
     using FeedbackSink = std::function<void(const QString &line)>;
 
-    SubmissionController(KeyedListView *listView7, KeyedListView *listView8, OrderStore &store,
-                         QObject *parent);
+    SubmissionController(OrderBook &book, OrderStore &store, NetworkAccess &network,
+                         const PlatformEndpoint &endpoint, Prompter &prompter, Clipboard &clipboard,
+                         QObject *parent = nullptr);
+
+    // A new login's key, or another platform.
+    void setEndpoint(const PlatformEndpoint &endpoint) { m_endpoint = endpoint; }
 
     Transfer *inet充值(int index) const;
     // Requests still waiting for their answer, on all seven components.
@@ -120,10 +125,10 @@ public:
     // The delivery queue: 待反馈编码(1, line) of the main window.
     void setFeedbackSink(FeedbackSink sink) { m_feedback = std::move(sink); }
 
-    // Sends the waiting orders of the kind: kind 0 the first waiting manual
-    // order of ListView7 on component 6, kind 1 the waiting Taobao orders of
-    // ListView7 and kind 2 those of ListView8 on the pool, while a pool
-    // component is free. Orders that find no free component keep waiting.
+    // Sends the waiting orders of the kind, newest first: kind 0 the first
+    // waiting manual order on component 6, kinds 1 and 2 the waiting Taobao
+    // and Paipai orders on the pool, while a pool component is free. Orders
+    // that find no free component keep waiting.
     void 充值订单请求(int kind);
     // 0 to 5: the first pool component not executing; -1 when all are busy.
     int 获取空闲充值inet() const;
@@ -152,14 +157,17 @@ private:
     void onFailure(int index);
     void markUnknown(const QString &sideText, const QString &reason);
     void markNotDelivered(const QString &sideText, const QString &reason);
-    void markNotSent(KeyedListView *list, QTreeWidgetItem *row, const QString &orderNo,
-                     const QString &reason);
-    KeyedListView *listForKind(const QString &kind) const;
-    QTreeWidgetItem *rowOf(KeyedListView *list, const QString &orderNo) const;
+    void markNotSent(const QString &orderNo, const QString &reason);
+    // The order of the side text, as its list shows it; empty when not listed.
+    QString listedOrder(const QString &sideText) const;
+    void inform(const QString &text);
 
-    KeyedListView *m_listView7;
-    KeyedListView *m_listView8;
+    OrderBook &m_book;
     OrderStore &m_store;
+    NetworkAccess &m_network;
+    PlatformEndpoint m_endpoint;
+    Prompter &m_prompter;
+    Clipboard &m_clipboard;
     QList<Transfer *> m_inet;
     FeedbackSink m_feedback;
     int m_tradeCount = 0;

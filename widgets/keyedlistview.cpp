@@ -2,13 +2,16 @@
 
 #include <QHeaderView>
 #include <QScopedValueRollback>
+#include <QStandardItemModel>
 
-KeyedListView::KeyedListView(QWidget *parent) : QTreeWidget(parent)
+KeyedListView::KeyedListView(QWidget *parent) : QTreeView(parent)
 {
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true); // full-row selection, as a report list has
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setMinimumSectionSize(0);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionResized, this, [this] {
@@ -20,11 +23,28 @@ KeyedListView::KeyedListView(QWidget *parent) : QTreeWidget(parent)
 void KeyedListView::setColumns(const QList<ListColumn> &columns)
 {
     m_columns = columns;
-    QStringList headers;
-    for (const ListColumn &c : columns)
-        headers << c.header;
-    setColumnCount(int(columns.size()));
-    setHeaderLabels(headers);
+    if (!model() || m_own) {
+        if (!m_own) {
+            m_own = new QStandardItemModel(this);
+            setModel(m_own);
+        }
+        QStringList headers;
+        for (const ListColumn &c : columns)
+            headers << c.header;
+        m_own->setColumnCount(int(columns.size()));
+        m_own->setHorizontalHeaderLabels(headers);
+    }
+    applyWidths();
+}
+
+void KeyedListView::setSourceModel(QAbstractItemModel *model)
+{
+    if (m_own) {
+        setModel(nullptr);
+        delete m_own;
+        m_own = nullptr;
+    }
+    setModel(model);
     applyWidths();
 }
 
@@ -42,7 +62,7 @@ void KeyedListView::applyWidths()
 
 void KeyedListView::resizeEvent(QResizeEvent *event)
 {
-    QTreeWidget::resizeEvent(event);
+    QTreeView::resizeEvent(event);
     // Columns are set up before the window has its size; the fractions are
     // meant of the width the agent sees.
     if (!m_userSized)
@@ -58,56 +78,94 @@ int KeyedListView::column(const QString &key) const
     return -1;
 }
 
-QTreeWidgetItem *KeyedListView::insertTop(const QString &text)
+int KeyedListView::rowCount() const
 {
-    auto *item = new QTreeWidgetItem;
-    item->setText(0, text);
-    insertTopLevelItem(0, item);
-    return item;
+    return model() ? model()->rowCount() : 0;
 }
 
-QTreeWidgetItem *KeyedListView::findRow(const QString &key, const QString &text) const
+QModelIndex KeyedListView::cellIndex(int row, const QString &key) const
 {
     const int c = column(key);
-    if (c < 0)
-        return nullptr;
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = topLevelItem(i);
-        if (item->text(c) == text)
-            return item;
+    if (!model() || c < 0 || row < 0 || row >= model()->rowCount())
+        return {};
+    return model()->index(row, c);
+}
+
+int KeyedListView::findRow(const QString &key, const QString &text) const
+{
+    const int c = column(key);
+    if (c < 0 || !model())
+        return -1;
+    for (int i = 0; i < model()->rowCount(); ++i) {
+        if (model()->index(i, c).data().toString() == text)
+            return i;
     }
-    return nullptr;
+    return -1;
 }
 
-QTreeWidgetItem *KeyedListView::selectedRow() const
+int KeyedListView::selectedRow() const
 {
-    const QList<QTreeWidgetItem *> selected = selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+    if (!selectionModel())
+        return -1;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-QString KeyedListView::text(const QTreeWidgetItem *row, const QString &key) const
+void KeyedListView::selectRow(int row)
 {
-    const int c = column(key);
-    return row && c >= 0 ? row->text(c) : QString();
+    if (model() && row >= 0 && row < model()->rowCount())
+        setCurrentIndex(model()->index(row, 0));
 }
 
-void KeyedListView::setText(QTreeWidgetItem *row, const QString &key, const QString &text)
+QString KeyedListView::text(int row, const QString &key) const
 {
-    const int c = column(key);
-    if (row && c >= 0)
-        row->setText(c, text);
+    return cellIndex(row, key).data().toString();
 }
 
-void KeyedListView::setTextColor(QTreeWidgetItem *row, const QString &key, const QColor &color)
+QVariant KeyedListView::data(int row, const QString &key, int role) const
 {
-    const int c = column(key);
-    if (row && c >= 0)
-        row->setForeground(c, color);
+    return cellIndex(row, key).data(role);
 }
 
-void KeyedListView::clearTextColor(QTreeWidgetItem *row, const QString &key)
+QColor KeyedListView::textColor(int row, const QString &key) const
 {
-    const int c = column(key);
-    if (row && c >= 0)
-        row->setData(c, Qt::ForegroundRole, QVariant());
+    const QVariant v = cellIndex(row, key).data(Qt::ForegroundRole);
+    if (v.canConvert<QBrush>())
+        return v.value<QBrush>().color();
+    return v.value<QColor>();
+}
+
+int KeyedListView::insertTop(const QString &text)
+{
+    if (!m_own)
+        return -1;
+    QList<QStandardItem *> items;
+    for (int c = 0; c < m_own->columnCount(); ++c)
+        items << new QStandardItem;
+    if (!items.isEmpty())
+        items.first()->setText(text);
+    m_own->insertRow(0, items);
+    return 0;
+}
+
+void KeyedListView::setText(int row, const QString &key, const QString &text)
+{
+    setData(row, key, Qt::DisplayRole, text);
+}
+
+void KeyedListView::setData(int row, const QString &key, int role, const QVariant &value)
+{
+    const QModelIndex index = cellIndex(row, key);
+    if (m_own && index.isValid())
+        m_own->setData(index, value, role);
+}
+
+void KeyedListView::setTextColor(int row, const QString &key, const QColor &color)
+{
+    setData(row, key, Qt::ForegroundRole, QBrush(color));
+}
+
+void KeyedListView::clearTextColor(int row, const QString &key)
+{
+    setData(row, key, Qt::ForegroundRole, QVariant());
 }

@@ -10,9 +10,12 @@
 #include "app/ui/form14.h"
 #include "app/ui/form2.h"
 #include "app/ui/form3.h"
+#include "app/ui/rechargesessionfactory.h"
 #include "app/ui/skin.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
+#include "app/web/webprofile.h"
+#include "recharge/rechargesession.h"
 #include "widgets/ibutton.h"
 
 #include <QCheckBox>
@@ -104,7 +107,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     m_webp = new Browser(this);
     m_webp->setObjectName(QStringLiteral("Webp"));
     setWindowIcon(QIcon(kAppIcon));
-    m_inet1 = new Transfer(this);
+    m_inet1 = new Transfer(WebProfile::instance().networkAccess(), this);
     m_inet1->setObjectName(QStringLiteral("Inet1"));
 
     auto *grid = new QGridLayout(m_frame1);
@@ -251,7 +254,7 @@ void Form1::onLoginPage(const QString &url)
             Prompter::instance().inform(caption, QStringLiteral("无法保存帐号：%1").arg(error));
     }
 
-    auto *form2 = new Form2;
+    auto *form2 = new Form2(makeRechargeSession());
     form2->load();
     form2->show();
     form2->setCommissions(answer->salesCommission, answer->bonusCommission);

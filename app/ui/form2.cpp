@@ -15,11 +15,14 @@
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
 #include "recharge/cataloguecontroller.h"
+#include "recharge/cataloguelist.h"
 #include "recharge/manualpanel.h"
+#include "recharge/rechargesession.h"
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
 #include "recharge/titlegeneratorpanel.h"
 #include "widgets/ibutton.h"
+#include "widgets/namedwidgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,23 +52,11 @@ namespace {
 
 const QString kUnitYuan = QStringLiteral(" 元");
 
-QLabel *namedLabel(const char *name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    return label;
-}
-
-bool isLeftRelease(QEvent *event)
-{
-    return event->type() == QEvent::MouseButtonRelease &&
-           static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
-}
-
 } // namespace
 
-Form2::Form2(QWidget *parent)
-    : QMainWindow(parent), m_keepRunning(std::make_unique<QEventLoopLocker>())
+Form2::Form2(std::unique_ptr<RechargeSession> session, QWidget *parent)
+    : QMainWindow(parent), m_session(std::move(session)),
+      m_keepRunning(std::make_unique<QEventLoopLocker>())
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -96,6 +87,7 @@ Form2::Form2(QWidget *parent)
     connect(m_text1, &QLineEdit::returnPressed, this, &Form2::submitTradePassword);
     connect(m_timer, &QTimer::timeout, this, &Form2::refreshAccountFigures);
 
+    wireSession();
     m_orderLists->setCopyCardAction(m_commands.actions.value(QStringLiteral("m复制卡密")));
     m_orderLists->setOrderMenu(m_commands.menus.value(QStringLiteral("打印")));
     installCommands();
@@ -107,9 +99,31 @@ Form2::~Form2()
     // The pages hold this window as their host; none may outlive it.
     for (const QPointer<QWidget> &window : std::as_const(m_windows))
         delete window.data();
-    // They hold the store, which goes before the window's children do.
-    delete m_tracker;
-    delete m_submission;
+}
+
+CatalogueController *Form2::catalogue() const
+{
+    return &m_session->catalogue();
+}
+
+SubmissionController *Form2::submission() const
+{
+    return &m_session->submission();
+}
+
+StatusTracker *Form2::statusTracker() const
+{
+    return &m_session->tracker();
+}
+
+OrderStore *Form2::orderStore() const
+{
+    return &m_session->store();
+}
+
+OrderIntake *Form2::orderIntake() const
+{
+    return &m_session->intake();
 }
 
 void Form2::buildPanels()
@@ -163,16 +177,13 @@ void Form2::buildPanels()
                const QString &buyerNick, const QString &rechargeAccount,
                const QString &operationLabel, const QString &quantityText,
                const QString &productName, const QString &serverArea, const QString &queryArea) {
-            return m_intake && m_intake->插入新订单(orderType, shipNo, orderNo, buyerNick,
-                                                    rechargeAccount, operationLabel, quantityText,
-                                                    productName, serverArea, queryArea);
+            return m_session->intake().插入新订单(orderType, shipNo, orderNo, buyerNick,
+                                                  rechargeAccount, operationLabel, quantityText,
+                                                  productName, serverArea, queryArea);
         },
-        [this](int kind) {
-            if (m_submission)
-                m_submission->充值订单请求(kind);
-        },
+        [this](int kind) { m_session->submission().充值订单请求(kind); },
         [this](const QString &product, const QString &amount, int source) {
-            return m_catalogue->判断业务名称(product, amount, source);
+            return m_session->catalogue().判断业务名称(product, amount, source);
         },
         m_manualFrame);
     manual->addWidget(m_manualPanel);
@@ -210,23 +221,14 @@ void Form2::buildPanels()
         new QVBoxLayout(page);
         m_sstab1->addTab(page, caption);
     }
-    m_orderLists = new OrderLists(this);
+    m_orderLists = new OrderLists(m_session->book(), this);
     m_sstab1->widget(0)->layout()->addWidget(m_orderLists->listView7());
     m_sstab1->widget(1)->layout()->addWidget(m_orderLists->listView8());
     m_sstab1->widget(2)->layout()->addWidget(m_orderLists->listView2());
-    m_catalogue = new CatalogueController(m_orderLists->listViewPlist(), this);
-    m_titleGenerator = new TitleGeneratorPanel(m_catalogue->catalogue(), m_sstab1->widget(3));
+    m_titleGenerator =
+        new TitleGeneratorPanel(m_session->catalogue().catalogue(), m_sstab1->widget(3));
     m_sstab1->widget(3)->layout()->addWidget(m_titleGenerator);
     m_sstab1->widget(3)->layout()->addWidget(m_orderLists->listViewPlist());
-    connect(m_catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
-            &TitleGeneratorPanel::addCategories);
-    connect(m_catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
-        // Without a catalogue every order is refused; the agent must know why.
-        QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");
-        if (!reason.isEmpty())
-            text += QStringLiteral("（") + reason + QStringLiteral("）");
-        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
-    });
     m_list反馈 = new QListWidget(this);
     m_list反馈->setObjectName(QStringLiteral("List反馈"));
     m_list反馈->hide();
@@ -423,53 +425,58 @@ void Form2::load()
     m_jprice->setText(session.balance + kUnitYuan);
     m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + kUnitYuan);
     // 8.
-    m_submission->resetTradeCount();
+    m_session->submission().resetTradeCount();
     m_label3->setText(tradeCountText(0));
     m_exiting = false;
     // 9.
-    读取订单();
+    m_session->读取订单();
     加载状态栏();
 
     m_timer->start();
-    m_tracker->start();
+    m_session->tracker().start();
 }
 
 // The shop delivery brings the marking of recharged shop orders as shipped.
 void Form2::淘宝拍拍发货() {}
 
+void Form2::wireSession()
+{
+    CatalogueController *catalogue = &m_session->catalogue();
+    connect(catalogue, &CatalogueController::rowsAdded, this, [this](qsizetype count) {
+        showCatalogueRows(m_orderLists->listViewPlist(), m_session->catalogue().catalogue(), count);
+    });
+    connect(catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
+            &TitleGeneratorPanel::addCategories);
+    connect(catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
+        // Without a catalogue every order is refused; the agent must know why.
+        QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");
+        if (!reason.isEmpty())
+            text += QStringLiteral("（") + reason + QStringLiteral("）");
+        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
+    });
+    connect(m_session.get(), &RechargeSession::feedbackQueued, this,
+            [this](const QString &line) { 待反馈编码(1, line); });
+    connect(m_session.get(), &RechargeSession::deliveryDue, this, &Form2::淘宝拍拍发货);
+
+    SubmissionController *submission = &m_session->submission();
+    connect(submission, &SubmissionController::balanceTextChanged, this, &Form2::setBalanceText);
+    connect(submission, &SubmissionController::tradeCountChanged, m_label3,
+            [this](int, const QString &text) { m_label3->setText(text); });
+    connect(submission, &SubmissionController::czMayBeEnabled, m_manualPanel,
+            [this] { m_manualPanel->setRechargeEnabled(true); });
+    connect(submission, &SubmissionController::manualBusyChanged, m_manualPanel,
+            &ManualRechargePanel::setSubmissionBusy);
+    connect(&m_session->tracker(), &StatusTracker::recordIgnored, this,
+            [this](const QString &note) {
+                m_statusBar->show();
+                m_statusBar->showMessage(note);
+            });
+}
+
 void Form2::加载配置()
 {
     setWindowIcon(QIcon(kAppIcon));
     加载listview();
-
-    m_store = std::make_unique<OrderStore>(currentConfig().databasePath, SessionInfo().userId);
-    m_store->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
-    m_orderLists->setStore([this](const RechargeOrder &order) { return m_store->插入订单(order); });
-    m_submission = new SubmissionController(m_orderLists->listView7(), m_orderLists->listView8(),
-                                            *m_store, this);
-    m_submission->setFeedbackSink([this](const QString &line) { 待反馈编码(1, line); });
-    connect(m_submission, &SubmissionController::balanceTextChanged, this, &Form2::setBalanceText);
-    connect(m_submission, &SubmissionController::tradeCountChanged, m_label3,
-            [this](int, const QString &text) { m_label3->setText(text); });
-    connect(m_submission, &SubmissionController::czMayBeEnabled, m_manualPanel,
-            [this] { m_manualPanel->setRechargeEnabled(true); });
-    connect(m_submission, &SubmissionController::manualBusyChanged, m_manualPanel,
-            &ManualRechargePanel::setSubmissionBusy);
-    m_tracker =
-        new StatusTracker(m_orderLists->listView7(), m_orderLists->listView8(), *m_store, this);
-    m_tracker->setDeliveryStep([this] { 淘宝拍拍发货(); });
-    connect(m_tracker, &StatusTracker::recordIgnored, this, [this](const QString &note) {
-        m_statusBar->show();
-        m_statusBar->showMessage(note);
-    });
-    m_intake = std::make_unique<OrderIntake>(
-        *m_store,
-        [this](const QString &product, const QString &amount, int source) {
-            return m_catalogue->判断业务名称(product, amount, source);
-        },
-        [this](const RechargeOrder &order, int insertFlag) {
-            return m_orderLists->显示订单(order, insertFlag);
-        });
 }
 
 void Form2::加载listview()
@@ -486,23 +493,7 @@ void Form2::待反馈编码(int mode, const QString &line)
 
 void Form2::获取商品信息()
 {
-    m_catalogue->获取商品信息();
-}
-
-void Form2::读取订单()
-{
-    // Oldest first, so the newest ends at the top.
-    if (const auto orders = m_store->读取订单()) {
-        for (const RechargeOrder &order : *orders) {
-            m_orderLists->显示订单(order, 0);
-            // Sent before the client ended, with no answer recorded: the
-            // platform may have recharged it, so it is not shown as in progress.
-            if (order.status == OrderStatus::Submitting) {
-                KeyedListView *list = m_orderLists->listFor(order.orderType);
-                list->setText(list->row(0), QStringLiteral("t7"), kOutcomeUnknownText);
-            }
-        }
-    }
+    m_session->catalogue().获取商品信息();
 }
 
 void Form2::加载状态栏()
@@ -611,9 +602,10 @@ void Form2::closeEveryOtherWindow()
 
 bool Form2::waitForAnswers()
 {
-    if (m_exitWaitOver || !m_submission)
+    if (m_exitWaitOver)
         return false;
-    const int out = m_submission->outstanding();
+    SubmissionController *submission = &m_session->submission();
+    const int out = submission->outstanding();
     if (out == 0)
         return false;
     m_statusBar->show();
@@ -624,10 +616,10 @@ bool Form2::waitForAnswers()
     // Closed again when the last answer is in, or when the wait is over; an
     // order still out then is shown as of unknown outcome at the next start.
     connect(
-        m_submission, &SubmissionController::allAnswered, this, [this] { close(); },
+        submission, &SubmissionController::allAnswered, this, [this] { close(); },
         Qt::QueuedConnection);
     const int waitMs =
-        m_exitWaitMs >= 0 ? m_exitWaitMs : m_submission->inet充值(0)->timeoutMs() + 5000;
+        m_exitWaitMs >= 0 ? m_exitWaitMs : submission->inet充值(0)->timeoutMs() + 5000;
     QTimer::singleShot(waitMs, this, [this] {
         m_exitWaitOver = true;
         close();
@@ -645,7 +637,7 @@ void Form2::closeEvent(QCloseEvent *event)
         return;
     }
     QString question = kTrayQuestion;
-    if (const int out = m_submission ? m_submission->outstanding() : 0; out > 0)
+    if (const int out = m_session->submission().outstanding(); out > 0)
         question +=
             QStringLiteral("\n还有 %1 个订单在等待平台的应答，退出时会先等它们应答。").arg(out);
     if (Prompter::instance().ask(SessionInfo().appTitle, question)) {

@@ -18,6 +18,7 @@ class OrderLists;
 class OrderStore;
 class QListWidget;
 class ManualRechargePanel;
+class RechargeSession;
 class StatusTracker;
 class SubmissionController;
 class TrayController;
@@ -35,12 +36,13 @@ inline const QString kTrayQuestion = QStringLiteral("是否最小化到托盘");
 
 // The main window: account panel, notice, command menu, toolbar, the
 // transaction-password unlock, tray and exit. The business panels plug into
-// it; it keeps none of their logic.
+// it; it keeps none of their logic. It is given the recharge engine of the
+// login and shows it.
 class Form2 : public QMainWindow, public AccountPanelHost
 {
     Q_OBJECT
 public:
-    explicit Form2(QWidget *parent = nullptr);
+    explicit Form2(std::unique_ptr<RechargeSession> session, QWidget *parent = nullptr);
     ~Form2() override;
 
     void load();
@@ -78,13 +80,13 @@ public:
     TrayController *tray() const { return m_tray; }
     QTabWidget *tabs() const { return m_sstab1; }
     OrderLists *orderLists() const { return m_orderLists; }
-    CatalogueController *catalogue() const { return m_catalogue; }
     ManualRechargePanel *manualPanel() const { return m_manualPanel; }
-    SubmissionController *submission() const { return m_submission; }
-    StatusTracker *statusTracker() const { return m_tracker; }
-    // The account's order store and the intake of new orders, from the load on.
-    OrderStore *orderStore() const { return m_store.get(); }
-    OrderIntake *orderIntake() const { return m_intake.get(); }
+    RechargeSession *session() const { return m_session.get(); }
+    CatalogueController *catalogue() const;
+    SubmissionController *submission() const;
+    StatusTracker *statusTracker() const;
+    OrderStore *orderStore() const;
+    OrderIntake *orderIntake() const;
 
     // The pending-feedback queue List反馈; mode 1 adds the line at the end.
     void 待反馈编码(int mode, const QString &line);
@@ -110,10 +112,10 @@ private:
     // Starts waiting for the orders still out, once; false when none is.
     bool waitForAnswers();
 
+    void wireSession();
     void 加载配置();
     void 加载listview();
     void 获取商品信息();
-    void 读取订单();
     void 淘宝拍拍发货();
     void 加载状态栏();
 
@@ -121,6 +123,8 @@ private:
     void submitTradePassword();
     void onTradePasswordPage(const QString &url);
 
+    // The engine goes before the window's widgets, which only show it.
+    std::unique_ptr<RechargeSession> m_session;
     CommandMenus m_commands;
     QHash<QString, std::function<void()>> m_handlers;
     QHash<QString, QPointer<QWidget>> m_windows;
@@ -138,8 +142,6 @@ private:
     QWidget *m_manualFrame = nullptr; // the manual panel and the trade counter
     ManualRechargePanel *m_manualPanel = nullptr;
     QLabel *m_label3 = nullptr;
-    SubmissionController *m_submission = nullptr;
-    StatusTracker *m_tracker = nullptr;
 
     QGroupBox *m_frame4 = nullptr;
     QLabel *m_label10 = nullptr;
@@ -148,11 +150,8 @@ private:
 
     QTabWidget *m_sstab1 = nullptr;
     OrderLists *m_orderLists = nullptr;
-    CatalogueController *m_catalogue = nullptr;
     TitleGeneratorPanel *m_titleGenerator = nullptr;
     QListWidget *m_list反馈 = nullptr;
-    std::unique_ptr<OrderStore> m_store;
-    std::unique_ptr<OrderIntake> m_intake;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
 

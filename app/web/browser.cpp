@@ -2,6 +2,7 @@
 
 #include "app/core/prompter.h"
 #include "app/core/session.h"
+#include "app/web/networkaccess.h"
 #include "app/web/webprofile.h"
 
 #include <QJsonArray>

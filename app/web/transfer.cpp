@@ -1,8 +1,7 @@
 #include "app/web/transfer.h"
 
-#include "app/core/config.h"
 #include "app/core/gbk.h"
-#include "app/web/webprofile.h"
+#include "app/web/networkaccess.h"
 
 #include <QIODevice>
 #include <QNetworkAccessManager>
@@ -88,10 +87,8 @@ Transfer::Failure classify(QNetworkReply::NetworkError error)
 
 } // namespace
 
-Transfer::Transfer(QObject *parent)
-    : QObject(parent),
-      m_timeoutMs(currentConfig().transferTimeoutMs > 0 ? currentConfig().transferTimeoutMs
-                                                        : 60'000)
+Transfer::Transfer(NetworkAccess &network, QObject *parent)
+    : QObject(parent), m_network(network), m_timeoutMs(network.transferTimeoutMs())
 {
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -144,8 +141,7 @@ bool Transfer::execute(const QString &url, const QString &operation, const QStri
     m_bodyMayHaveLeft = false;
 
     const QByteArray verb = operation.trimmed().toUpper().toLatin1();
-    QNetworkAccessManager *nam =
-        m_atMostOnce ? WebProfile::instance().onceNetwork() : WebProfile::instance().network();
+    QNetworkAccessManager *nam = m_atMostOnce ? m_network.once() : m_network.shared();
     if (m_atMostOnce) {
         // A fresh connection, closed after the answer: never a kept-alive one
         // the server may be closing just as the request goes out.
@@ -189,6 +185,14 @@ QString Transfer::getChunk(int size)
     const QString piece = m_body.mid(m_chunkPos, size);
     m_chunkPos += piece.size();
     return piece;
+}
+
+QString Transfer::readChunks(int size)
+{
+    QString all;
+    for (QString chunk = getChunk(size); !chunk.isEmpty(); chunk = getChunk(size))
+        all += chunk;
+    return all;
 }
 
 void Transfer::finish()

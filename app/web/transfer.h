@@ -5,8 +5,13 @@
 #include <QPointer>
 #include <QString>
 
+class NetworkAccess;
 class QNetworkReply;
 class QTimer;
+
+// The header line every form request carries.
+inline const QString kFormContentTypeHeader =
+    QStringLiteral("Content-Type: application/x-www-form-urlencoded");
 
 // The transfer component: one request at a time, completion reported by
 // stateChanged with 12 (response completed) or 11 (error).
@@ -29,7 +34,7 @@ public:
     };
     Q_ENUM(Failure)
 
-    explicit Transfer(QObject *parent = nullptr);
+    explicit Transfer(NetworkAccess &network, QObject *parent = nullptr);
     ~Transfer() override;
 
     // Starts the request and returns at once; false (and nothing done) while
@@ -44,6 +49,8 @@ public:
     QByteArray rawBody() const { return m_raw; }
     // The body in pieces, as the original chunk loop read it: empty when exhausted.
     QString getChunk(int size);
+    // The rest of the body, read in pieces of this size until one comes empty.
+    QString readChunks(int size = 1024);
     int state() const { return m_state; }
     Failure failure() const { return m_failure; }
     QString errorText() const { return m_errorText; }
@@ -74,6 +81,7 @@ signals:
 private:
     void finish();
 
+    NetworkAccess &m_network;
     QPointer<QNetworkReply> m_reply;
     QTimer *m_timer = nullptr;
     bool m_timedOut = false;

@@ -1,10 +1,10 @@
 #include "app/web/webprofile.h"
 
-#include "app/core/gbk.h"
+#include "app/core/config.h"
+#include "app/web/networkaccess.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
@@ -63,40 +63,7 @@ WebProfile::WebProfile()
     // What earlier versions kept on disk goes too.
     if (!g_offTheRecord && !m_profile->cachePath().isEmpty())
         QDir(m_profile->cachePath()).removeRecursively();
-    // Made before the manager that owns the jar, so it goes first.
-    m_onceNetwork = new QNetworkAccessManager(this);
-    m_network = new QNetworkAccessManager(this);
-    m_jar = new SharedCookieJar(m_profile->cookieStore(), m_network);
+    m_network = new NetworkAccess(currentConfig().transferTimeoutMs, this);
+    m_jar = new SharedCookieJar(m_profile->cookieStore());
     m_network->setCookieJar(m_jar);
-    // Shares the jar; each setCookieJar takes the jar as its child, so the
-    // owner is set again last.
-    m_onceNetwork->setCookieJar(m_jar);
-    m_jar->setParent(m_network);
-}
-
-QUrl wireUrl(const QString &address)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    QByteArray bytes;
-    bytes.reserve(address.size());
-    qsizetype i = 0;
-    while (i < address.size()) {
-        if (address.at(i).unicode() < 0x80) {
-            bytes.append(static_cast<char>(address.at(i).unicode()));
-            ++i;
-            continue;
-        }
-        // A whole run at once, so that surrogate pairs stay together.
-        qsizetype end = i;
-        while (end < address.size() && address.at(end).unicode() >= 0x80)
-            ++end;
-        for (const char b : toGbk(QStringView(address).mid(i, end - i))) {
-            const auto u = static_cast<unsigned char>(b);
-            bytes.append('%');
-            bytes.append(hex[u >> 4]);
-            bytes.append(hex[u & 0xF]);
-        }
-        i = end;
-    }
-    return QUrl::fromEncoded(bytes, QUrl::TolerantMode);
 }

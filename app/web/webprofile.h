@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QUrl>
 
-class QNetworkAccessManager;
+class NetworkAccess;
 class QWebEngineCookieStore;
 class QWebEngineProfile;
 
@@ -38,21 +38,14 @@ public:
     static void setOffTheRecord(bool offTheRecord);
 
     QWebEngineProfile *profile() const { return m_profile; }
-    QNetworkAccessManager *network() const { return m_network; }
-    // For requests that must reach the server at most once: the same cookies,
-    // but connections of its own, so none of them is ever a reused one.
-    QNetworkAccessManager *onceNetwork() const { return m_onceNetwork; }
+    // What every Transfer of the client goes through, with the browser's cookies.
+    NetworkAccess &networkAccess() const { return *m_network; }
     SharedCookieJar *cookieJar() const { return m_jar; }
 
 private:
     WebProfile();
 
     QWebEngineProfile *m_profile = nullptr;
-    QNetworkAccessManager *m_network = nullptr;
-    QNetworkAccessManager *m_onceNetwork = nullptr;
+    NetworkAccess *m_network = nullptr;
     SharedCookieJar *m_jar = nullptr;
 };
-
-// The address as it goes on the wire: escapes already in it are kept, and any
-// non-ASCII character left in it is written as its GBK bytes, percent-escaped.
-QUrl wireUrl(const QString &address);

@@ -4,6 +4,7 @@
 #include "app/core/config.h"
 #include "app/core/gbk.h"
 #include "app/core/platform.h"
+#include "app/web/transfer.h"
 #include "recharge/catalogue.h"
 #include "recharge/facevalue.h"
 #include "recharge/titlegenerator.h"

@@ -1,20 +1,20 @@
 // Order submission and status tracking: the real controllers on the order
-// lists and a real store file, against the simulator over loopback.
+// book and a real store file, against the simulator over loopback. No widget
+// and no browser: the engine runs under QCoreApplication.
 #include "app/core/config.h"
 #include "app/core/platform.h"
-#include "app/core/session.h"
+#include "app/web/networkaccess.h"
 #include "app/web/transfer.h"
-#include "app/web/webprofile.h"
-#include "orders/orderlists.h"
+#include "orders/orderbook.h"
 #include "orders/orderstore.h"
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
 #include "sim/platformsim.h"
+#include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
-#include "tests/support/windowtest.h"
 
-#include <QClipboard>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -98,9 +98,23 @@ private slots:
     void pollAgainstTheSimulator();
 
 private:
-    void addOrder(const RechargeOrder &order) { QVERIFY(m_lists->显示订单(order, 1)); }
+    void addOrder(const RechargeOrder &order) { QVERIFY(m_book->显示订单(order, 1)); }
     std::optional<RechargeOrder> stored(const QString &orderNo);
-    KeyedListView *listOf(int type) const { return m_lists->listFor(type); }
+    // A status tracker on the same book, store and platform.
+    std::unique_ptr<StatusTracker> newTracker()
+    {
+        return std::make_unique<StatusTracker>(*m_book, *m_store, m_network, m_endpoint);
+    }
+    // As the list shows the order: an answer of the platform.
+    void showAnswer(const QString &orderNo, int status, const QString &rechargeId)
+    {
+        m_book->setAnswer(orderNo, status, rechargeId, {}, {}, false);
+    }
+    void setPlatform(const QString &baseUrl)
+    {
+        m_endpoint.baseUrl = baseUrl;
+        m_submission->setEndpoint(m_endpoint);
+    }
     QString rowStatus(int type, const QString &orderNo) const;
     bool allIdle() const;
     void setTimeouts(int ms);
@@ -110,18 +124,19 @@ private:
 
     SimEnvironment m_env;
     QString m_sessionKey;
-    std::unique_ptr<QWidget> m_window;
+    NetworkAccess m_network;
+    PlatformEndpoint m_endpoint;
+    RecordingClipboard m_clipboard;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<OrderStore> m_store;
     std::unique_ptr<PrompterGuard> m_prompter;
-    OrderLists *m_lists = nullptr;
-    SubmissionController *m_submission = nullptr;
+    std::unique_ptr<OrderBook> m_book;
+    std::unique_ptr<SubmissionController> m_submission;
     QStringList m_feedback;
 };
 
 void TestSubmission::initTestCase()
 {
-    WebProfile::setOffTheRecord(true);
     QString error;
     QVERIFY2(m_env.start(&error), qPrintable(error));
     m_env.sim().withState([this](sim::State &s) { m_sessionKey = s.openSession(kAccount); });
@@ -129,36 +144,30 @@ void TestSubmission::initTestCase()
 
 void TestSubmission::init()
 {
-    SessionInfoRecord &s = SessionInfo();
-    s.appTitle = QStringLiteral("榴帆综合缴费系统");
-    s.sessionKey = m_sessionKey;
-    s.userId = QStringLiteral("10086");
-
+    m_endpoint = {m_env.config().platformBaseUrl, m_sessionKey, QStringLiteral("MID"),
+                  QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
     m_dir = std::make_unique<QTemporaryDir>();
-    m_store = std::make_unique<OrderStore>(m_dir->filePath(QStringLiteral("data.mdb")), s.userId);
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(900, 400);
-    m_lists = new OrderLists(m_window.get());
-    m_lists->加载listview();
-    m_lists->setStore([this](const RechargeOrder &o) { return m_store->插入订单(o); });
-    m_submission = new SubmissionController(m_lists->listView7(), m_lists->listView8(), *m_store,
-                                            m_window.get());
+    m_store = std::make_unique<OrderStore>(m_dir->filePath(QStringLiteral("data.mdb")),
+                                           m_endpoint.userId);
+    m_book = std::make_unique<OrderBook>();
+    m_book->setStore([this](const RechargeOrder &o) { return m_store->插入订单(o); });
+    m_prompter = std::make_unique<PrompterGuard>();
+    m_clipboard.texts = {QStringLiteral("before")};
+    m_submission = std::make_unique<SubmissionController>(*m_book, *m_store, m_network, m_endpoint,
+                                                          **m_prompter, m_clipboard);
     m_feedback.clear();
     m_submission->setFeedbackSink([this](const QString &line) { m_feedback.append(line); });
-    m_prompter = std::make_unique<PrompterGuard>();
 }
 
 void TestSubmission::cleanup()
 {
     // Answers still on their way must not outlive the controller's store.
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
-    m_submission = nullptr;
-    m_lists = nullptr;
-    m_window.reset();
+    m_submission.reset();
+    m_book.reset();
     m_store.reset();
     m_dir.reset();
     m_prompter.reset();
-    setCurrentConfig(m_env.config());
     m_env.sim().clearFaults();
     m_env.sim().clearRequests();
     m_env.sim().setRechargeFinish(1, true);
@@ -180,11 +189,10 @@ std::optional<RechargeOrder> TestSubmission::stored(const QString &orderNo)
     return std::nullopt;
 }
 
-QString TestSubmission::rowStatus(int type, const QString &orderNo) const
+QString TestSubmission::rowStatus(int, const QString &orderNo) const
 {
-    KeyedListView *list = listOf(type);
-    QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), orderNo);
-    return row ? list->text(row, QStringLiteral("t7")) : QStringLiteral("(no row)");
+    const int row = m_book->rowOf(orderNo);
+    return row >= 0 ? m_book->text(row, QStringLiteral("t7")) : QStringLiteral("(no row)");
 }
 
 bool TestSubmission::allIdle() const
@@ -319,17 +327,14 @@ void TestSubmission::answerHandling()
     const QString orderNo = QStringLiteral("T1001");
     addOrder(makeOrder(kind, orderNo));
     QVERIFY(m_store->反写数据库状态(orderNo, QStringLiteral("-1"), {}, {}, {}).ok());
-    KeyedListView *list = listOf(kind);
-    QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), orderNo);
-    QVERIFY(row);
-    list->setText(row, QStringLiteral("t7"), QStringLiteral("正在提交"));
+    m_book->setStatus(orderNo, OrderStatus::Submitting);
+    QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
     if (!listed)
-        delete row;
-    QApplication::clipboard()->setText(QStringLiteral("before"));
+        QVERIFY(m_book->remove(orderNo));
 
-    QSignalSpy balance(m_submission, &SubmissionController::balanceTextChanged);
-    QSignalSpy count(m_submission, &SubmissionController::tradeCountChanged);
-    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    QSignalSpy balance(m_submission.get(), &SubmissionController::balanceTextChanged);
+    QSignalSpy count(m_submission.get(), &SubmissionController::tradeCountChanged);
+    QSignalSpy cz(m_submission.get(), &SubmissionController::czMayBeEnabled);
     // What the store holds while the agent reads each message.
     QList<std::optional<RechargeOrder>> storedAtMessage;
     (*m_prompter)->onMessage = [&](const RecordingPrompter::Message &) {
@@ -343,11 +348,11 @@ void TestSubmission::answerHandling()
     QCOMPARE(order->rechargeId, rechargeId);
     QCOMPARE(order->cardCode, cardCode);
     if (listed) {
-        row = list->findRow(QStringLiteral("t12"), orderNo);
-        QCOMPARE(list->text(row, QStringLiteral("t7")), rowText);
-        QCOMPARE(list->text(row, QStringLiteral("t8")), rechargeId);
-        QCOMPARE(list->text(row, QStringLiteral("t11")), cardCode);
-        QCOMPARE(list->text(row, QStringLiteral("t9")), cardCode);
+        const int row = m_book->rowOf(orderNo);
+        QCOMPARE(m_book->text(row, QStringLiteral("t7")), rowText);
+        QCOMPARE(m_book->text(row, QStringLiteral("t8")), rechargeId);
+        QCOMPARE(m_book->text(row, QStringLiteral("t11")), cardCode);
+        QCOMPARE(m_book->text(row, QStringLiteral("t9")), cardCode);
     }
     QCOMPARE(balance.size(), balanceText.isEmpty() ? 0 : 1);
     if (!balanceText.isEmpty())
@@ -358,8 +363,7 @@ void TestSubmission::answerHandling()
         QCOMPARE(count.at(0).at(1).toString(), QStringLiteral("当前交易：  1 笔"));
 
     // A card code goes to the clipboard and, with the row, to the delivery queue.
-    QCOMPARE(QApplication::clipboard()->text(),
-             cardCode.isEmpty() ? QStringLiteral("before") : cardCode);
+    QCOMPARE(m_clipboard.text(), cardCode.isEmpty() ? QStringLiteral("before") : cardCode);
     QCOMPARE(m_feedback, cardCode.isEmpty() || !listed
                              ? QStringList()
                              : QStringList{QStringLiteral("补反馈<o>S-T1001<o>1<o>") + cardCode +
@@ -373,7 +377,7 @@ void TestSubmission::answerHandling()
         QCOMPARE(texts, messages);
     }
     for (const auto &m : (*m_prompter)->messages)
-        QCOMPARE(m.title, SessionInfo().appTitle);
+        QCOMPARE(m.title, m_endpoint.appTitle);
     QCOMPARE(cz.size(), kind == 0 ? 1 : 0);
     QCOMPARE(storedAtMessage.size(), texts.size());
     for (const auto &atMessage : storedAtMessage) {
@@ -473,7 +477,7 @@ void TestSubmission::acceptedAgainstTheSimulator()
     // A card product: the simulator writes its code in groups.
     addOrder(makeOrder(1, QStringLiteral("TB-CARD"), QStringLiteral("魔兽世界点卡"),
                        QStringLiteral("30")));
-    QSignalSpy balance(m_submission, &SubmissionController::balanceTextChanged);
+    QSignalSpy balance(m_submission.get(), &SubmissionController::balanceTextChanged);
     m_submission->充值订单请求(1);
     QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, QStringLiteral("TB-CARD")), QStringLiteral("充值成功"),
                               20000);
@@ -485,7 +489,7 @@ void TestSubmission::acceptedAgainstTheSimulator()
     QCOMPARE(order->status, 1);
     QCOMPARE(order->cardCode, r.cardCode);
     QCOMPARE(order->rechargeId, r.rechargeId);
-    QCOMPARE(QApplication::clipboard()->text(), r.cardCode);
+    QCOMPARE(m_clipboard.text(), r.cardCode);
     QCOMPARE(balance.size(), 1);
     QCOMPARE(balance.at(0).at(0).toString(),
              m_env.sim().account(kAccount)->balance + QStringLiteral(" 元"));
@@ -533,11 +537,13 @@ void TestSubmission::platformRefuses()
     QFETCH(QString, reason);
 
     m_env.sim().withState([&](sim::State &s) { s.findAccount(kAccount)->balance = balance; });
-    if (staleSession)
-        SessionInfo().sessionKey = QStringLiteral("0123456789abcdef");
+    if (staleSession) {
+        m_endpoint.sessionKey = QStringLiteral("0123456789abcdef");
+        m_submission->setEndpoint(m_endpoint);
+    }
     const QString no = QStringLiteral("REF1");
     addOrder(makeOrder(0, no, product, amount));
-    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    QSignalSpy cz(m_submission.get(), &SubmissionController::czMayBeEnabled);
     m_submission->充值订单请求(0);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
 
@@ -560,9 +566,7 @@ void TestSubmission::platformTakesAKeyOnce()
     // Even if the order were put back to waiting, the platform would not
     // recharge its key a second time.
     QVERIFY(m_store->反写数据库状态(no, QStringLiteral("-2"), {}, {}, {}).ok());
-    KeyedListView *list = listOf(1);
-    list->setText(list->findRow(QStringLiteral("t12"), no), QStringLiteral("t7"),
-                  QStringLiteral("等待提交"));
+    m_book->setStatus(no, OrderStatus::Waiting);
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
     // The platform holds the order: not refused, not refunded, but unknown
@@ -617,18 +621,15 @@ void TestSubmission::errorOutcomes()
     if (refused) {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
-        ClientConfig config = m_env.config();
-        config.platformBaseUrl =
-            QStringLiteral("http://127.0.0.1:%1/platform/").arg(probe.serverPort());
+        setPlatform(QStringLiteral("http://127.0.0.1:%1/platform/").arg(probe.serverPort()));
         probe.close();
-        setCurrentConfig(config);
     }
     m_env.sim().setFault(kRechargePath, {FaultKind(fault), delayMs});
     setTimeouts(1000);
 
     const QString orderNo = QStringLiteral("ERR1");
     addOrder(makeOrder(kind, orderNo));
-    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    QSignalSpy cz(m_submission.get(), &SubmissionController::czMayBeEnabled);
     m_submission->充值订单请求(kind);
     QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
@@ -659,7 +660,7 @@ void TestSubmission::errorOutcomes()
     QTRY_COMPARE_WITH_TIMEOUT(m_env.sim().rechargeCount(orderNo), recharged, 10000);
     QTest::qWait(300); // room for a re-send that must not come
     QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), received);
-    setCurrentConfig(m_env.config());
+    setPlatform(m_env.config().platformBaseUrl);
     m_env.sim().clearFaults();
     for (int k : {0, 1, 2})
         m_submission->充值订单请求(k);
@@ -699,7 +700,7 @@ void TestSubmission::keepAliveClosedBetweenOrders()
 void TestSubmission::manualOrdersBackToBack()
 {
     m_env.sim().setFault(kRechargePath, {FaultKind::Delay, 500});
-    QSignalSpy busy(m_submission, &SubmissionController::manualBusyChanged);
+    QSignalSpy busy(m_submission.get(), &SubmissionController::manualBusyChanged);
     addOrder(makeOrder(0, QStringLiteral("M1")));
     m_submission->充值订单请求(0);
     QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M1||0"));
@@ -740,7 +741,7 @@ void TestSubmission::submittingWriteFails()
     const QString no = QStringLiteral("NOWRITE");
     addOrder(makeOrder(kind, no));
     refuseStatusWrites(QStringLiteral("NEW.充值状态 = -1"));
-    QSignalSpy cz(m_submission, &SubmissionController::czMayBeEnabled);
+    QSignalSpy cz(m_submission.get(), &SubmissionController::czMayBeEnabled);
 
     m_submission->充值订单请求(kind);
     QVERIFY(allIdle());
@@ -798,7 +799,8 @@ void TestSubmission::buyerTextCannotChangeTheRequest()
 
 void TestSubmission::pollNothingWaiting()
 {
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     QCOMPARE(tracker.timer()->objectName(), QStringLiteral("验证"));
     QCOMPARE(tracker.timer()->interval(), 3000);
     QCOMPARE(tracker.transfer()->objectName(), QStringLiteral("验证Inet"));
@@ -812,7 +814,8 @@ void TestSubmission::pollNothingWaiting()
 
 void TestSubmission::pollBodyForTwoOrders()
 {
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     for (const char *id : {"R1", "R2"}) {
@@ -889,7 +892,8 @@ void TestSubmission::pollReply()
     QFETCH(int, waitingAfter);
     QFETCH(int, ignored);
 
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     QSignalSpy notes(&tracker, &StatusTracker::recordIgnored);
@@ -901,29 +905,23 @@ void TestSubmission::pollReply()
         QVERIFY(
             m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
                 .ok());
-        KeyedListView *list = listOf(type);
-        QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), no);
-        list->setText(row, QStringLiteral("t7"), QStringLiteral("等待服务器充值"));
-        list->setText(row, QStringLiteral("t8"), QStringLiteral("R%1").arg(i));
+        showAnswer(no, OrderStatus::Accepted, QStringLiteral("R%1").arg(i));
     }
 
     QVERIFY(tracker.readReply(reply));
     QCOMPARE(deliveries, 1);
     for (int i = 1; i <= 4; ++i) {
-        const int type = i == 2 ? 2 : 1;
         const QString no = QStringLiteral("O%1").arg(i);
         const auto order = stored(no);
         QCOMPARE(order->status, statuses.at(i - 1));
         QCOMPARE(order->cardCode, codes.at(i - 1));
-        KeyedListView *list = listOf(type);
-        QTreeWidgetItem *row = list->findRow(QStringLiteral("t12"), no);
-        QCOMPARE(list->text(row, QStringLiteral("t7")), rows.at(i - 1));
-        QCOMPARE(list->text(row, QStringLiteral("t11")), codes.at(i - 1));
-        const QColor colour = row->foreground(list->column(QStringLiteral("t7"))).color();
+        const int row = m_book->rowOf(no);
+        QCOMPARE(m_book->text(row, QStringLiteral("t7")), rows.at(i - 1));
+        QCOMPARE(m_book->text(row, QStringLiteral("t11")), codes.at(i - 1));
         if (statuses.at(i - 1) == 1)
-            QCOMPARE(colour, QColor(0, 0, 255));
+            QCOMPARE(m_book->tone(row), OrderBook::Tone::Blue);
         else if (statuses.at(i - 1) == 2)
-            QCOMPARE(colour, QColor(255, 0, 0));
+            QCOMPARE(m_book->tone(row), OrderBook::Tone::Red);
     }
     QCOMPARE(m_store->waitingOrders()->size(), waitingAfter);
     QCOMPARE(notes.size(), ignored);
@@ -933,7 +931,8 @@ void TestSubmission::pollReplyIsWrittenWhole()
 {
     // One reply is one commit: a record the file refuses keeps all of it out,
     // and the next poll asks about every order again.
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     for (int i = 1; i <= 3; ++i) {
@@ -942,9 +941,7 @@ void TestSubmission::pollReplyIsWrittenWhole()
         QVERIFY(
             m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
                 .ok());
-        KeyedListView *list = listOf(1);
-        list->setText(list->findRow(QStringLiteral("t12"), no), QStringLiteral("t8"),
-                      QStringLiteral("R%1").arg(i));
+        showAnswer(no, OrderStatus::Waiting, QStringLiteral("R%1").arg(i));
     }
     refuseStatusWrites(QStringLiteral("OLD.充值编号 = 'R3'"));
     QString reply = QStringLiteral("3");
@@ -958,7 +955,8 @@ void TestSubmission::pollReplyIsWrittenWhole()
 
 void TestSubmission::pollReplyNotBeginningWithThree()
 {
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     addOrder(makeOrder(1, QStringLiteral("O1")));
@@ -1004,7 +1002,8 @@ void TestSubmission::pollAgainstTheSimulator()
     // Finishes at the second poll; the card code arrives with the answer
     // and again with the poll.
     m_env.sim().setRechargeFinish(2, succeeds);
-    StatusTracker tracker(m_lists->listView7(), m_lists->listView8(), *m_store, nullptr);
+    const auto owned = newTracker();
+    StatusTracker &tracker = *owned;
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     const QString no = QStringLiteral("TBP");
@@ -1034,5 +1033,5 @@ void TestSubmission::pollAgainstTheSimulator()
     QVERIFY(!tracker.poll());
 }
 
-AGENT_WINDOW_TEST_MAIN(TestSubmission)
+QTEST_GUILESS_MAIN(TestSubmission)
 #include "tst_submission.moc"

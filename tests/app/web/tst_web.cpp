@@ -2,6 +2,7 @@
 // WebEngine profile shared by the whole test executable.
 #include "app/core/gbk.h"
 #include "app/web/browser.h"
+#include "app/web/networkaccess.h"
 #include "app/web/transfer.h"
 #include "app/web/webprofile.h"
 #include "tests/support/recordingprompter.h"
@@ -102,7 +103,7 @@ void TestWeb::cookiesAreShared()
     Browser browser;
     QVERIFY(load(browser, page(QStringLiteral("/cookie/set?name=shop&value=seller1"))));
     QTRY_VERIFY_WITH_TIMEOUT(!WebProfile::instance().cookieJar()->cookies().isEmpty(), 5000);
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     QVERIFY(run(transfer, page(QStringLiteral("/cookie/echo"))));
     QCOMPARE(transfer.state(), Transfer::ResponseCompleted);
     QVERIFY2(transfer.body().contains(QStringLiteral("shop=seller1")), qPrintable(transfer.body()));
@@ -239,7 +240,7 @@ void TestWeb::windowClosingCanBeCancelled()
 
 void TestWeb::transferPostsGbkBodyAndHeaders()
 {
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     transfer.setTag(QStringLiteral("获取"));
     const QString body = QStringLiteral("a=1&name=") + escapeValue(QStringLiteral("张三&x")) +
                          QStringLiteral("&note=充值");
@@ -280,7 +281,7 @@ void TestWeb::transferReadsBodies()
     for (int i = 0; i < length; ++i)
         expected += (i % 7 == 0) ? QStringLiteral("充") : QString(QLatin1Char('a' + i % 26));
 
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     QVERIFY(run(transfer, page(QStringLiteral("/test/raw?n=%1").arg(length))));
     QCOMPARE(transfer.state(), Transfer::ResponseCompleted);
     QCOMPARE(transfer.body().size(), expected.size());
@@ -296,7 +297,7 @@ void TestWeb::transferReadsBodies()
 void TestWeb::transferRefusesWhileBusy()
 {
     m_env.sim().setFault(QStringLiteral("/echo"), {FaultKind::Delay, 800});
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     QSignalSpy done(&transfer, &Transfer::stateChanged);
     QVERIFY(transfer.execute(page(QStringLiteral("/echo?first"))));
     QVERIFY(transfer.stillExecuting());
@@ -329,7 +330,7 @@ void TestWeb::transferFailures()
     QFETCH(int, state);
     QFETCH(int, failure);
     m_env.sim().setFault(QStringLiteral("/echo"), {FaultKind(kind), 0});
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     QVERIFY(run(transfer, page(QStringLiteral("/echo")), QStringLiteral("POST"),
                 QStringLiteral("x=1")));
     QCOMPARE(transfer.state(), state);
@@ -345,7 +346,7 @@ void TestWeb::transferNotDelivered()
     const quint16 port = probe.serverPort();
     probe.close();
 
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     QVERIFY(run(transfer, QStringLiteral("http://127.0.0.1:%1/x").arg(port), QStringLiteral("POST"),
                 QStringLiteral("a=1")));
     QCOMPARE(transfer.state(), Transfer::Error);
@@ -410,7 +411,7 @@ void TestWeb::transferAtMostOnce()
     QFETCH(int, posts);
     HangUpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     transfer.setAtMostOnce(atMostOnce);
     QVERIFY(run(transfer, QStringLiteral("http://127.0.0.1:%1/pay").arg(server.serverPort()),
                 QStringLiteral("POST"), QStringLiteral("key=K1&sum=10")));
@@ -439,7 +440,7 @@ void TestWeb::transferAtMostOnce()
 void TestWeb::transferTimesOutAndRecovers()
 {
     m_env.sim().setFault(QStringLiteral("/echo"), {FaultKind::Delay, 5000});
-    Transfer transfer;
+    Transfer transfer(WebProfile::instance().networkAccess());
     transfer.setTimeoutMs(300);
     QVERIFY(run(transfer, page(QStringLiteral("/echo"))));
     QCOMPARE(transfer.state(), Transfer::Error);

@@ -1,0 +1,303 @@
+#include "orders/orderbook.h"
+
+namespace {
+
+struct Column
+{
+    const char *key;
+    const char *caption;
+};
+
+// In the order the lists show them.
+const Column kColumns[] = {
+    {"t1", "充值号码"},  {"t2", "充值业务"},  {"t3", "售价"},     {"t4", "数量"},
+    {"t5", "充值时间"},  {"t6", "买家昵称"},  {"t7", "充值状态"}, {"t11", "卡密 复制"},
+    {"t8", "充值编号"},  {"t9", "打印"},      {"t10", "随机数"},  {"t12", "订单编号"},
+    {"t13", "发货编号"}, {"t14", "平台业务"}, {"t15", "服务区"},  {"t16", "实际数量"},
+    {"t17", "查询地区"},
+};
+
+QString cellText(const OrderEntry &e, const QString &key)
+{
+    const RechargeOrder &o = e.order;
+    if (key == u"t1")
+        return o.rechargeAccount;
+    if (key == u"t2")
+        return o.productName;
+    if (key == u"t3")
+        return orderNumberText(o.salePrice);
+    if (key == u"t4")
+        return orderNumberText(o.quantity);
+    if (key == u"t5")
+        return orderTimeText(o.rechargeTime);
+    if (key == u"t6")
+        return o.buyerNick;
+    if (key == u"t7")
+        return e.statusText();
+    if (key == u"t8")
+        return o.rechargeId;
+    if (key == u"t9")
+        return o.printMark;
+    if (key == u"t10")
+        return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
+    if (key == u"t11")
+        return o.cardCode;
+    if (key == u"t12")
+        return o.orderNo;
+    if (key == u"t13")
+        return o.shipNo;
+    if (key == u"t14")
+        return o.platformProduct;
+    if (key == u"t15")
+        return o.serverArea;
+    if (key == u"t16")
+        return o.actualQuantity;
+    if (key == u"t17")
+        return o.queryArea;
+    return {};
+}
+
+} // namespace
+
+QString OrderEntry::statusText() const
+{
+    const QString text = note.isEmpty() ? 状态转换(order.status) : note;
+    return statusNotSaved ? text + kStatusNotSavedSuffix : text;
+}
+
+QString orderNumberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+QString orderTimeText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+OrderBook::OrderBook(QObject *parent) : QAbstractTableModel(parent)
+{
+    setObjectName(QStringLiteral("orderBook"));
+}
+
+const QStringList &OrderBook::columnKeys()
+{
+    static const QStringList keys = [] {
+        QStringList k;
+        for (const Column &c : kColumns)
+            k << QString::fromLatin1(c.key);
+        return k;
+    }();
+    return keys;
+}
+
+int OrderBook::column(const QString &key)
+{
+    return int(columnKeys().indexOf(key));
+}
+
+QString OrderBook::caption(const QString &key)
+{
+    const int c = column(key);
+    return c < 0 ? QString() : QString::fromUtf8(kColumns[c].caption);
+}
+
+int OrderBook::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int OrderBook::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(columnKeys().size());
+}
+
+QVariant OrderBook::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_entries.size() || index.column() >= columnCount())
+        return {};
+    const OrderEntry &e = m_entries.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(e, columnKeys().at(index.column()));
+    case OrderTypeRole:
+        return e.order.orderType;
+    case OrderNoRole:
+        return e.order.orderNo;
+    case ToneRole:
+        if (columnKeys().at(index.column()) == u"t7")
+            return QVariant::fromValue(tone(index.row()));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant OrderBook::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return QString::fromUtf8(kColumns[section].caption);
+}
+
+OrderBook::Tone OrderBook::tone(int row) const
+{
+    const OrderEntry &e = m_entries.at(row);
+    if (e.alert || e.statusNotSaved)
+        return Tone::Red;
+    switch (e.order.status) {
+    case OrderStatus::Recharged:
+        return Tone::Blue;
+    case OrderStatus::Refunded:
+        return Tone::Red;
+    default:
+        return Tone::Plain;
+    }
+}
+
+bool OrderBook::显示订单(const RechargeOrder &order, int insertFlag)
+{
+    const int existing = rowOf(order.orderNo);
+    if (existing >= 0 && !order.orderNo.isEmpty()) {
+        m_entries[existing] = OrderEntry{order, {}, false, false};
+        changed(existing);
+    } else {
+        beginInsertRows({}, 0, 0);
+        m_entries.prepend(OrderEntry{order, {}, false, false});
+        endInsertRows();
+    }
+    if (insertFlag != 1)
+        return true;
+    if (m_store && m_store(order))
+        return true;
+    // Shown but not stored: after a restart nothing would stop this order
+    // from being taken again, so it must not be recharged now.
+    setNote(order.orderNo, kNotStoredText, true);
+    return false;
+}
+
+bool OrderBook::remove(const QString &orderNo)
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return false;
+    beginRemoveRows({}, row, row);
+    m_entries.removeAt(row);
+    endRemoveRows();
+    return true;
+}
+
+int OrderBook::rowOf(const QString &orderNo) const
+{
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).order.orderNo == orderNo)
+            return i;
+    }
+    return -1;
+}
+
+std::optional<OrderEntry> OrderBook::entry(const QString &orderNo) const
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return std::nullopt;
+    return m_entries.at(row);
+}
+
+QString OrderBook::text(int row, const QString &key) const
+{
+    if (row < 0 || row >= m_entries.size())
+        return {};
+    return cellText(m_entries.at(row), key);
+}
+
+QStringList OrderBook::waiting(int orderType) const
+{
+    QStringList orderNos;
+    for (const OrderEntry &e : m_entries) {
+        if (e.order.orderType == orderType && e.order.status == OrderStatus::Waiting &&
+            e.note.isEmpty() && !e.order.orderNo.isEmpty())
+            orderNos << e.order.orderNo;
+    }
+    return orderNos;
+}
+
+QString OrderBook::findByT10(int orderType, const QString &t10) const
+{
+    if (t10.isEmpty())
+        return {};
+    const int list = listOf(orderType);
+    for (const OrderEntry &e : m_entries) {
+        if (listOf(e.order.orderType) == list && cellText(e, QStringLiteral("t10")) == t10)
+            return e.order.orderNo;
+    }
+    return {};
+}
+
+QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
+{
+    // An empty id would match every order that has none yet.
+    if (rechargeId.isEmpty())
+        return {};
+    for (const OrderEntry &e : m_entries) {
+        if (listOf(e.order.orderType) == list && e.order.rechargeId == rechargeId)
+            return e.order.orderNo;
+    }
+    return {};
+}
+
+void OrderBook::changed(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void OrderBook::setStatus(const QString &orderNo, int status, const QString &note, bool alert,
+                          bool statusNotSaved)
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return;
+    OrderEntry &e = m_entries[row];
+    e.order.status = status;
+    e.note = note;
+    e.alert = alert;
+    e.statusNotSaved = statusNotSaved;
+    changed(row);
+}
+
+void OrderBook::setNote(const QString &orderNo, const QString &note, bool alert)
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return;
+    m_entries[row].note = note;
+    m_entries[row].alert = alert;
+    changed(row);
+}
+
+void OrderBook::setAnswer(const QString &orderNo, int status, const QString &rechargeId,
+                          const QString &cardCode, const QString &note, bool statusNotSaved)
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return;
+    OrderEntry &e = m_entries[row];
+    e.order.status = status;
+    e.order.rechargeId = rechargeId;
+    e.order.printMark = cardCode;
+    e.order.cardCode = cardCode;
+    e.note = note;
+    e.alert = false;
+    e.statusNotSaved = statusNotSaved;
+    changed(row);
+}
+
+void OrderBook::setCardCode(const QString &orderNo, const QString &cardCode)
+{
+    const int row = rowOf(orderNo);
+    if (row < 0)
+        return;
+    m_entries[row].order.cardCode = cardCode;
+    changed(row);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/core/endpoint.h"
+#include "orders/orderbook.h"
+#include "orders/orderintake.h"
+#include "orders/orderstore.h"
+#include "recharge/cataloguecontroller.h"
+#include "recharge/statustracker.h"
+#include "recharge/submission.h"
+
+#include <QObject>
+
+class Clipboard;
+class NetworkAccess;
+class Prompter;
+
+// The recharge engine of one login: the order store, the order book, the
+// catalogue, the intake, submission and status tracking, built after the
+// login and handed to the main window, which only shows and drives them.
+// Members are declared in the order they depend on each other, so they are
+// made in that order and go in the reverse one.
+class RechargeSession : public QObject
+{
+    Q_OBJECT
+public:
+    RechargeSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+                    NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
+                    QObject *parent = nullptr);
+    ~RechargeSession() override;
+
+    const PlatformEndpoint &endpoint() const { return m_endpoint; }
+    OrderStore &store() { return m_store; }
+    OrderBook &book() { return m_book; }
+    CatalogueController &catalogue() { return m_catalogue; }
+    OrderIntake &intake() { return m_intake; }
+    SubmissionController &submission() { return m_submission; }
+    StatusTracker &tracker() { return m_tracker; }
+
+    // What the main window's load starts: the catalogue request, today's
+    // orders from the store, and the status polls.
+    void start();
+    // Today's orders, oldest first so that the newest ends on top. An order
+    // sent before the client ended, with no answer recorded, says its outcome
+    // is unknown: the platform may have recharged it.
+    void 读取订单();
+
+signals:
+    // A line for the pending-feedback queue (待反馈编码 mode 1).
+    void feedbackQueued(const QString &line);
+    // After each status reply: time for the delivery step.
+    void deliveryDue();
+
+private:
+    PlatformEndpoint m_endpoint;
+    OrderStore m_store;
+    OrderBook m_book;
+    CatalogueController m_catalogue;
+    OrderIntake m_intake;
+    SubmissionController m_submission;
+    StatusTracker m_tracker;
+};
