@@ -235,6 +235,17 @@ QString OrderBook::findByT10(int orderType, const QString &t10) const
     return {};
 }
 
+QString OrderBook::findByShipNo(const QString &shipNo) const
+{
+    if (shipNo.isEmpty())
+        return {};
+    for (const OrderEntry &e : m_entries) {
+        if (e.order.shipNo == shipNo)
+            return e.order.orderNo;
+    }
+    return {};
+}
+
 QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
 {
     // An empty id would match every order that has none yet.

@@ -96,6 +96,8 @@ public:
     // number column (t10: the random number, else the order number) holds the
     // text; empty when none.
     QString findByT10(int orderType, const QString &t10) const;
+    // The first order from the top with the ship number; empty when none.
+    QString findByShipNo(const QString &shipNo) const;
     // The first order from the top, in the list (7 or 8), with the recharge id.
     QString findByRechargeId(int list, const QString &rechargeId) const;
 

@@ -27,7 +27,6 @@ RechargeSession::~RechargeSession() = default;
 
 void RechargeSession::start()
 {
-    m_catalogue.获取商品信息();
     m_submission.resetTradeCount();
     读取订单();
     m_tracker.start();

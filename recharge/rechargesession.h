@@ -36,9 +36,10 @@ public:
     SubmissionController &submission() { return m_submission; }
     StatusTracker &tracker() { return m_tracker; }
 
-    // What the main window's load starts: the catalogue request, today's
-    // orders from the store, and the status polls.
-    void start();
+    // What the main window's load starts once the catalogue has been asked
+    // for: the trade counter from 0, today's orders from the store, and the
+    // status polls.
+    virtual void start();
     // Today's orders, oldest first so that the newest ends on top. An order
     // sent before the client ended, with no answer recorded, says its outcome
     // is unknown: the platform may have recharged it.

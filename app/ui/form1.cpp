@@ -10,12 +10,12 @@
 #include "app/ui/form14.h"
 #include "app/ui/form2.h"
 #include "app/ui/form3.h"
-#include "app/ui/rechargesessionfactory.h"
+#include "app/ui/sessionfactory.h"
 #include "app/ui/skin.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
 #include "app/web/webprofile.h"
-#include "recharge/rechargesession.h"
+#include "shop/agentsession.h"
 #include "widgets/ibutton.h"
 
 #include <QCheckBox>
@@ -254,7 +254,7 @@ void Form1::onLoginPage(const QString &url)
             Prompter::instance().inform(caption, QStringLiteral("无法保存帐号：%1").arg(error));
     }
 
-    auto *form2 = new Form2(makeRechargeSession());
+    auto *form2 = new Form2(makeAgentSession());
     form2->load();
     form2->show();
     form2->setCommissions(answer->salesCommission, answer->bonusCommission);

@@ -17,10 +17,11 @@
 #include "recharge/cataloguecontroller.h"
 #include "recharge/cataloguelist.h"
 #include "recharge/manualpanel.h"
-#include "recharge/rechargesession.h"
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
 #include "recharge/titlegeneratorpanel.h"
+#include "shop/agentsession.h"
+#include "shop/shopview.h"
 #include "widgets/ibutton.h"
 #include "widgets/namedwidgets.h"
 
@@ -54,7 +55,7 @@ const QString kUnitYuan = QStringLiteral(" 元");
 
 } // namespace
 
-Form2::Form2(std::unique_ptr<RechargeSession> session, QWidget *parent)
+Form2::Form2(std::unique_ptr<AgentSession> session, QWidget *parent)
     : QMainWindow(parent), m_session(std::move(session)),
       m_keepRunning(std::make_unique<QEventLoopLocker>())
 {
@@ -88,6 +89,7 @@ Form2::Form2(std::unique_ptr<RechargeSession> session, QWidget *parent)
     connect(m_timer, &QTimer::timeout, this, &Form2::refreshAccountFigures);
 
     wireSession();
+    wireShops();
     m_orderLists->setCopyCardAction(m_commands.actions.value(QStringLiteral("m复制卡密")));
     m_orderLists->setOrderMenu(m_commands.menus.value(QStringLiteral("打印")));
     installCommands();
@@ -232,6 +234,9 @@ void Form2::buildPanels()
     m_list反馈 = new QListWidget(this);
     m_list反馈->setObjectName(QStringLiteral("List反馈"));
     m_list反馈->hide();
+    m_list2 = new QListWidget(this);
+    m_list2->setObjectName(QStringLiteral("List2"));
+    m_list2->hide();
     auto *noticeFrame = new QGroupBox(QStringLiteral("公告"), central);
     noticeFrame->setObjectName(QStringLiteral("noticeFrame"));
     new QVBoxLayout(noticeFrame);
@@ -243,7 +248,9 @@ void Form2::buildPanels()
     left->addWidget(manualArea, 1);
     grid->addLayout(left, 1, 0);
     auto *right = new QVBoxLayout;
-    right->addWidget(m_sstab1, 3);
+    m_shopView = new ShopMonitorView(m_session->monitor(), m_sstab1, account, this);
+    column->addWidget(m_shopView->labels());
+    right->addWidget(m_shopView->area(), 3);
     right->addWidget(noticeFrame, 1);
     grid->addLayout(right, 1, 1);
     grid->setColumnStretch(1, 1);
@@ -425,19 +432,19 @@ void Form2::load()
     m_jprice->setText(session.balance + kUnitYuan);
     m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + kUnitYuan);
     // 8.
-    m_session->submission().resetTradeCount();
     m_label3->setText(tradeCountText(0));
     m_exiting = false;
-    // 9.
-    m_session->读取订单();
+    // 9. Today's orders, the pending feedback, the polls and the delivery.
+    m_session->start();
     加载状态栏();
 
     m_timer->start();
-    m_session->tracker().start();
 }
 
-// The shop delivery brings the marking of recharged shop orders as shipped.
-void Form2::淘宝拍拍发货() {}
+void Form2::淘宝拍拍发货()
+{
+    m_session->delivery().淘宝拍拍发货();
+}
 
 void Form2::wireSession()
 {
@@ -454,9 +461,11 @@ void Form2::wireSession()
             text += QStringLiteral("（") + reason + QStringLiteral("）");
         Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
     });
-    connect(m_session.get(), &RechargeSession::feedbackQueued, this,
-            [this](const QString &line) { 待反馈编码(1, line); });
-    connect(m_session.get(), &RechargeSession::deliveryDue, this, &Form2::淘宝拍拍发货);
+    connect(&m_session->feedback(), &FeedbackQueue::changed, m_list反馈,
+            [this](const QStringList &lines) {
+                m_list反馈->clear();
+                m_list反馈->addItems(lines);
+            });
 
     SubmissionController *submission = &m_session->submission();
     connect(submission, &SubmissionController::balanceTextChanged, this, &Form2::setBalanceText);
@@ -466,11 +475,76 @@ void Form2::wireSession()
             [this] { m_manualPanel->setRechargeEnabled(true); });
     connect(submission, &SubmissionController::manualBusyChanged, m_manualPanel,
             &ManualRechargePanel::setSubmissionBusy);
-    connect(&m_session->tracker(), &StatusTracker::recordIgnored, this,
-            [this](const QString &note) {
-                m_statusBar->show();
-                m_statusBar->showMessage(note);
-            });
+    connect(&m_session->tracker(), &StatusTracker::recordIgnored, this, &Form2::showStatus);
+}
+
+void Form2::wireShops()
+{
+    ShopMonitor *monitor = &m_session->monitor();
+    setCommandHandler(QStringLiteral("监控淘宝"), [monitor] { monitor->startTaobao(); });
+    setCommandHandler(QStringLiteral("监控拍拍"), [monitor] { monitor->startPaipai(); });
+    setCommandHandler(QStringLiteral("m退出淘宝监控"), [monitor] { monitor->stopTaobao(); });
+    setCommandHandler(QStringLiteral("m退出拍拍监控"), [monitor] { monitor->stopPaipai(); });
+    setCommandHandler(QStringLiteral("淘宝刷新"), [this] { setRefreshInterval(); });
+    setCommandHandler(QStringLiteral("清除不能发货商品"), [this] { m_list2->clear(); });
+    setCommandHandler(QStringLiteral("m店铺设置"), [this] {
+        openWindow(QStringLiteral("Form30"), [] { return new Form30(SessionInfo().appTitle); });
+    });
+    connect(this, &Form2::sellerNickResetRequested, this,
+            [this] { m_session->taobao().resetSellerNick(); });
+    connect(monitor, &ShopMonitor::loginExpired, this, [this](const QString &message) {
+        showStatus(message);
+        if (m_tray->iconShown())
+            m_tray->icon()->showMessage(SessionInfo().appTitle, message, QSystemTrayIcon::Warning);
+    });
+    connect(&m_session->taobao(), &TaobaoHarvester::statusLine, this, &Form2::showStatus);
+    connect(&m_session->paipai(), &PaipaiHarvester::statusLine, this, &Form2::showStatus);
+    connect(&m_session->paipai(), &PaipaiHarvester::tradePasswordAsked, this,
+            [this](const QString &url) { m_shopView->webpp()->navigate(url); });
+    DeliveryController *delivery = &m_session->delivery();
+    connect(delivery, &DeliveryController::cardSent, this, &Form2::卡密发送添加);
+    connect(delivery, &DeliveryController::deliveryNote, this, &Form2::showStatus);
+}
+
+void Form2::setRefreshInterval()
+{
+    const QString title = SessionInfo().appTitle + QStringLiteral("提醒你");
+    const int seconds = m_session->monitor().taobaoTimer()->interval() / 1000;
+    const auto answer = Prompter::instance().input(
+        QStringLiteral("淘宝页面宝贝刷新时间（秒） 不可以比60大"),
+        QStringLiteral("淘宝页面刷新时间设定"), QString::number(seconds));
+    if (!answer)
+        return;
+    switch (m_session->monitor().setRefreshInterval(*answer).kind) {
+    case RefreshAnswer::Ignored:
+        return;
+    case RefreshAnswer::OutOfRange:
+        Prompter::instance().inform(
+            title, QStringLiteral("你好 不能设置比60秒多的哦 也不要设置太短 注意点哦"));
+        return;
+    case RefreshAnswer::Accepted:
+        Prompter::instance().inform(title, QStringLiteral("设置完成"));
+        return;
+    }
+}
+
+void Form2::showStatus(const QString &text)
+{
+    加载状态栏();
+    m_statusBar->show();
+    m_statusPanel2->setText(text);
+}
+
+void Form2::卡密发送添加(const SentCard &card)
+{
+    KeyedListView *list = m_orderLists->listView2();
+    const int row = list->insertTop(card.product);
+    list->setText(row, QStringLiteral("t2"), card.cardCode);
+    list->setText(row, QStringLiteral("t3"), QString::number(card.quantity));
+    list->setText(row, QStringLiteral("t4"), card.buyer);
+    list->setText(row, QStringLiteral("t5"), card.platform);
+    list->setText(row, QStringLiteral("t6"), DeliveryController::订单状态(card.status));
+    list->setText(row, QStringLiteral("t7"), orderTimeText(card.time));
 }
 
 void Form2::加载配置()
@@ -486,9 +560,7 @@ void Form2::加载listview()
 
 void Form2::待反馈编码(int mode, const QString &line)
 {
-    // Loading and saving the queue (modes 0 and 2) is not used by the client.
-    if (mode == 1)
-        m_list反馈->addItem(line);
+    m_session->feedback().待反馈编码(mode, line);
 }
 
 void Form2::获取商品信息()
@@ -502,6 +574,9 @@ void Form2::加载状态栏()
         m_statusPanel = new QLabel(QStringLiteral("提示："), m_statusBar);
         m_statusPanel->setObjectName(QStringLiteral("Panel1"));
         m_statusBar->addWidget(m_statusPanel);
+        m_statusPanel2 = new QLabel(m_statusBar);
+        m_statusPanel2->setObjectName(QStringLiteral("Panel2"));
+        m_statusBar->addWidget(m_statusPanel2, 1);
     }
     m_statusPanel->setFixedWidth(qMax(1, m_statusBar->width() / 15));
 }

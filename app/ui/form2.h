@@ -18,7 +18,9 @@ class OrderLists;
 class OrderStore;
 class QListWidget;
 class ManualRechargePanel;
-class RechargeSession;
+class AgentSession;
+class ShopMonitorView;
+struct SentCard;
 class StatusTracker;
 class SubmissionController;
 class TrayController;
@@ -42,7 +44,7 @@ class Form2 : public QMainWindow, public AccountPanelHost
 {
     Q_OBJECT
 public:
-    explicit Form2(std::unique_ptr<RechargeSession> session, QWidget *parent = nullptr);
+    explicit Form2(std::unique_ptr<AgentSession> session, QWidget *parent = nullptr);
     ~Form2() override;
 
     void load();
@@ -81,7 +83,8 @@ public:
     QTabWidget *tabs() const { return m_sstab1; }
     OrderLists *orderLists() const { return m_orderLists; }
     ManualRechargePanel *manualPanel() const { return m_manualPanel; }
-    RechargeSession *session() const { return m_session.get(); }
+    AgentSession *session() const { return m_session.get(); }
+    ShopMonitorView *shopView() const { return m_shopView; }
     CatalogueController *catalogue() const;
     SubmissionController *submission() const;
     StatusTracker *statusTracker() const;
@@ -113,6 +116,10 @@ private:
     bool waitForAnswers();
 
     void wireSession();
+    void wireShops();
+    void setRefreshInterval();
+    void showStatus(const QString &text);
+    void 卡密发送添加(const SentCard &card);
     void 加载配置();
     void 加载listview();
     void 获取商品信息();
@@ -124,7 +131,7 @@ private:
     void onTradePasswordPage(const QString &url);
 
     // The engine goes before the window's widgets, which only show it.
-    std::unique_ptr<RechargeSession> m_session;
+    std::unique_ptr<AgentSession> m_session;
     CommandMenus m_commands;
     QHash<QString, std::function<void()>> m_handlers;
     QHash<QString, QPointer<QWidget>> m_windows;
@@ -152,6 +159,9 @@ private:
     OrderLists *m_orderLists = nullptr;
     TitleGeneratorPanel *m_titleGenerator = nullptr;
     QListWidget *m_list反馈 = nullptr;
+    QListWidget *m_list2 = nullptr; // undeliverable goods: nothing fills it yet
+    ShopMonitorView *m_shopView = nullptr;
+    QLabel *m_statusPanel2 = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusPanel = nullptr;
 

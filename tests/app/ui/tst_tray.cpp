@@ -2,10 +2,10 @@
 // host: the close question, the icon's mouse events and the exit.
 #include "app/core/session.h"
 #include "app/ui/form2.h"
-#include "app/ui/rechargesessionfactory.h"
+#include "app/ui/sessionfactory.h"
 #include "app/ui/tray.h"
 #include "app/web/webprofile.h"
-#include "recharge/rechargesession.h"
+#include "shop/agentsession.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
 #include "tests/support/windowtest.h"
@@ -74,7 +74,7 @@ void TestTray::cleanup()
 
 Form2 *TestTray::openMainWindow()
 {
-    auto *window = new Form2(makeRechargeSession());
+    auto *window = new Form2(makeAgentSession());
     window->load();
     window->show();
     return window;

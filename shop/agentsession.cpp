@@ -1,0 +1,27 @@
+#include "shop/agentsession.h"
+
+AgentSession::AgentSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+                           const ShopSites &sites, const QString &feedbackFile,
+                           NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
+                           CardHandOver *handOver, QObject *parent)
+    : RechargeSession(endpoint, databasePath, network, prompter, clipboard, parent),
+      m_feedback(feedbackFile), m_taobao(network, sites, endpoint, intake(),
+                                         [this](int kind) { submission().充值订单请求(kind); }),
+      m_paipai(network, sites, endpoint, intake(),
+               [this](int kind) { submission().充值订单请求(kind); }),
+      m_delivery(store(), book(), network, sites, m_taobao, handOver ? *handOver : m_noHandOver),
+      m_monitor(m_taobao, m_paipai, sites)
+{
+    connect(this, &RechargeSession::feedbackQueued, &m_feedback,
+            [this](const QString &line) { m_feedback.待反馈编码(1, line); });
+    connect(this, &RechargeSession::deliveryDue, &m_delivery, &DeliveryController::淘宝拍拍发货);
+}
+
+AgentSession::~AgentSession() = default;
+
+void AgentSession::start()
+{
+    m_feedback.待反馈编码(0);
+    RechargeSession::start();
+    m_delivery.start();
+}

@@ -1,0 +1,213 @@
+#include "shop/delivery.h"
+
+#include "app/core/textfile.h"
+#include "app/web/transfer.h"
+#include "orders/orderbook.h"
+#include "orders/orderstore.h"
+#include "shop/harvesters.h"
+#include "shop/shoppages.h"
+
+#include <QFile>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+const QString kSeparator = QStringLiteral("||");
+
+// Halves to the even number, as the usual conversion to a whole number does.
+int wholeQuantity(double quantity)
+{
+    return int(std::nearbyint(quantity));
+}
+
+} // namespace
+
+FeedbackQueue::FeedbackQueue(QString path, QObject *parent)
+    : QObject(parent), m_path(std::move(path))
+{
+    setObjectName(QStringLiteral("feedbackQueue"));
+}
+
+void FeedbackQueue::待反馈编码(int mode, const QString &line)
+{
+    switch (mode) {
+    case 0:
+        if (QFile::exists(m_path)) {
+            if (const auto lines = readGbkLines(m_path)) {
+                m_lines += *lines;
+                emit changed(m_lines);
+            }
+        }
+        return;
+    case 1:
+        m_lines.append(line);
+        emit changed(m_lines);
+        [[fallthrough]];
+    case 2: {
+        // In queue order, so that a restart keeps the order of the lines.
+        QString error;
+        if (!writeGbkLines(m_path, m_lines, FileAccess::Shared, &error))
+            emit saveFailed(error);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+DeliveryController::DeliveryController(OrderStore &store, OrderBook &book, NetworkAccess &network,
+                                       const ShopSites &sites, const TaobaoHarvester &taobao,
+                                       CardHandOver &handOver, QObject *parent)
+    : QObject(parent), m_store(store), m_book(book), m_sites(sites), m_taobao(taobao),
+      m_handOver(handOver), m_timer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("delivery"));
+    m_timer->setObjectName(QStringLiteral("Timer淘宝拍拍发货"));
+    m_timer->setInterval(kIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &DeliveryController::淘宝拍拍发货);
+    for (int i = 0; i < kChannels; ++i) {
+        auto *inet = new Transfer(network, this);
+        inet->setObjectName(QStringLiteral("Inet发货") + QString::number(i));
+        connect(inet, &Transfer::stateChanged, this, [this, i](int state) { onAnswer(i, state); });
+        m_inet.append(inet);
+    }
+}
+
+Transfer *DeliveryController::inet发货(int channel) const
+{
+    return channel >= 0 && channel < m_inet.size() ? m_inet.at(channel) : nullptr;
+}
+
+void DeliveryController::start()
+{
+    m_timer->start();
+}
+
+QString DeliveryController::订单状态(int status)
+{
+    return status == 1 ? QStringLiteral("已发") : QString();
+}
+
+int DeliveryController::获取空闲发货inet(int first) const
+{
+    for (int i = qMax(first, 0); i < kChannels; ++i) {
+        if (!m_inet.at(i)->stillExecuting())
+            return i;
+    }
+    return -1;
+}
+
+void DeliveryController::淘宝拍拍发货()
+{
+    const auto orders = m_store.rechargedShopOrders();
+    if (!orders)
+        return;
+    for (const RechargeOrder &order : *orders) {
+        if (m_inFlight.contains(order.shipNo))
+            continue;
+        if (order.orderType != 1 && order.orderType != 2)
+            continue;
+        // Without the page's token the site would refuse it: it waits for
+        // the first order list of the run.
+        if (order.orderType == 1 && m_taobao.tbToken().isEmpty())
+            continue;
+        const int channel = 获取空闲发货inet(0);
+        if (channel >= 0)
+            发货(order, channel);
+        return; // one order a step
+    }
+}
+
+bool DeliveryController::发货(const RechargeOrder &order, int channel)
+{
+    Transfer *inet = inet发货(channel);
+    if (!inet || inet->stillExecuting() || order.shipNo.isEmpty())
+        return false;
+    const bool taobao = order.orderType == 1;
+    if (!taobao && order.orderType != 2)
+        return false;
+
+    // The sent card and the messenger hand-over once per order, however often
+    // its consign is tried.
+    const bool firstTime = !m_handedOver.contains(order.shipNo);
+    if (firstTime && !order.cardCode.isEmpty()) {
+        emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
+                       order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"), 1,
+                       QDateTime::currentDateTime()});
+    }
+
+    inet->setTag(order.shipNo + kSeparator + QString::number(order.orderType));
+    bool started = false;
+    if (taobao) {
+        started = inet->execute(
+            taobaoConsignUrl(m_sites.taobaoLogistics, order.shipNo, m_taobao.tbToken()),
+            QStringLiteral("GET"), QString(), kFormContentTypeHeader);
+    } else {
+        started = inet->execute(paipaiConsignUrl(m_sites.paipaiLogistics), QStringLiteral("POST"),
+                                paipaiConsignBody(order.shipNo, order.cardCode, order.buyerNick),
+                                QStringLiteral("Referer: ") +
+                                    paipaiConsignReferer(m_sites.paipaiLogistics, order.shipNo) +
+                                    QStringLiteral("\r\n") + kFormContentTypeHeader);
+    }
+    if (!started) {
+        failed(order.shipNo, QStringLiteral("请求没有发出"));
+        return false;
+    }
+    m_inFlight.insert(order.shipNo);
+    if (firstTime) {
+        m_handedOver.insert(order.shipNo);
+        if (taobao && !order.cardCode.isEmpty())
+            m_handOver.handOver(order.buyerNick, order.cardCode);
+    }
+    return true;
+}
+
+void DeliveryController::onAnswer(int channel, int state)
+{
+    if (state != Transfer::ResponseCompleted && state != Transfer::Error)
+        return;
+    Transfer *inet = m_inet.at(channel);
+    const QString tag = inet->tag();
+    const qsizetype at = tag.lastIndexOf(kSeparator);
+    const QString shipNo = tag.left(at);
+    const bool taobao = tag.mid(at + kSeparator.size()) == QLatin1String("1");
+    m_inFlight.remove(shipNo);
+
+    if (state == Transfer::Error) {
+        // Not known to be shipped: marking it once more later is harmless.
+        failed(shipNo, inet->errorText());
+        return;
+    }
+    const QString answer = inet->readChunks(1024);
+    const ConsignAnswer read =
+        taobao ? readTaobaoConsignAnswer(answer) : readPaipaiConsignAnswer(answer);
+    if (read.outcome != ConsignOutcome::Shipped) {
+        failed(shipNo, read.reason);
+        return;
+    }
+    const WriteBackResult written = m_store.反写数据库状态(
+        QString(), QString::number(OrderStatus::Shipped), QString(), QString(), shipNo);
+    const QString orderNo = m_book.findByShipNo(shipNo);
+    if (!written.ok()) {
+        // The shop has it; the next step marks it again, which does no harm.
+        if (!orderNo.isEmpty())
+            m_book.setNote(orderNo, 状态转换(OrderStatus::Shipped), true);
+        emit deliveryNote(
+            QStringLiteral("订单 %1 已发货，但状态没能保存：%2").arg(shipNo, written.error));
+        return;
+    }
+    if (!orderNo.isEmpty())
+        m_book.setStatus(orderNo, OrderStatus::Shipped);
+    emit shipped(shipNo);
+}
+
+void DeliveryController::failed(const QString &shipNo, const QString &reason)
+{
+    const QString text = QStringLiteral("发货失败：") + reason;
+    const QString orderNo = m_book.findByShipNo(shipNo);
+    if (!orderNo.isEmpty())
+        m_book.setNote(orderNo, QStringLiteral("充值成功,") + text, true);
+    emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "shop/shopsites.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class NetworkAccess;
+class OrderBook;
+class OrderStore;
+class QTimer;
+class TaobaoHarvester;
+class Transfer;
+struct RechargeOrder;
+
+// Where a Taobao buyer's card code goes after the consign: the messenger
+// hand-over. One call per order.
+class CardHandOver
+{
+public:
+    virtual ~CardHandOver() = default;
+    virtual void handOver(const QString &buyer, const QString &cardCode) = 0;
+};
+
+// One row of the sent-card list ListView2.
+struct SentCard
+{
+    QString product;
+    QString cardCode;
+    int quantity = 0;
+    QString buyer;
+    QString platform; // "淘宝" or "拍拍"
+    int status = 1;
+    QDateTime time;
+};
+
+// The pending-feedback queue List反馈: lines "补反馈<o>…". It lives in the
+// file "待反馈.txt" of the working directory, so that it survives a restart.
+class FeedbackQueue : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FeedbackQueue(QString path, QObject *parent = nullptr);
+
+    QStringList lines() const { return m_lines; }
+    QString path() const { return m_path; }
+
+    // Mode 0 loads the file (when it exists), 1 adds the line and saves, 2 saves.
+    void 待反馈编码(int mode, const QString &line = QString());
+
+signals:
+    void changed(const QStringList &lines);
+    // The file could not be written; the queue is kept in memory.
+    void saveFailed(const QString &error);
+
+private:
+    QString m_path;
+    QStringList m_lines;
+};
+
+// The delivery step: every five seconds (Timer淘宝拍拍发货), and after each
+// status reply, one recharged shop order is marked shipped at its shop on one
+// of the channels Inet发货0 … Inet发货5. The shop's answer decides: only an
+// order the shop took is written 3; any other answer leaves it at 1, says
+// why, and a later step tries again. While its request is out an order is
+// not offered again.
+class DeliveryController : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kChannels = 6;
+    static constexpr int kIntervalMs = 5000;
+
+    DeliveryController(OrderStore &store, OrderBook &book, NetworkAccess &network,
+                       const ShopSites &sites, const TaobaoHarvester &taobao,
+                       CardHandOver &handOver, QObject *parent = nullptr);
+
+    QTimer *timer() const { return m_timer; }
+    Transfer *inet发货(int channel) const;
+    void start();
+
+    void 淘宝拍拍发货();
+    // The first idle channel from first on, or -1.
+    int 获取空闲发货inet(int first) const;
+    // Sends the order's consign request on the channel; false when it could not start.
+    bool 发货(const RechargeOrder &order, int channel);
+
+    // "已发" for 1, empty otherwise.
+    static QString 订单状态(int status);
+
+signals:
+    void cardSent(const SentCard &card);
+    // For the status bar: an order that could not be marked shipped, and why.
+    void deliveryNote(const QString &text);
+    void shipped(const QString &shipNo);
+
+private:
+    void onAnswer(int channel, int state);
+    void failed(const QString &shipNo, const QString &reason);
+
+    OrderStore &m_store;
+    OrderBook &m_book;
+    ShopSites m_sites;
+    const TaobaoHarvester &m_taobao;
+    CardHandOver &m_handOver;
+    QTimer *m_timer;
+    QList<Transfer *> m_inet;
+    QSet<QString> m_inFlight;   // ship numbers whose consign is out
+    QSet<QString> m_handedOver; // ship numbers whose card code was handed on
+};
