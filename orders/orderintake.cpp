@@ -27,8 +27,6 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     const QString match = m_matcher ? m_matcher(productName, quantityText, orderType) : QString();
     if (match.isEmpty())
         return false;
-    if (!m_store.判断是否本地数据(orderNo))
-        return false;
 
     // A match that does not read as four fields with numbers for price and
     // quantity would put wrong figures on a real recharge: refuse it.
@@ -59,5 +57,37 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     order.actualQuantity = fields[3];
     order.userId = m_store.userId();
     order.queryArea = queryArea;
-    return m_show ? m_show(order, 1) : m_store.插入订单(order);
+
+    if (orderType == 0) {
+        if (!m_store.判断是否本地数据(orderNo))
+            return false;
+        return m_show ? m_show(order, 1) : m_store.插入订单(order);
+    }
+
+    bool isNew = false;
+    bool asked = false;
+    bool stored = false;
+    const bool committed = m_store.inTransaction([&] {
+        asked = true;
+        isNew = m_store.判断是否本地数据(orderNo);
+        if (!isNew)
+            return false;
+        stored = m_store.插入订单(order);
+        return stored;
+    });
+    if (!asked) {
+        // The file was busy or unusable: nothing is known of this order yet.
+        m_seen.remove(orderNo);
+        return false;
+    }
+    if (!isNew)
+        return false;
+    if (committed)
+        return m_show ? m_show(order, 0) : true;
+    // Shown, but not stored: it must never be sent.
+    if (m_show)
+        m_show(order, 0);
+    if (m_notStored)
+        m_notStored(orderNo);
+    return false;
 }

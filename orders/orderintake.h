@@ -28,6 +28,11 @@ public:
 
     void setMatcher(Matcher matcher) { m_matcher = std::move(matcher); }
     void setShowOrder(ShowOrder show) { m_show = std::move(show); }
+    // Marks a shown order that the store did not keep, so it is never sent.
+    void setNotStored(std::function<void(const QString &orderNo)> notStored)
+    {
+        m_notStored = std::move(notStored);
+    }
 
     // True when this order number was handed to the intake before since
     // start-up; otherwise it is remembered and the answer is false. Whole
@@ -35,7 +40,11 @@ public:
     bool 判断来源单号(const QString &orderNo);
 
     // True when the order passed the three checks and was shown and stored. An
-    // order number stays seen even when a later check refuses it.
+    // order number stays seen even when a later check refuses it, unless the
+    // store could not be asked: then the next harvest offers it again.
+    //
+    // For shop orders the store lookup and the insert are one transaction, so
+    // that two clients sharing the file never both take the same order.
     bool 插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
                     const QString &buyerNick, const QString &rechargeAccount,
                     const QString &operationLabel, const QString &quantityText,
@@ -46,5 +55,6 @@ private:
     OrderStore &m_store;
     Matcher m_matcher;
     ShowOrder m_show;
+    std::function<void(const QString &)> m_notStored;
     QSet<QString> m_seen; // not saved: a restart starts empty
 };

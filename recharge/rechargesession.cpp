@@ -18,6 +18,8 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const QString
 {
     setObjectName(QStringLiteral("rechargeSession"));
     m_book.setStore([this](const RechargeOrder &order) { return m_store.插入订单(order); });
+    m_intake.setNotStored(
+        [this](const QString &orderNo) { m_book.setNote(orderNo, kNotStoredText, true); });
     m_store.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_submission.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_tracker.setDeliveryStep([this] { emit deliveryDue(); });

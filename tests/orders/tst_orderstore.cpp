@@ -184,6 +184,35 @@ int insertOrdersChild(const QStringList &args)
     return failed == 0 ? 0 : 1;
 }
 
+// The child of twoClientsTakeTheSameShopOrders: takes the shop orders S0 …
+// through the intake, as a harvest does, once the go file is there.
+int takeShopOrdersChild(const QStringList &args)
+{
+    const QString path = args.at(2);
+    const int count = args.at(4).toInt();
+    const QString goFile = args.at(5);
+    OrderStore store(path, args.at(3));
+    if (!store.open())
+        return 2;
+    OrderIntake intake(store, [](const QString &, const QString &, int) {
+        return QStringLiteral("移动话费<?>50<?>1<?>1");
+    });
+    QTextStream(stdout) << "ready" << Qt::endl;
+    QDeadlineTimer deadline(30'000);
+    while (!QFile::exists(goFile)) {
+        if (deadline.hasExpired())
+            return 3;
+        QThread::msleep(2);
+    }
+    for (int i = 0; i < count; ++i) {
+        const QString no = QStringLiteral("S%1").arg(i);
+        intake.插入新订单(1, QStringLiteral("ship-") + no, no, QStringLiteral("买家"),
+                          QStringLiteral("13800138000"), QString(), QStringLiteral("1"),
+                          QStringLiteral("移动话费充值 50元"), QString(), QString());
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestOrderStore : public QObject
@@ -217,6 +246,7 @@ private slots:
     void selections();
     void unusableFile();
     void twoProcesses();
+    void twoClientsTakeTheSameShopOrders();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("data.mdb")); }
@@ -1024,6 +1054,43 @@ void TestOrderStore::twoProcesses()
     }
 }
 
+void TestOrderStore::twoClientsTakeTheSameShopOrders()
+{
+    // Two clients on one data.mdb harvest the same shop at the same time:
+    // every order is taken by one of them, never by both.
+    constexpr int kOrders = 150;
+    const QString go = m_dir->filePath(QStringLiteral("go"));
+    {
+        OrderStore store(path(), kUser);
+        QVERIFY(store.open());
+    }
+    QProcess clients[2];
+    for (QProcess &c : clients) {
+        c.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        c.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--take-shop-orders"), path(), kUser, QString::number(kOrders), go});
+    }
+    for (QProcess &c : clients) {
+        QVERIFY(c.waitForStarted(10'000));
+        while (!c.canReadLine())
+            QVERIFY2(c.waitForReadyRead(30'000), "client never got ready");
+        QCOMPARE(c.readLine().trimmed(), QByteArray("ready"));
+    }
+    QFile goFile(go);
+    QVERIFY(goFile.open(QIODevice::WriteOnly));
+    goFile.close();
+    for (QProcess &c : clients) {
+        QVERIFY(c.waitForFinished(100'000));
+        QCOMPARE(c.exitCode(), 0);
+    }
+    RawFile raw(path());
+    QStringList numbers = raw.column(QStringLiteral("SELECT 订单编号 FROM 充值订单"));
+    QCOMPARE(numbers.size(), kOrders);
+    numbers.removeDuplicates();
+    QCOMPARE(numbers.size(), kOrders);
+}
+
 int main(int argc, char *argv[])
 {
     // The agents' own time zone (UTC+8, no daylight saving; a POSIX rule, so no
@@ -1032,6 +1099,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc == 7 && qstrcmp(argv[1], "--insert-orders") == 0)
         return insertOrdersChild(app.arguments());
+    if (argc == 6 && qstrcmp(argv[1], "--take-shop-orders") == 0)
+        return takeShopOrdersChild(app.arguments());
     TestOrderStore test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
