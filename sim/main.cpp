@@ -1,6 +1,7 @@
 // platform-sim [--port N] [--write-config FILE]
 // Plays the agent platform and the outside services on 127.0.0.1 until
 // SIGINT or SIGTERM.
+#include "sim/pages.h"
 #include "sim/platformsim.h"
 
 #include <cerrno>
@@ -74,8 +75,9 @@ int main(int argc, char **argv)
         }
     }
     const sim::Account demo = sim::PlatformSim::demoAccount();
-    std::printf("listening 127.0.0.1:%d\naccount %s password %s\n", bound,
-                demo.account.toUtf8().constData(), demo.password.toUtf8().constData());
+    std::printf("listening 127.0.0.1:%d\naccount %s password %s\n%s", bound,
+                demo.account.toUtf8().constData(), demo.password.toUtf8().constData(),
+                sim::shopLoginsText().toUtf8().constData());
     std::fflush(stdout);
 
     int received = 0;

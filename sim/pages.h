@@ -14,9 +14,15 @@ void addCataloguePages(PlatformSim &sim);    // cataloguepages.cpp
 void addProductPages(PlatformSim &sim);      // productpages.cpp
 void addMobinfoPages(PlatformSim &sim);      // mobinfopages.cpp
 void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
+void addShopPages(PlatformSim &sim);         // shoppages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);
+
+// The Taobao seller's nick, which the member page shows.
+QString taobaoSellerNick();
+// The demo shops' logins, one line per shop, for the person at the demo.
+QString shopLoginsText();
 
 // The bytes served at /download/agent-client, the default update address.
 QByteArray updateFileContent();

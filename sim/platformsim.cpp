@@ -207,7 +207,9 @@ Page Page::text(const QString &text)
 
 // ---- State ----
 
-State::State() : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()) {}
+State::State()
+    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()), m_shops(Shops::demo())
+{}
 
 void State::addAccount(const Account &a)
 {
@@ -483,6 +485,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addProductPages(*this);
     addMobinfoPages(*this);
     addRechargePages(*this);
+    addShopPages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -761,6 +764,71 @@ void PlatformSim::setRechargeFinish(int polls, bool succeeds)
 {
     std::lock_guard lock(d->mutex);
     d->state.setRechargeFinish(polls, succeeds);
+}
+
+void PlatformSim::addTaobaoOrder(const TaobaoOrder &order)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.shops().addTaobaoOrder(order);
+}
+
+QList<TaobaoOrder> PlatformSim::taobaoOrders() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().waitingTaobaoOrders();
+}
+
+int PlatformSim::taobaoConsignCount(const QString &orderId) const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().taobaoConsigns.value(orderId);
+}
+
+void PlatformSim::expireTaobaoSession()
+{
+    std::lock_guard lock(d->mutex);
+    d->state.shops().taobaoSessions.clear();
+}
+
+QString PlatformSim::taobaoNick() const
+{
+    return taobaoSellerNick();
+}
+
+void PlatformSim::addPaipaiDeal(const PaipaiDeal &deal)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.shops().addPaipaiDeal(deal);
+}
+
+QList<PaipaiDeal> PlatformSim::paipaiDeals() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().waitingPaipaiDeals();
+}
+
+int PlatformSim::paipaiMarkCount(const QString &dealId) const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().paipaiMarks.value(dealId);
+}
+
+QString PlatformSim::paipaiMarkedCardCode(const QString &dealId) const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().paipaiCardCodes.value(dealId);
+}
+
+void PlatformSim::expirePaipaiSession()
+{
+    std::lock_guard lock(d->mutex);
+    d->state.shops().paipaiSessions.clear();
+}
+
+void PlatformSim::clearShops()
+{
+    std::lock_guard lock(d->mutex);
+    d->state.shops() = Shops();
 }
 
 void PlatformSim::withState(const std::function<void(State &)> &f)

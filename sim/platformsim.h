@@ -83,6 +83,59 @@ struct RechargeRecord
     bool succeeds = true;
 };
 
+// How a Taobao order block writes the buyer's account: each item template of
+// the shops asks for it under other labels.
+enum class TaobaoAccountForm
+{
+    Phone,             // 手机/小灵通号码:account备注:
+    GameArea,          // 所在区/服:area游戏帐号:account备注::
+    QQ,                // QQ:account备注::
+    UserName,          // 充值用户名:account，
+    UserNameMethod,    // 充值用户名:account充值方式:area，
+    UserNameMethodType // 充值用户名:account账号类型:…充值方式:area，
+};
+
+// A paid order of the Taobao seller, waiting to be consigned.
+struct TaobaoOrder
+{
+    QString orderId; // the shop's internal id, taken by the consign request
+    QString orderNo; // the number buyer and seller see
+    QString title, quantity, buyer, account;
+    QString area; // game area or recharge method, for the forms that carry one
+    TaobaoAccountForm form = TaobaoAccountForm::Phone;
+};
+
+// A paid deal of the Paipai seller, waiting to be marked shipped.
+struct PaipaiDeal
+{
+    QString dealId, buyerUin, itemName, itemCount;
+    QString postscript; // the buyer's message, written as it came
+};
+
+// The two market places (shoppages.cpp). Orders and deals stay here when
+// they are shipped; the shops list only those not yet shipped.
+struct Shops
+{
+    QList<TaobaoOrder> taobaoOrders;
+    QHash<QString, int> taobaoConsigns;     // order id -> consign requests taken
+    QHash<QString, QString> taobaoSessions; // session cookie -> its _tb_token_
+    QList<PaipaiDeal> paipaiDeals;
+    QHash<QString, int> paipaiMarks;         // deal id -> mark requests taken
+    QHash<QString, QString> paipaiCardCodes; // deal id -> card code of the last mark
+    QHash<QString, bool> paipaiSessions;     // session cookie -> trade password confirmed
+
+    void addTaobaoOrder(const TaobaoOrder &order); // replaces one of the same id
+    const TaobaoOrder *findTaobaoOrder(const QString &orderId) const;
+    QList<TaobaoOrder> waitingTaobaoOrders() const;
+    void addPaipaiDeal(const PaipaiDeal &deal); // replaces one of the same id
+    const PaipaiDeal *findPaipaiDeal(const QString &dealId) const;
+    QList<PaipaiDeal> waitingPaipaiDeals() const;
+
+    // What platform-sim starts with: orders whose titles the demo catalogue
+    // matches.
+    static Shops demo();
+};
+
 // What a page handler sees. Query and form values are percent-decoded to
 // bytes and then decoded from GBK; a bare '+' stays a '+'.
 struct Request
@@ -168,6 +221,9 @@ public:
     int finishPolls() const { return m_finishPolls; }
     bool finishSucceeds() const { return m_finishSucceeds; }
 
+    Shops &shops() { return m_shops; }
+    const Shops &shops() const { return m_shops; }
+
 private:
     QMap<QString, Account> m_accounts;
     QHash<QString, QString> m_sessions; // key -> account
@@ -180,6 +236,7 @@ private:
     int m_rechargeSerial = 0;
     int m_finishPolls = 1;
     bool m_finishSucceeds = true;
+    Shops m_shops;
 };
 
 class PlatformSim
@@ -233,6 +290,22 @@ public:
     // server or proxy does when it restarts or times them out.
     void dropConnections();
     void setRechargeFinish(int polls, bool succeeds);
+
+    // The market places. The lists are what the shops show now: paid orders
+    // not yet consigned, paid deals not yet marked shipped. A consign or mark
+    // of an order already shipped is taken and counted again, so that a
+    // client's retry after a lost answer is harmless and visible.
+    void addTaobaoOrder(const TaobaoOrder &order);
+    QList<TaobaoOrder> taobaoOrders() const;
+    int taobaoConsignCount(const QString &orderId) const;
+    void expireTaobaoSession(); // every session cookie issued so far stops working
+    QString taobaoNick() const;
+    void addPaipaiDeal(const PaipaiDeal &deal);
+    QList<PaipaiDeal> paipaiDeals() const;
+    int paipaiMarkCount(const QString &dealId) const;
+    QString paipaiMarkedCardCode(const QString &dealId) const; // of the last mark
+    void expirePaipaiSession();
+    void clearShops(); // no orders, no deals, no counts, every session ended
 
     // Runs f on the state under the lock, for what the accessors above miss.
     void withState(const std::function<void(State &)> &f);

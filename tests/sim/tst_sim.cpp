@@ -36,7 +36,108 @@ struct Answer
     QByteArray contentType;
     qint64 contentLength = -1;
     QByteArray setCookie;
+    QByteArray location;
 };
+
+using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+// Cuts the text between start and end out of w the way the client's page
+// readers do: w keeps what follows, from the end marker on.
+QString cut(QString &w, const QString &start, const QString &end)
+{
+    const qsizetype from = w.indexOf(start);
+    if (from < 0)
+        return {};
+    const qsizetype to = w.indexOf(end, from + start.size());
+    if (to < 0)
+        return {};
+    const QString field = w.mid(from + start.size(), to - from - start.size());
+    w = w.mid(to);
+    return field;
+}
+
+struct AccountRead
+{
+    QString account, area;
+};
+
+// The account part of a Taobao order block, by the first rule whose label
+// comes before the block's "</TBODY>".
+AccountRead readAccount(QString &w)
+{
+    const qsizetype close = w.indexOf(QLatin1String("</TBODY>"));
+    if (close < 0)
+        return {};
+    const QString head = w.left(close);
+    AccountRead r;
+    if (head.contains("手机/小灵通号码:")) {
+        r.account = cut(w, "手机/小灵通号码:", "备注:");
+    } else if (head.contains("所在区/服:")) {
+        r.area = cut(w, "所在区/服:", "游戏");
+        r.account = cut(w, "号:", "备注::");
+    } else if (head.contains("QQ:")) {
+        r.account = cut(w, "QQ:", "备注::");
+    } else if (head.contains("充值用户名:") && !head.contains("充值方式:")) {
+        r.account = cut(w, "充值用户名:", "，");
+    } else if (head.contains("充值用户名:") && !head.contains("账号类型:")) {
+        r.account = cut(w, "充值用户名:", "充值方式:");
+        r.area = cut(w, "充值方式:", "，");
+    } else if (head.contains("充值用户名:")) {
+        r.account = cut(w, "充值用户名:", "账号类型:");
+        r.area = cut(w, "充值方式:", "，");
+    }
+    return r;
+}
+
+// A shop's login as the client meets it: the form that stands in for every
+// page of the shop while there is no session, and the seller's credentials.
+struct ShopLogin
+{
+    QString path;
+    QByteArray good, bad;
+    QStringList formMarkers;
+    QRegularExpression cookie;
+};
+
+ShopLogin loginOf(const QString &shop)
+{
+    if (shop == "taobao") {
+        return {"/taobao/wuliu/login",
+                "TPL_username=demo_seller&TPL_password=tb123456",
+                "TPL_username=demo_seller&TPL_password=tb12345",
+                {"method=\"post\" action=\"/taobao/wuliu/login\"",
+                 "id=\"TPL_username\" name=\"TPL_username\"",
+                 "id=\"TPL_password\" name=\"TPL_password\"", "id=\"J_SubmitStatic\""},
+                QRegularExpression("^tb_session=[0-9a-f]{32}; Path=/$")};
+    }
+    return {"/paipai/trade/login",
+            "uin=10001&password=pp123456",
+            "uin=10001&password=pp12345",
+            {"method=\"post\" action=\"/paipai/trade/login\"", "id=\"uin\" name=\"uin\"",
+             "id=\"password\" name=\"password\"", "id=\"loginSubmit\""},
+            QRegularExpression("^pp_session=[0-9a-f]{32}; Path=/$")};
+}
+
+// Empty when the answer is the shop's login form, else what is wrong with it.
+QString notLoginForm(const Answer &a, const ShopLogin &login)
+{
+    if (a.status != 200)
+        return QString("status %1").arg(a.status);
+    const QString body = fromGbk(a.body);
+    for (const QString &marker : login.formMarkers) {
+        if (!body.contains(marker))
+            return marker + " missing in " + body;
+    }
+    if (body.contains("<!-- logis end -->"))
+        return "order list markers in the login form";
+    return {};
+}
+
+const QString kSoldEntry = "/paipai/trade/cgi-bin/trade_deal_list/soldentry?isSellLink=04&index=2";
+const QByteArray kDealQuery =
+    "consignee=&item_name=&deal_id=&deal_state=2&after_sale=&eval_state=&time_type=0&uin=&"
+    "note_type=&is_history=&start_page=1&serial_no=0&t=0.5531484&page_size%20=%2015&"
+    "sj=612.0853&hardware=1A2B3C4D";
 
 } // namespace
 
@@ -63,21 +164,47 @@ private slots:
     void cookies();
     void bigAndEmpty();
 
+    void shopLogin_data();
+    void shopLogin();
+    void taobaoOrderList_data();
+    void taobaoOrderList();
+    void taobaoConsign_data();
+    void taobaoConsign();
+    void paipaiTradePassword();
+    void paipaiDealList_data();
+    void paipaiDealList();
+    void paipaiMark_data();
+    void paipaiMark();
+    void demoShops();
+
 private:
     // A request over loopback as the client makes it; target is appended to
     // the root URL without re-encoding.
     Answer fetch(const QString &target, const QByteArray &method = "GET",
-                 const QByteArray &body = {}, QNetworkAccessManager *nam = nullptr);
+                 const QByteArray &body = {}, QNetworkAccessManager *nam = nullptr,
+                 const Headers &headers = {});
+
+    // Logs the seller in on nam's cookie jar; false when the shop refused.
+    bool logIn(const QString &shop, QNetworkAccessManager *nam);
+    // The _tb_token_ of the order list nam's session sees.
+    QString taobaoToken(QNetworkAccessManager *nam);
+    // The sold-deals answer of a session whose trade password is confirmed.
+    QString confirmedDealList(QNetworkAccessManager *nam);
 
     sim::PlatformSim m_sim;
     QNetworkAccessManager m_nam;
 };
 
 Answer TestSim::fetch(const QString &target, const QByteArray &method, const QByteArray &body,
-                      QNetworkAccessManager *nam)
+                      QNetworkAccessManager *nam, const Headers &headers)
 {
     QNetworkRequest request(QUrl::fromEncoded((m_sim.rootUrl() + target.mid(1)).toLatin1()));
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+    // A redirect is an answer of its own: the test follows it when it means to.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    for (const auto &[name, value] : headers)
+        request.setRawHeader(name, value);
     QNetworkReply *reply = (nam ? nam : &m_nam)->sendCustomRequest(request, method, body);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -92,6 +219,7 @@ Answer TestSim::fetch(const QString &target, const QByteArray &method, const QBy
     if (reply->hasRawHeader("Content-Length"))
         a.contentLength = reply->rawHeader("Content-Length").toLongLong();
     a.setCookie = reply->rawHeader("Set-Cookie");
+    a.location = reply->rawHeader("Location");
     reply->deleteLater();
     return a;
 }
@@ -446,6 +574,506 @@ void TestSim::bigAndEmpty()
     QCOMPARE(empty.status, 200);
     QCOMPARE(empty.error, QNetworkReply::NoError);
     QVERIFY(empty.body.isEmpty());
+}
+
+bool TestSim::logIn(const QString &shop, QNetworkAccessManager *nam)
+{
+    const ShopLogin login = loginOf(shop);
+    const Answer a = fetch(login.path, "POST", login.good, nam);
+    return login.cookie.match(QString::fromLatin1(a.setCookie)).hasMatch();
+}
+
+QString TestSim::taobaoToken(QNetworkAccessManager *nam)
+{
+    QString page = fromGbk(fetch("/taobao/wuliu/user/order_list_new.htm", "GET", {}, nam).body);
+    return cut(page, "'_tb_token_' type='hidden' value='", "'");
+}
+
+QString TestSim::confirmedDealList(QNetworkAccessManager *nam)
+{
+    if (!logIn("paipai", nam) ||
+        fetch("/paipai/trade/tradepassword", "POST", "tradePassword=123456", nam).status != 302)
+        return {};
+    return fromGbk(
+        fetch("/paipai/trade/cgi-bin/trade_deal_list/sold", "POST", kDealQuery, nam).body);
+}
+
+void TestSim::shopLogin_data()
+{
+    QTest::addColumn<QString>("shop");
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("loggedIn"); // in the answer with a session only
+
+    QTest::newRow("taobao order list")
+        << "taobao" << QByteArray("GET")
+        << "/taobao/wuliu/user/order_list_new.htm?order_status_show=send&sj=612.0853"
+        << QByteArray() << "<!-- logis end -->";
+    QTest::newRow("taobao member page")
+        << "taobao" << QByteArray("GET") << "/taobao/member/user/baseInfoSet.htm" << QByteArray()
+        << "亲爱的<b>演示卖家</b>";
+    // With a session but a token the site never issued: refused, not asked to log in.
+    QTest::newRow("taobao consign")
+        << "taobao" << QByteArray("GET")
+        << "/taobao/wuliu/user/consign_dummy.htm?order_id=60000001&source=&callUrl=&_tb_token_="
+           "forged&action=user%2Fconsign_action&event_submit_do_dummy=anything&_fmw.n._0.g="
+        << QByteArray() << "<title>操作失败</title>";
+    QTest::newRow("paipai sold entry") << "paipai" << QByteArray("GET") << kSoldEntry
+                                       << QByteArray() << "<title>我卖出的商品</title>";
+    QTest::newRow("paipai deal list")
+        << "paipai" << QByteArray("POST") << "/paipai/trade/cgi-bin/trade_deal_list/sold"
+        << kDealQuery << "请先使用交易密码";
+    QTest::newRow("paipai bought entry")
+        << "paipai" << QByteArray("GET")
+        << "/paipai/trade/cgi-bin/trade_deal_list/boughtentry?isBuyLink=01" << QByteArray()
+        << "method=\"post\" action=\"/paipai/trade/tradepassword\"";
+}
+
+void TestSim::shopLogin()
+{
+    QFETCH(QString, shop);
+    QFETCH(QByteArray, method);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, loggedIn);
+
+    const ShopLogin login = loginOf(shop);
+    QNetworkAccessManager nam; // a jar of its own
+    auto page = [&] { return fetch(target, method, body, &nam); };
+    auto expire = [&] {
+        if (shop == "taobao")
+            m_sim.expireTaobaoSession();
+        else
+            m_sim.expirePaipaiSession();
+    };
+
+    Answer a = page();
+    QVERIFY2(notLoginForm(a, login).isEmpty(), qPrintable(notLoginForm(a, login)));
+    QVERIFY(!fromGbk(a.body).contains(loggedIn));
+
+    a = fetch(login.path, "POST", login.bad, &nam);
+    QVERIFY2(notLoginForm(a, login).isEmpty(), qPrintable(notLoginForm(a, login)));
+    QVERIFY(a.body.contains("class=\"error\""));
+    QVERIFY(a.setCookie.isEmpty());
+    QVERIFY(notLoginForm(page(), login).isEmpty());
+
+    a = fetch(login.path, "POST", login.good, &nam);
+    QVERIFY2(login.cookie.match(QString::fromLatin1(a.setCookie)).hasMatch(), a.setCookie);
+    if (shop == "taobao") {
+        QCOMPARE(a.status, 200);
+        QVERIFY(fromGbk(a.body).contains("<title>淘宝网 -- 淘我喜欢！</title>"));
+    } else {
+        QCOMPARE(a.status, 302);
+        QCOMPARE(QString::fromLatin1(a.location), kSoldEntry);
+    }
+    a = page();
+    QCOMPARE(a.status, 200);
+    QVERIFY2(fromGbk(a.body).contains(loggedIn), a.body.constData());
+
+    // The cookie outlives the session: the shop asks for a login again.
+    expire();
+    a = page();
+    QVERIFY2(notLoginForm(a, login).isEmpty(), qPrintable(notLoginForm(a, login)));
+    QVERIFY(logIn(shop, &nam));
+    QVERIFY(fromGbk(page().body).contains(loggedIn));
+}
+
+void TestSim::taobaoOrderList_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("area");
+
+    using F = sim::TaobaoAccountForm;
+    QTest::newRow("phone") << int(F::Phone) << "13912345678"
+                           << "";
+    QTest::newRow("game area") << int(F::GameArea) << "abc123"
+                               << "电信一区";
+    QTest::newRow("qq") << int(F::QQ) << "10086001"
+                        << "";
+    QTest::newRow("user name") << int(F::UserName) << "u1"
+                               << "";
+    QTest::newRow("user name, method") << int(F::UserNameMethod) << "u2"
+                                       << "快充";
+    QTest::newRow("user name, type, method") << int(F::UserNameMethodType) << "u3"
+                                             << "慢充";
+}
+
+void TestSim::taobaoOrderList()
+{
+    QFETCH(int, form);
+    QFETCH(QString, account);
+    QFETCH(QString, area);
+
+    m_sim.clearShops();
+    // A phone order after it: each block must end before the next one's labels.
+    const QList<sim::TaobaoOrder> orders = {
+        {"71000001", "161234567801", "腾讯Q币 1个 自动充值", "10", "买家甲", account, area,
+         sim::TaobaoAccountForm(form)},
+        {"71000002", "161234567802", "移动话费充值 1元", "50", "buyer_b", "13800000000", "",
+         sim::TaobaoAccountForm::Phone},
+    };
+    for (const sim::TaobaoOrder &o : orders)
+        m_sim.addTaobaoOrder(o);
+
+    QNetworkAccessManager nam;
+    QVERIFY(logIn("taobao", &nam));
+    const QString page = fromGbk(
+        fetch("/taobao/wuliu/user/order_list_new.htm?order_status_show=send&sj=1", "GET", {}, &nam)
+            .body);
+    QString token = page;
+    QVERIFY(QRegularExpression("^[0-9a-f]{12}$")
+                .match(cut(token, "'_tb_token_' type='hidden' value='", "'"))
+                .hasMatch());
+
+    QString w = page;
+    w = cut(w, "<!-- logis start -->", "<!-- logis end -->");
+    for (const sim::TaobaoOrder &o : orders) {
+        const qsizetype block = w.indexOf("<tbody>");
+        QVERIFY2(block >= 0, qPrintable(o.orderId));
+        w = w.mid(block + 7);
+        QCOMPARE(cut(w, "order-number\">订单编号：", "</"), o.orderNo);
+        QCOMPARE(cut(w, "名称：", " §"), o.title);
+        QCOMPARE(cut(w, "数量：", "件"), o.quantity);
+        QCOMPARE(cut(w, "params=\"nick=", "&"), o.buyer);
+        const AccountRead read = readAccount(w);
+        QCOMPARE(read.account, o.account);
+        QCOMPARE(read.area, o.area);
+        QCOMPARE(cut(w, "consign.htm?order_id=", "\""), o.orderId);
+    }
+    QVERIFY(!w.contains("<tbody>"));
+}
+
+void TestSim::taobaoConsign_data()
+{
+    QTest::addColumn<QString>("session"); // own, none, expired
+    QTest::addColumn<QString>("token");   // issued, other session, or the token sent
+    QTest::addColumn<QString>("orderId");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("count");
+
+    const QString consign = "user%2Fconsign_action";
+    const QString done = "操作成功";
+    const QString failed = "操作失败";
+    const QString login = "淘宝网 - 会员登录";
+    QTest::newRow("issued token") << "own"
+                                  << "issued"
+                                  << "72000001" << consign << done << 1;
+    QTest::newRow("forged token") << "own"
+                                  << "0123456789ab"
+                                  << "72000001" << consign << failed << 0;
+    QTest::newRow("empty token") << "own"
+                                 << ""
+                                 << "72000001" << consign << failed << 0;
+    QTest::newRow("token of another session") << "own"
+                                              << "other session"
+                                              << "72000001" << consign << failed << 0;
+    QTest::newRow("unknown order") << "own"
+                                   << "issued"
+                                   << "72000009" << consign << failed << 0;
+    QTest::newRow("no consign action") << "own"
+                                       << "issued"
+                                       << "72000001"
+                                       << "" << failed << 0;
+    QTest::newRow("no cookie") << "none"
+                               << "issued"
+                               << "72000001" << consign << login << 0;
+    QTest::newRow("expired session") << "expired"
+                                     << "issued"
+                                     << "72000001" << consign << login << 0;
+}
+
+void TestSim::taobaoConsign()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, token);
+    QFETCH(QString, orderId);
+    QFETCH(QString, action);
+    QFETCH(QString, title);
+    QFETCH(int, count);
+
+    m_sim.clearShops();
+    m_sim.addTaobaoOrder({"72000001", "171234567801", "移动话费充值 1元", "50", "buyer_c",
+                          "13800000001", "", sim::TaobaoAccountForm::Phone});
+    m_sim.addTaobaoOrder({"72000002", "171234567802", "联通话费充值 1元", "30", "buyer_d",
+                          "13000000002", "", sim::TaobaoAccountForm::Phone});
+
+    QNetworkAccessManager seller, other, stranger;
+    QVERIFY(logIn("taobao", &seller));
+    const QString issued = taobaoToken(&seller);
+    QVERIFY(!issued.isEmpty());
+    QNetworkAccessManager *nam = &seller;
+    if (token == "issued") {
+        token = issued;
+    } else if (token == "other session") {
+        QVERIFY(logIn("taobao", &other));
+        token = taobaoToken(&other);
+        QVERIFY(!token.isEmpty() && token != issued);
+    }
+    if (session == "none")
+        nam = &stranger;
+    else if (session == "expired")
+        m_sim.expireTaobaoSession();
+
+    const QString target = "/taobao/wuliu/user/consign_dummy.htm?order_id=" + orderId +
+                           "&source=&callUrl=&_tb_token_=" + token + "&action=" + action +
+                           "&event_submit_do_dummy=anything&_fmw.n._0.g=";
+    Answer a = fetch(target, "GET", {}, nam);
+    QCOMPARE(a.status, 200);
+    QVERIFY2(fromGbk(a.body).contains("<title>" + title + "</title>"), a.body.constData());
+    QCOMPARE(m_sim.taobaoConsignCount("72000001"), count);
+    QCOMPARE(m_sim.taobaoConsignCount("72000002"), 0);
+
+    // A consigned order leaves the list; the other stays.
+    QNetworkAccessManager viewer;
+    QVERIFY(logIn("taobao", &viewer));
+    const QString list =
+        fromGbk(fetch("/taobao/wuliu/user/order_list_new.htm", "GET", {}, &viewer).body);
+    QCOMPARE(list.contains("consign.htm?order_id=72000001\""), count == 0);
+    QVERIFY(list.contains("consign.htm?order_id=72000002\""));
+    QStringList waiting;
+    for (const sim::TaobaoOrder &o : m_sim.taobaoOrders())
+        waiting << o.orderId;
+    QCOMPARE(waiting.contains("72000001"), count == 0);
+    if (count == 0)
+        return;
+
+    // A retry after a lost answer is taken again and counted.
+    a = fetch(target, "GET", {}, nam);
+    QVERIFY(fromGbk(a.body).contains("<title>" + title + "</title>"));
+    QCOMPARE(m_sim.taobaoConsignCount("72000001"), count + 1);
+}
+
+void TestSim::paipaiTradePassword()
+{
+    m_sim.clearShops();
+    m_sim.addPaipaiDeal({"10001-20110401-000001", "30000001", "腾讯Q币 1个", "10", "10086"});
+    const QString sold = "/paipai/trade/cgi-bin/trade_deal_list/sold";
+
+    QNetworkAccessManager nam;
+    QVERIFY(logIn("paipai", &nam));
+    QString answer = fromGbk(fetch(sold, "POST", kDealQuery, &nam).body);
+    QVERIFY(answer.contains("请先使用交易密码"));
+    QVERIFY(!answer.contains("<Deal>"));
+
+    const QString entry = fromGbk(
+        fetch("/paipai/trade/cgi-bin/trade_deal_list/boughtentry?isBuyLink=01", "GET", {}, &nam)
+            .body);
+    for (const QString marker :
+         {"method=\"post\" action=\"/paipai/trade/tradepassword\"",
+          "id=\"tradePassword\" name=\"tradePassword\"", "id=\"tradeSubmit\""})
+        QVERIFY2(entry.contains(marker), qPrintable(marker));
+
+    Answer a = fetch("/paipai/trade/tradepassword", "POST", "tradePassword=654321", &nam);
+    QCOMPARE(a.status, 200);
+    QVERIFY(a.body.contains("id=\"tradeSubmit\""));
+    QVERIFY(a.body.contains("class=\"error\""));
+    QVERIFY(fromGbk(fetch(sold, "POST", kDealQuery, &nam).body).contains("请先使用交易密码"));
+
+    a = fetch("/paipai/trade/tradepassword", "POST", "tradePassword=123456", &nam);
+    QCOMPARE(a.status, 302);
+    QCOMPARE(QString::fromLatin1(a.location), kSoldEntry);
+    answer = fromGbk(fetch(sold, "POST", kDealQuery, &nam).body);
+    QVERIFY(!answer.contains("请先使用交易密码"));
+    QVERIFY(answer.contains("<ID>10001-20110401-000001</ID>"));
+
+    // Only paid deals are asked for and listed.
+    const QByteArray shipped = QByteArray(kDealQuery).replace("deal_state=2", "deal_state=4");
+    QVERIFY(!fetch(sold, "POST", shipped, &nam).body.contains("<Deal>"));
+
+    // The confirmation belongs to the session: a new login asks again.
+    m_sim.expirePaipaiSession();
+    QVERIFY(logIn("paipai", &nam));
+    QVERIFY(fromGbk(fetch(sold, "POST", kDealQuery, &nam).body).contains("请先使用交易密码"));
+}
+
+void TestSim::paipaiDealList_data()
+{
+    QTest::addColumn<QString>("itemName");
+    QTest::addColumn<QString>("postscript");
+
+    QTest::newRow("message with blanks") << "腾讯Q币 1个 QQ自动充值"
+                                         << "138 00";
+    QTest::newRow("no message") << "魔兽世界点卡 1点"
+                                << "";
+    QTest::newRow("chinese message") << "征途2金币 1个"
+                                     << "电信一区 zt01";
+}
+
+void TestSim::paipaiDealList()
+{
+    QFETCH(QString, itemName);
+    QFETCH(QString, postscript);
+
+    m_sim.clearShops();
+    const QList<sim::PaipaiDeal> deals = {
+        {"10001-20110402-000001", "30000011", itemName, "30", postscript},
+        {"10001-20110402-000002", "30000012", "移动话费充值 1元", "50", "13800000003"},
+    };
+    for (const sim::PaipaiDeal &d : deals)
+        m_sim.addPaipaiDeal(d);
+
+    QNetworkAccessManager nam;
+    QString w = confirmedDealList(&nam);
+    for (const sim::PaipaiDeal &d : deals) {
+        const qsizetype deal = w.indexOf("<Deal>");
+        QVERIFY2(deal >= 0, qPrintable(d.dealId));
+        w = w.mid(deal + 6);
+        QCOMPARE(cut(w, "<ID>", "</ID>"), d.dealId);
+        QCOMPARE(cut(w, "<Uin>", "</Uin>"), d.buyerUin);
+        QCOMPARE(cut(w, "<Name><![CDATA[ ", " ]]></Name>"), d.itemName);
+        QCOMPARE(cut(w, "<ItemCount>", "</ItemCount>"), d.itemCount);
+        // The wrapper keeps its two blanks around an empty message.
+        const qsizetype start = w.indexOf("<Postscript><![CDATA[ ");
+        QVERIFY(start >= 0);
+        QCOMPARE(w.mid(start + 22, d.postscript.size() + 18), d.postscript + " ]]></Postscript>\n");
+        w = w.mid(start + 22);
+    }
+    QVERIFY(!w.contains("<Deal>"));
+}
+
+void TestSim::paipaiMark_data()
+{
+    QTest::addColumn<bool>("cookie");
+    QTest::addColumn<QString>("referer"); // @ stands for the simulator's root
+    QTest::addColumn<QByteArray>("gtk");
+    QTest::addColumn<QByteArray>("bizDeal");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("cardCode");
+
+    const QString referer = "@paipai/wuliu/cgi-bin/wuliu/orderentry?deal_id=10001-20110403-000001";
+    const QByteArray gtk = "40265813975";
+    const QByteArray deal = "10001-20110403-000001";
+    const QByteArray buyer = "%2330000021";
+
+    QTest::newRow("card code") << true << referer << gtk << deal + "%23ABCD1234" + buyer << true
+                               << "ABCD1234";
+    QTest::newRow("no card code") << true << referer << gtk << deal + "%23" + buyer << true << "";
+    QTest::newRow("utf-8 hyphen, blank, chinese")
+        << true << referer << gtk << deal + "%23AB%2D12%20%E4%B8%AD" + buyer << true << "AB-12 中";
+    QTest::newRow("card code holding #")
+        << true << referer << gtk << deal + "%23A%23B" + buyer << true << "A#B";
+    QTest::newRow("no cookie") << false << referer << gtk << deal + "%23ABCD" + buyer << false
+                               << "";
+    QTest::newRow("no referer") << true << "" << gtk << deal + "%23ABCD" + buyer << false << "";
+    QTest::newRow("referer of another deal")
+        << true << "@paipai/wuliu/cgi-bin/wuliu/orderentry?deal_id=10001-20110403-000002" << gtk
+        << deal + "%23ABCD" + buyer << false << "";
+    QTest::newRow("referer on the trade site")
+        << true << "@paipai/trade/cgi-bin/wuliu/orderentry?deal_id=10001-20110403-000001" << gtk
+        << deal + "%23ABCD" + buyer << false << "";
+    QTest::newRow("wrong g_tk") << true << referer << QByteArray("40265813976")
+                                << deal + "%23ABCD" + buyer << false << "";
+    QTest::newRow("empty g_tk") << true << referer << QByteArray() << deal + "%23ABCD" + buyer
+                                << false << "";
+    QTest::newRow("another buyer")
+        << true << referer << gtk << deal + "%23ABCD%2330000029" << false << "";
+    QTest::newRow("unknown deal")
+        << true << "@paipai/wuliu/cgi-bin/wuliu/orderentry?deal_id=10001-20110403-000009" << gtk
+        << QByteArray("10001-20110403-000009%23ABCD") + buyer << false << "";
+}
+
+void TestSim::paipaiMark()
+{
+    QFETCH(bool, cookie);
+    QFETCH(QString, referer);
+    QFETCH(QByteArray, gtk);
+    QFETCH(QByteArray, bizDeal);
+    QFETCH(bool, accepted);
+    QFETCH(QString, cardCode);
+
+    m_sim.clearShops();
+    m_sim.addPaipaiDeal({"10001-20110403-000001", "30000021", "腾讯Q币 1个", "10", "10086"});
+    m_sim.addPaipaiDeal({"10001-20110403-000002", "30000022", "腾讯Q币 1个", "20", "10087"});
+
+    QNetworkAccessManager seller, stranger;
+    QVERIFY(!confirmedDealList(&seller).isEmpty());
+    Headers headers;
+    if (!referer.isEmpty())
+        headers.append({"Referer", referer.replace('@', m_sim.rootUrl()).toLatin1()});
+    const QByteArray body = "g_tk=" + gtk + "&g_ty=j132&biz_deal=" + bizDeal;
+    auto mark = [&] {
+        return fetch("/paipai/wuliu/cgi-bin/wuliu/marknowuliu", "POST", body,
+                     cookie ? &seller : &stranger, headers);
+    };
+
+    Answer a = mark();
+    QCOMPARE(a.status, 200);
+    const QString id = "10001-20110403-000001";
+    if (accepted) {
+        QCOMPARE(a.body, QByteArray("{\"errCode\":0,\"msg\":\"ok\"}"));
+        QCOMPARE(m_sim.paipaiMarkCount(id), 1);
+        QCOMPARE(m_sim.paipaiMarkedCardCode(id), cardCode);
+    } else {
+        const QString text = fromGbk(a.body);
+        QVERIFY2(QRegularExpression("^\\{\"errCode\":[1-9][0-9]*,\"msg\":\"[^\"]+\"\\}$")
+                     .match(text)
+                     .hasMatch(),
+                 qPrintable(text));
+        QCOMPARE(m_sim.paipaiMarkCount(id), 0);
+    }
+    QCOMPARE(m_sim.paipaiMarkCount("10001-20110403-000002"), 0);
+
+    // A marked deal leaves the list; the other stays.
+    QNetworkAccessManager viewer;
+    const QString list = confirmedDealList(&viewer);
+    QCOMPARE(list.contains("<ID>" + id + "</ID>"), !accepted);
+    QVERIFY(list.contains("<ID>10001-20110403-000002</ID>"));
+    QCOMPARE(m_sim.paipaiDeals().size(), accepted ? 1 : 2);
+    if (!accepted)
+        return;
+
+    // A retry after a lost answer is taken again and counted.
+    QCOMPARE(mark().body, QByteArray("{\"errCode\":0,\"msg\":\"ok\"}"));
+    QCOMPARE(m_sim.paipaiMarkCount(id), 2);
+}
+
+// The demo's shop orders must resolve against the demo catalogue as the
+// client resolves them, or the demo harvests nothing.
+void TestSim::demoShops()
+{
+    const sim::PlatformSim demo;
+    const QList<sim::Product> products = demo.products();
+    // The product of the title and quantity: the last product sent whose name
+    // the title holds, offering the quantity as a face value. Null otherwise.
+    auto resolve = [&](const QString &title, const QString &quantity) -> const sim::Product * {
+        for (auto it = products.crbegin(); it != products.crend(); ++it) {
+            if (!title.contains(it->name))
+                continue;
+            const QStringList items = it->value.split('|');
+            for (qsizetype i = 1; i < items.size(); ++i) {
+                QString label = items[i].section('=', 0, 0);
+                if (items[0] == "元")
+                    label = QString::number(label.toDouble() * it->price.toDouble());
+                if (label == quantity)
+                    return &*it;
+            }
+            return nullptr;
+        }
+        return nullptr;
+    };
+    auto isCard = [](const sim::Product &p) {
+        return p.list == "游戏" && p.value.startsWith("个|");
+    };
+
+    const QList<sim::TaobaoOrder> orders = demo.taobaoOrders();
+    QVERIFY(orders.size() >= 2);
+    int cards = 0;
+    for (const sim::TaobaoOrder &o : orders) {
+        const sim::Product *p = resolve(o.title, o.quantity);
+        QVERIFY2(p, qPrintable(o.title + " × " + o.quantity));
+        QVERIFY(!o.account.isEmpty()); // the platform refuses an empty number
+        cards += isCard(*p) ? 1 : 0;
+    }
+    QVERIFY(cards >= 1);
+    const QList<sim::PaipaiDeal> deals = demo.paipaiDeals();
+    QVERIFY(!deals.isEmpty());
+    for (const sim::PaipaiDeal &d : deals) {
+        QVERIFY2(resolve(d.itemName, d.itemCount), qPrintable(d.itemName));
+        QVERIFY(!d.postscript.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSim)
