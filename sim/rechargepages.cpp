@@ -76,14 +76,21 @@ Page recharge(const Request &r, State &s)
     if (target.isEmpty())
         return refuse(QStringLiteral("充值号码不能为空"));
     const QString cardnum = r.formValue(QStringLiteral("Cardnum"));
-    const auto cost = unitCost(*product, cardnum);
-    if (!cost)
-        return refuse(QStringLiteral("没有这个面值：") + cardnum);
     bool countOk = false;
     const int counts = r.formValue(QStringLiteral("counts")).toInt(&countOk);
     if (!countOk || counts < 1)
         return refuse(QStringLiteral("数量不正确：") + r.formValue(QStringLiteral("counts")));
-    const double total = *cost * counts;
+    // A counter order is one face value once; a shop order is its unit face
+    // value ("1元") bought counts times, charged as the face value they make.
+    double total = 0;
+    if (const auto cost = unitCost(*product, cardnum)) {
+        total = *cost * counts;
+    } else if (const auto whole =
+                   unitCost(*product, QString::number(cardnum.toDouble() * counts, 'g', 15))) {
+        total = *whole;
+    } else {
+        return refuse(QStringLiteral("没有这个面值：") + cardnum);
+    }
     const double balance = account->balance.toDouble();
     if (balance + 1e-9 < total)
         return refuse(QStringLiteral("余额不足，请先充值"));
