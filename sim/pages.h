@@ -14,6 +14,7 @@ void addCataloguePages(PlatformSim &sim);    // cataloguepages.cpp
 void addProductPages(PlatformSim &sim);      // productpages.cpp
 void addMobinfoPages(PlatformSim &sim);      // mobinfopages.cpp
 void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
+void addInventoryPages(PlatformSim &sim);    // inventorypages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

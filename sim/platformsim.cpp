@@ -207,7 +207,10 @@ Page Page::text(const QString &text)
 
 // ---- State ----
 
-State::State() : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()) {}
+State::State()
+    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()),
+      m_goodsRows(defaultGoodsRows())
+{}
 
 void State::addAccount(const Account &a)
 {
@@ -483,6 +486,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addProductPages(*this);
     addMobinfoPages(*this);
     addRechargePages(*this);
+    addInventoryPages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -755,6 +759,18 @@ QList<RechargeRecord> PlatformSim::recharges() const
 {
     std::lock_guard lock(d->mutex);
     return d->state.recharges();
+}
+
+void PlatformSim::setGoodsRows(const QList<GoodsListRow> &rows)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.setGoodsRows(rows);
+}
+
+QList<StoredCardCode> PlatformSim::storedCardCodes() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.storedCardCodes();
 }
 
 void PlatformSim::setRechargeFinish(int polls, bool succeeds)

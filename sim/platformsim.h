@@ -83,6 +83,23 @@ struct RechargeRecord
     bool succeeds = true;
 };
 
+// One goods row of the agent's goods list (productlist.asp).
+struct GoodsListRow
+{
+    QString name;
+    QString price; // in 元, shown with the unit
+    QString key;
+    QString status;
+    QString card;
+};
+
+// One code the card-storing form (cunCard_Step2.asp) received.
+struct StoredCardCode
+{
+    QString account;
+    QString code;
+};
+
 // What a page handler sees. Query and form values are percent-decoded to
 // bytes and then decoded from GBK; a bare '+' stays a '+'.
 struct Request
@@ -166,6 +183,13 @@ public:
     // about them, recharged or failed and refunded. Default: 1, recharged.
     void setRechargeFinish(int polls, bool succeeds);
     int finishPolls() const { return m_finishPolls; }
+
+    // The agent's goods list and the codes stored through the card-storing
+    // form (inventorypages.cpp).
+    const QList<GoodsListRow> &goodsRows() const { return m_goodsRows; }
+    void setGoodsRows(const QList<GoodsListRow> &rows) { m_goodsRows = rows; }
+    static QList<GoodsListRow> defaultGoodsRows();
+    QList<StoredCardCode> &storedCardCodes() { return m_storedCardCodes; }
     bool finishSucceeds() const { return m_finishSucceeds; }
 
 private:
@@ -180,6 +204,8 @@ private:
     int m_rechargeSerial = 0;
     int m_finishPolls = 1;
     bool m_finishSucceeds = true;
+    QList<GoodsListRow> m_goodsRows;
+    QList<StoredCardCode> m_storedCardCodes;
 };
 
 class PlatformSim
@@ -233,6 +259,8 @@ public:
     // server or proxy does when it restarts or times them out.
     void dropConnections();
     void setRechargeFinish(int polls, bool succeeds);
+    void setGoodsRows(const QList<GoodsListRow> &rows); // default State::defaultGoodsRows()
+    QList<StoredCardCode> storedCardCodes() const;
 
     // Runs f on the state under the lock, for what the accessors above miss.
     void withState(const std::function<void(State &)> &f);
