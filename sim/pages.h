@@ -15,6 +15,7 @@ void addProductPages(PlatformSim &sim);      // productpages.cpp
 void addMobinfoPages(PlatformSim &sim);      // mobinfopages.cpp
 void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
 void addShopPages(PlatformSim &sim);         // shoppages.cpp
+void addInventoryPages(PlatformSim &sim);    // inventorypages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

@@ -208,7 +208,8 @@ Page Page::text(const QString &text)
 // ---- State ----
 
 State::State()
-    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()), m_shops(Shops::demo())
+    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()),
+      m_shops(Shops::demo()), m_goodsRows(defaultGoodsRows())
 {}
 
 void State::addAccount(const Account &a)
@@ -486,6 +487,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addMobinfoPages(*this);
     addRechargePages(*this);
     addShopPages(*this);
+    addInventoryPages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -758,6 +760,18 @@ QList<RechargeRecord> PlatformSim::recharges() const
 {
     std::lock_guard lock(d->mutex);
     return d->state.recharges();
+}
+
+void PlatformSim::setGoodsRows(const QList<GoodsListRow> &rows)
+{
+    std::lock_guard lock(d->mutex);
+    d->state.setGoodsRows(rows);
+}
+
+QList<StoredCardCode> PlatformSim::storedCardCodes() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.storedCardCodes();
 }
 
 void PlatformSim::setRechargeFinish(int polls, bool succeeds)

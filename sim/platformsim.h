@@ -136,6 +136,23 @@ struct Shops
     static Shops demo();
 };
 
+// One goods row of the agent's goods list (productlist.asp).
+struct GoodsListRow
+{
+    QString name;
+    QString price; // in 元, shown with the unit
+    QString key;
+    QString status;
+    QString card;
+};
+
+// One code the card-storing form (cunCard_Step2.asp) received.
+struct StoredCardCode
+{
+    QString account;
+    QString code;
+};
+
 // What a page handler sees. Query and form values are percent-decoded to
 // bytes and then decoded from GBK; a bare '+' stays a '+'.
 struct Request
@@ -219,6 +236,13 @@ public:
     // about them, recharged or failed and refunded. Default: 1, recharged.
     void setRechargeFinish(int polls, bool succeeds);
     int finishPolls() const { return m_finishPolls; }
+
+    // The agent's goods list and the codes stored through the card-storing
+    // form (inventorypages.cpp).
+    const QList<GoodsListRow> &goodsRows() const { return m_goodsRows; }
+    void setGoodsRows(const QList<GoodsListRow> &rows) { m_goodsRows = rows; }
+    static QList<GoodsListRow> defaultGoodsRows();
+    QList<StoredCardCode> &storedCardCodes() { return m_storedCardCodes; }
     bool finishSucceeds() const { return m_finishSucceeds; }
 
     Shops &shops() { return m_shops; }
@@ -237,6 +261,8 @@ private:
     int m_finishPolls = 1;
     bool m_finishSucceeds = true;
     Shops m_shops;
+    QList<GoodsListRow> m_goodsRows;
+    QList<StoredCardCode> m_storedCardCodes;
 };
 
 class PlatformSim
@@ -290,6 +316,8 @@ public:
     // server or proxy does when it restarts or times them out.
     void dropConnections();
     void setRechargeFinish(int polls, bool succeeds);
+    void setGoodsRows(const QList<GoodsListRow> &rows); // default State::defaultGoodsRows()
+    QList<StoredCardCode> storedCardCodes() const;
 
     // The market places. The lists are what the shops show now: paid orders
     // not yet consigned, paid deals not yet marked shipped. A consign or mark

@@ -148,6 +148,12 @@ int KeyedListView::insertTop(const QString &text)
     return 0;
 }
 
+void KeyedListView::clearRows()
+{
+    if (m_own)
+        m_own->setRowCount(0);
+}
+
 void KeyedListView::setText(int row, const QString &key, const QString &text)
 {
     setData(row, key, Qt::DisplayRole, text);

@@ -57,6 +57,7 @@ public:
     // Only for a list with a model of its own.
     // A new row above all others, its own text set; its number is 0.
     int insertTop(const QString &text);
+    void clearRows();
     void setText(int row, const QString &key, const QString &text);
     void setData(int row, const QString &key, int role, const QVariant &value);
     void setTextColor(int row, const QString &key, const QColor &color);

@@ -60,6 +60,10 @@ bool writeGbkLines(const QString &path, const QStringList &lines, FileAccess acc
         bytes += toGbk(line) + kLineEnd;
     if (file.write(bytes) != bytes.size())
         return fail(error, file.errorString());
+    // QSaveFile::commit() puts a file whose buffered tail could not be written
+    // (a full disk) in place of the old one all the same.
+    if (!file.flush())
+        return fail(error, qt_error_string());
     if (!file.commit())
         return fail(error, file.errorString());
     return true;

@@ -11,6 +11,9 @@
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
+#include "inventory/form12.h"
+#include "inventory/form16.h"
+#include "inventory/form7.h"
 #include "orders/orderintake.h"
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
@@ -29,6 +32,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -321,6 +325,15 @@ void Form2::installCommands()
     setCommandHandler(QStringLiteral("复制订单"), [this] {
         m_orderLists->复制订单(m_sstab1->tabText(m_sstab1->currentIndex()));
     });
+    // The goods and card-code files live in the working directory.
+    setCommandHandler(QStringLiteral("货物设置"), [this] {
+        openWindow(QStringLiteral("Form7"), [] { return new Form7(QDir::currentPath()); });
+    });
+    setCommandHandler(QStringLiteral("自存卡密"), [this] {
+        openWindow(QStringLiteral("Form16"), [] { return new Form16(QDir::currentPath()); });
+    });
+    setCommandHandler(QStringLiteral("无限卡密"),
+                      [this] { openWindow(QStringLiteral("Form12"), [] { return new Form12; }); });
     setCommandHandler(QStringLiteral("退出系统"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("退出"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("m计算器"), [] {

@@ -130,6 +130,23 @@ void Browser::setElementValue(const QString &id, const QString &text)
             .arg(jsString(id), jsString(text)));
 }
 
+void Browser::refreshElementValues(QObject *context, std::function<void()> done)
+{
+    const quint64 generation = m_generation;
+    QPointer<Browser> self(this);
+    QPointer<QObject> receiver(context);
+    m_page->runJavaScript(valuesScript(), [self, receiver, generation,
+                                           done = std::move(done)](const QVariant &result) {
+        if (!self || !receiver || self->m_generation != generation)
+            return;
+        self->m_values.clear();
+        const QVariantMap values = result.toMap();
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            self->m_values.insert(it.key(), it.value().toString());
+        done();
+    });
+}
+
 void Browser::clickElement(const QString &id)
 {
     m_page->runJavaScript(
@@ -201,9 +218,17 @@ function children(node, raw) {
   }
   return out;
 }
+return [document.title, document.body ? children(document.body, false) : '', )JS") +
+           valuesScript() + QStringLiteral(R"JS(, location.href];
+})())JS");
+}
+
+QString Browser::valuesScript()
+{
+    return QStringLiteral(R"JS((function () {
 var values = {};
 var fields = document.querySelectorAll('input[id],select[id],textarea[id]');
 for (var i = 0; i < fields.length; i++) values[fields[i].id] = String(fields[i].value);
-return [document.title, document.body ? children(document.body, false) : '', values, location.href];
+return values;
 })())JS");
 }

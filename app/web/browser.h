@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 #include <QWebEngineView>
+#include <functional>
 #include <optional>
 
 class QWebEnginePage;
@@ -38,11 +39,18 @@ public:
     // Form fields by element id: read from the snapshot, written to the page
     // and to the snapshot.
     QString elementValue(const QString &id) const { return m_values.value(id); }
+    bool hasElementValue(const QString &id) const { return m_values.contains(id); }
+    // Reads the form fields again from the page as it is now (the agent may
+    // have typed into it since it loaded), then calls done in context. Not
+    // called when a newer navigation starts first.
+    void refreshElementValues(QObject *context, std::function<void()> done);
     void setElementValue(const QString &id, const QString &text);
     void clickElement(const QString &id);
 
     // The serialisation the platform's pages were written for.
     static QString serializerScript();
+    // The values of the page's form fields by element id.
+    static QString valuesScript();
 
 signals:
     void documentComplete(const QString &url);
