@@ -208,8 +208,8 @@ Page Page::text(const QString &text)
 // ---- State ----
 
 State::State()
-    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()),
-      m_shops(Shops::demo()), m_goodsRows(defaultGoodsRows())
+    : m_versionTitle(QStringLiteral("1.5")), m_products(defaultProducts()), m_shops(Shops::demo()),
+      m_goodsRows(defaultGoodsRows())
 {}
 
 void State::addAccount(const Account &a)
