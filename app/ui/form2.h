@@ -94,6 +94,8 @@ public:
     // The pending-feedback queue List反馈; mode 1 adds the line at the end.
     void 待反馈编码(int mode, const QString &line);
     QLabel *statusPanel() const { return m_statusPanel; }
+    // The second panel: shop progress and what went wrong.
+    QLabel *statusPanel2() const { return m_statusPanel2; }
 
 signals:
     // iButton2 empties the seller nickname before it starts the Taobao monitor.

@@ -19,6 +19,7 @@
 #include "recharge/manualpanel.h"
 #include "recharge/submission.h"
 #include "shop/agentsession.h"
+#include "shop/shopview.h"
 #include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
@@ -112,6 +113,10 @@ private slots:
     void manualRechargeEndToEnd_data();
     void manualRechargeEndToEnd();
     void mainWindowPicture();
+    void refreshIntervalCommand_data();
+    void refreshIntervalCommand();
+    void taobaoShopEndToEnd();
+    void paipaiShopEndToEnd();
 
 private:
     Form2 *openMainWindow();
@@ -122,6 +127,10 @@ private:
     Form2 *sharedWindow(bool unlocked);
     void trigger(Form2 *window, const QString &name);
     void dropSharedWindows();
+    // Fills the shop's login form in its browser and submits it, as a seller does.
+    bool submitForm(Browser *browser, const QList<QPair<QString, QString>> &fields,
+                    const QString &button);
+    QString labelOf(Form2 *window, const char *name) const;
 
     SimEnvironment m_env;
     std::unique_ptr<WorkingDirectory> m_cwd;
@@ -189,6 +198,25 @@ void TestMainWindow::cleanupTestCase()
     dropSharedWindows();
     m_prompter.reset();
     m_cwd.reset();
+}
+
+bool TestMainWindow::submitForm(Browser *browser, const QList<QPair<QString, QString>> &fields,
+                                const QString &button)
+{
+    if (!waitUntil(
+            [&] { return !browser->isLoading() && browser->hasElementValue(fields.first().first); },
+            30000))
+        return false;
+    for (const auto &[id, value] : fields)
+        browser->setElementValue(id, value);
+    browser->clickElement(button);
+    return true;
+}
+
+QString TestMainWindow::labelOf(Form2 *window, const char *name) const
+{
+    auto *label = window->findChild<QLabel *>(QString::fromUtf8(name));
+    return label ? label->text() : QStringLiteral("(no label)");
 }
 
 void TestMainWindow::dropSharedWindows()
@@ -932,6 +960,181 @@ void TestMainWindow::closeWaitsForAnswers()
     for (const auto &m : (**m_prompter).messages)
         questions += m.kind == QLatin1String("ask") ? 1 : 0;
     QCOMPARE(questions, 1); // nothing asked again
+}
+
+void TestMainWindow::refreshIntervalCommand_data()
+{
+    QTest::addColumn<QString>("answer"); // "<cancel>": the input box cancelled
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("intervalMs");
+    const QString warning = QStringLiteral("你好 不能设置比60秒多的哦 也不要设置太短 注意点哦");
+    QTest::newRow("30") << "30"
+                        << "设置完成" << 30000;
+    QTest::newRow("60") << "60"
+                        << "设置完成" << 60000;
+    QTest::newRow("29") << "29" << warning << 30000;
+    QTest::newRow("61") << "61" << warning << 30000;
+    QTest::newRow("empty") << ""
+                           << "" << 30000;
+    QTest::newRow("abc") << "abc"
+                         << "" << 30000;
+    QTest::newRow("cancelled") << "<cancel>"
+                               << "" << 30000;
+}
+
+void TestMainWindow::refreshIntervalCommand()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    QFETCH(int, intervalMs);
+    Form2 *window = sharedWindow(false);
+    QTimer *timer = window->session()->monitor().taobaoTimer();
+    timer->setInterval(30000);
+    (**m_prompter).inputAnswers = {
+        answer == QLatin1String("<cancel>") ? std::nullopt : std::optional<QString>(answer)};
+    window->runCommand(QStringLiteral("淘宝刷新"));
+    const auto &messages = (**m_prompter).messages;
+    QCOMPARE(messages.value(0).kind, QStringLiteral("input"));
+    QCOMPARE(messages.value(0).title, QStringLiteral("淘宝页面宝贝刷新时间（秒） 不可以比60大"));
+    QCOMPARE(messages.value(0).text, QStringLiteral("淘宝页面刷新时间设定"));
+    QCOMPARE(messages.size(), message.isEmpty() ? 1 : 2);
+    if (!message.isEmpty()) {
+        QCOMPARE(messages[1].text, message);
+        QCOMPARE(messages[1].title, QStringLiteral("榴帆综合缴费系统提醒你"));
+    }
+    QCOMPARE(timer->interval(), intervalMs);
+    QVERIFY(!timer->isActive()); // the monitor is off: it stays off
+}
+
+// The seller's night: start the Taobao monitor, log in to the shop inside
+// Webtb, and paid orders become recharges and shipped orders by themselves,
+// each once; a shop login that runs out is told, and a new one carries on.
+void TestMainWindow::taobaoShopEndToEnd()
+{
+    m_env.sim().clearShops();
+    const auto order = [](const QString &id, const QString &title, const QString &account) {
+        return sim::TaobaoOrder{id,
+                                QStringLiteral("NO") + id,
+                                title,
+                                QStringLiteral("30"),
+                                QStringLiteral("买家") + id,
+                                account,
+                                QString(),
+                                sim::TaobaoAccountForm::UserName};
+    };
+    m_env.sim().addTaobaoOrder(order(
+        QStringLiteral("E1"), QStringLiteral("网易一卡通 1点 自动发卡"), QStringLiteral("wy_a")));
+    m_env.sim().addTaobaoOrder(order(QStringLiteral("E2"),
+                                     QStringLiteral("魔兽世界点卡 1点 自动发卡"),
+                                     QStringLiteral("wow_b")));
+    dropSharedWindows();
+    QPointer<Form2> window = openMainWindow();
+    window->resize(1100, 700);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(unlockWindow(window));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
+    AgentSession *session = window->session();
+    session->delivery().timer()->setInterval(300); // the test need not wait five seconds a step
+    QCOMPARE(labelOf(window, "Label18"), QStringLiteral("未开启"));
+
+    // iButton2 brings the shop's page to the front; the seller logs in there.
+    QTest::mouseClick(window->findChild<iButton *>(QStringLiteral("iButton2")), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    Browser *webtb = window->shopView()->webtb();
+    QCOMPARE(window->shopView()->front(), webtb->view());
+    QVERIFY(submitForm(webtb,
+                       {{QStringLiteral("TPL_username"), QStringLiteral("demo_seller")},
+                        {QStringLiteral("TPL_password"), QStringLiteral("tb123456")}},
+                       QStringLiteral("J_SubmitStatic")));
+    QVERIFY(
+        waitUntil([&] { return labelOf(window, "Label18") == QStringLiteral("已开启"); }, 30000));
+    QCOMPARE(window->shopView()->front(), window->tabs());
+
+    // Harvested, recharged with their card codes, shipped once each.
+    QVERIFY(waitUntil(
+        [&] {
+            return m_env.sim().taobaoConsignCount(QStringLiteral("E1")) == 1 &&
+                   m_env.sim().taobaoConsignCount(QStringLiteral("E2")) == 1;
+        },
+        30000));
+    QTest::qWait(1000); // a few more delivery steps: nothing is shipped twice
+    KeyedListView *sent = window->orderLists()->listView2();
+    QCOMPARE(sent->rowCount(), 2);
+    for (const sim::RechargeRecord &r : m_env.sim().recharges()) {
+        QCOMPARE(m_env.sim().rechargeCount(r.key), 1);
+        QVERIFY(sent->findRow(QStringLiteral("t2"), r.cardCode) >= 0);
+    }
+    QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E1")), 1);
+    QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E2")), 1);
+    KeyedListView *list = window->orderLists()->listView7();
+    QCOMPARE(list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("NOE1")),
+                        QStringLiteral("t7")),
+             QStringLiteral("充值成功,已经发货"));
+    QVERIFY(saveWindowPicture(window, QStringLiteral("shop-monitor.png")));
+
+    // The shop's session runs out: told, and the timer keeps running.
+    m_env.sim().expireTaobaoSession();
+    QVERIFY(session->taobao().fetch());
+    QVERIFY(waitUntil([&] { return labelOf(window, "Label18") == QStringLiteral("登录已失效"); },
+                      30000));
+    QVERIFY(session->monitor().taobaoTimer()->isActive());
+    QVERIFY(window->statusPanel2()->text().contains(QStringLiteral("重新登录")));
+
+    // A new login, and the next paid order goes the same way.
+    m_env.sim().addTaobaoOrder(order(
+        QStringLiteral("E3"), QStringLiteral("网易一卡通 1点 自动发卡"), QStringLiteral("wy_c")));
+    QTest::mouseClick(window->findChild<iButton *>(QStringLiteral("iButton2")), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    QVERIFY(submitForm(webtb,
+                       {{QStringLiteral("TPL_username"), QStringLiteral("demo_seller")},
+                        {QStringLiteral("TPL_password"), QStringLiteral("tb123456")}},
+                       QStringLiteral("J_SubmitStatic")));
+    QVERIFY(
+        waitUntil([&] { return labelOf(window, "Label18") == QStringLiteral("已开启"); }, 30000));
+    QVERIFY(waitUntil([&] { return m_env.sim().taobaoConsignCount(QStringLiteral("E3")) == 1; },
+                      30000));
+    QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("NOE3")), 1);
+}
+
+// The same for Paipai, through the site's trade-password page.
+void TestMainWindow::paipaiShopEndToEnd()
+{
+    m_env.sim().clearShops();
+    m_env.sim().addPaipaiDeal({QStringLiteral("PD-1"), QStringLiteral("20005678"),
+                               QStringLiteral("魔兽世界点卡 1点 自动发卡"), QStringLiteral("30"),
+                               QStringLiteral("wow_gamer")});
+    dropSharedWindows();
+    QPointer<Form2> window = openMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(unlockWindow(window));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
+    window->session()->delivery().timer()->setInterval(300);
+
+    QTest::mouseClick(window->findChild<iButton *>(QStringLiteral("iButton1")), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    Browser *webpp = window->shopView()->webpp();
+    QCOMPARE(window->shopView()->front(), webpp->view());
+    QVERIFY(submitForm(webpp,
+                       {{QStringLiteral("uin"), QStringLiteral("10001")},
+                        {QStringLiteral("password"), QStringLiteral("pp123456")}},
+                       QStringLiteral("loginSubmit")));
+    // The seller's page asks for the deals, and the site for the trade password.
+    QVERIFY(submitForm(webpp, {{QStringLiteral("tradePassword"), QStringLiteral("123456")}},
+                       QStringLiteral("tradeSubmit")));
+    QVERIFY(
+        waitUntil([&] { return labelOf(window, "Label19") == QStringLiteral("已开启"); }, 30000));
+    QCOMPARE(window->shopView()->front(), window->tabs());
+    QVERIFY(
+        waitUntil([&] { return m_env.sim().paipaiMarkCount(QStringLiteral("PD-1")) == 1; }, 30000));
+    QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("PD-1")), 1);
+    const QString code = m_env.sim().recharges().constLast().cardCode;
+    QCOMPARE(m_env.sim().paipaiMarkedCardCode(QStringLiteral("PD-1")), code);
+    KeyedListView *list = window->orderLists()->listView8();
+    QCOMPARE(list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("PD-1")),
+                        QStringLiteral("t7")),
+             QStringLiteral("充值成功,已经发货"));
 }
 
 void TestMainWindow::pictureReadsTheNumber()
