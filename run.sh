@@ -55,4 +55,5 @@ for _ in $(seq 1 100); do
 done
 echo "Simulator: $(grep '^listening' run/sim.log)"
 echo "Demo login: $(grep '^account' run/sim.log)"
+echo "Demo shops: $(grep '^taobao ' run/sim.log); $(grep '^paipai ' run/sim.log)"
 (cd run && "$client" --config client.ini)

@@ -9,8 +9,9 @@ if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 export AGENT_SCREENSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen \
   ASAN_OPTIONS=new_delete_type_mismatch=0:detect_leaks=0
 "$build/tests/app/ui/tst_login" loginWindowPicture
-"$build/tests/app/ui/tst_mainwindow" mainWindowPicture "manualRechargeEndToEnd:game card"
+"$build/tests/app/ui/tst_mainwindow" mainWindowPicture "manualRechargeEndToEnd:game card" \
+  taobaoShopEndToEnd
 "$build/tests/app/ui/tst_registration" registrationWindowPicture
 "$build/tests/inventory/tst_form16" bulkImportInTwoClicks
 echo "docs/login-window.png, main-window.png, manual-recharge.png, registration-window.png," \
-  "card-store.png written"
+  "card-store.png, shop-monitor.png written"
