@@ -59,6 +59,7 @@ private slots:
     void init();
     void cleanup();
 
+    void taobaoPageTakesOnlyNewOrders();
     void taobaoHarvestRechargeAndShip();
     void taobaoLoginExpires();
     void paipaiTradePasswordThenDeals();
@@ -189,6 +190,54 @@ bool TestShopFlow::step()
         QTest::qWait(20);
     }
     return false;
+}
+
+void TestShopFlow::taobaoPageTakesOnlyNewOrders()
+{
+    QFile fixture(QFINDTESTDATA("fixtures/taobao_two_orders.html"));
+    QVERIFY(fixture.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(fixture.readAll());
+    QSignalSpy loaded(&m_session->catalogue(), &CatalogueController::rowsAdded);
+    m_session->catalogue().获取商品信息();
+    QVERIFY(loaded.wait(20000));
+    // The first order was taken by an earlier run.
+    RechargeOrder earlier;
+    earlier.orderType = 1;
+    earlier.orderNo = QStringLiteral("NOA");
+    earlier.shipNo = QStringLiteral("A1");
+    earlier.status = OrderStatus::Accepted;
+    QVERIFY(m_session->store().插入订单(earlier));
+
+    TaobaoHarvester &taobao = m_session->taobao();
+    QSignalSpy status(&taobao, &TaobaoHarvester::statusLine);
+    m_env.sim().setFault(QStringLiteral("/platform/productcz1.asp"), {FaultKind::Delay, 300});
+    taobao.读取淘宝订单(
+        QString(page).replace(QStringLiteral("TOKEN_PLACEHOLDER"), QStringLiteral("tok1")));
+    // One new order, listed and sent at once; the status line shows the last block.
+    OrderBook &book = m_session->book();
+    QCOMPARE(book.rowCount(), 1);
+    const OrderEntry taken = book.at(0);
+    QCOMPARE(taken.order.orderNo, QStringLiteral("NOB"));
+    QCOMPARE(taken.order.shipNo, QStringLiteral("B2"));
+    QCOMPARE(taken.order.rechargeAccount, QStringLiteral("13800138000"));
+    QCOMPARE(taken.order.buyerNick, QStringLiteral("买家乙"));
+    QCOMPARE(taken.order.status, OrderStatus::Submitting);
+    QCOMPARE(status.size(), 1);
+    QCOMPARE(status.first().first().toString(),
+             QStringLiteral("榴帆综合缴费系统发现订单NOB|魔兽世界点卡 1点 自动发卡|30|买家乙|"
+                            "13800138000"));
+    QCOMPARE(taobao.tbToken(), QStringLiteral("tok1"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.sim().rechargeCount(QStringLiteral("NOB")), 1, 20000);
+
+    // The same page again: all known, nothing taken or sent; the token is new.
+    const int requests = requestsTo(QStringLiteral("/platform/productcz1.asp"));
+    taobao.读取淘宝订单(
+        QString(page).replace(QStringLiteral("TOKEN_PLACEHOLDER"), QStringLiteral("tok2")));
+    QCOMPARE(book.rowCount(), 1);
+    QCOMPARE(status.size(), 1);
+    QCOMPARE(taobao.tbToken(), QStringLiteral("tok2"));
+    QTest::qWait(200);
+    QCOMPARE(requestsTo(QStringLiteral("/platform/productcz1.asp")), requests);
 }
 
 void TestShopFlow::taobaoHarvestRechargeAndShip()
