@@ -104,6 +104,10 @@ void DeliveryController::淘宝拍拍发货()
     const auto orders = m_store.rechargedShopOrders();
     if (!orders)
         return;
+    // The first order in the store's order that has not failed; failing
+    // ones take their turn by the age of their last failure.
+    const RechargeOrder *pick = nullptr;
+    QDateTime pickFailed;
     for (const RechargeOrder &order : *orders) {
         if (m_inFlight.contains(order.shipNo))
             continue;
@@ -113,11 +117,21 @@ void DeliveryController::淘宝拍拍发货()
         // the first order list of the run.
         if (order.orderType == 1 && m_taobao.tbToken().isEmpty())
             continue;
-        const int channel = 获取空闲发货inet(0);
-        if (channel >= 0)
-            发货(order, channel);
-        return; // one order a step
+        const auto failed = m_lastFailure.constFind(order.shipNo);
+        if (failed == m_lastFailure.cend()) {
+            pick = &order;
+            break;
+        }
+        if (!pick || *failed < pickFailed) {
+            pick = &order;
+            pickFailed = *failed;
+        }
     }
+    if (!pick)
+        return;
+    const int channel = 获取空闲发货inet(0);
+    if (channel >= 0)
+        发货(*pick, channel); // one order a step
 }
 
 bool DeliveryController::发货(const RechargeOrder &order, int channel)
@@ -198,6 +212,7 @@ void DeliveryController::onAnswer(int channel, int state)
             QStringLiteral("订单 %1 已发货，但状态没能保存：%2").arg(shipNo, written.error));
         return;
     }
+    m_lastFailure.remove(shipNo);
     if (!orderNo.isEmpty())
         m_book.setStatus(orderNo, OrderStatus::Shipped);
     emit shipped(shipNo);
@@ -205,6 +220,7 @@ void DeliveryController::onAnswer(int channel, int state)
 
 void DeliveryController::failed(const QString &shipNo, const QString &reason)
 {
+    m_lastFailure.insert(shipNo, QDateTime::currentDateTimeUtc());
     const QString text = QStringLiteral("发货失败：") + reason;
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!orderNo.isEmpty())

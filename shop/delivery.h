@@ -66,8 +66,8 @@ private:
 // status reply, one recharged shop order is marked shipped at its shop on one
 // of the channels Inet发货0 … Inet发货5. The shop's answer decides: only an
 // order the shop took is written 3; any other answer leaves it at 1, says
-// why, and a later step tries again. While its request is out an order is
-// not offered again.
+// why, and a later step tries again, after the orders that have not failed.
+// While its request is out an order is not offered again.
 class DeliveryController : public QObject
 {
     Q_OBJECT
@@ -111,4 +111,7 @@ private:
     QList<Transfer *> m_inet;
     QSet<QString> m_inFlight;   // ship numbers whose consign is out
     QSet<QString> m_handedOver; // ship numbers whose card code was handed on
+    // When each order's last consign failed: an order the shop keeps refusing
+    // goes behind the others instead of holding them up.
+    QHash<QString, QDateTime> m_lastFailure;
 };

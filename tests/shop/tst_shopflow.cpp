@@ -66,6 +66,7 @@ private slots:
     void deliveryShipsOneOrderAStep();
     void deliveryFailures_data();
     void deliveryFailures();
+    void aRefusedOrderDoesNotHoldUpTheOthers();
     void noTaobaoConsignWithoutToken();
     void feedbackQueueSurvivesARestart();
 
@@ -488,6 +489,28 @@ void TestShopFlow::deliveryFailures()
     // One sent card and one hand-over, however often it was tried.
     QCOMPARE(cards.size(), 1);
     QCOMPARE(m_handOver.calls.size(), 1);
+}
+
+void TestShopFlow::aRefusedOrderDoesNotHoldUpTheOthers()
+{
+    // An order the shop does not know (deleted there, or of another shop)
+    // stands first in the store; the ones behind it are shipped all the same,
+    // and it keeps being tried in its turn.
+    QVERIFY(loginTaobao());
+    QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
+    QVERIFY(m_session->taobao().fetch());
+    QVERIFY(read.wait(20000));
+    recharged(1, QStringLiteral("GONE"), QString());
+    for (const char *id : {"T1", "T2"}) {
+        m_env.sim().addTaobaoOrder(taobaoOrder(QString::fromLatin1(id), "x", "1", "1"));
+        recharged(1, QString::fromLatin1(id), QString());
+    }
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(step());
+    QCOMPARE(statusOf(QStringLiteral("T1")), 3);
+    QCOMPARE(statusOf(QStringLiteral("T2")), 3);
+    QCOMPARE(statusOf(QStringLiteral("GONE")), 1);
+    QCOMPARE(requestsTo(kConsignPath), 4); // GONE, T1, T2, GONE again
 }
 
 void TestShopFlow::noTaobaoConsignWithoutToken()

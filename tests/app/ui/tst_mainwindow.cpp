@@ -1059,11 +1059,17 @@ void TestMainWindow::taobaoShopEndToEnd()
         },
         30000));
     QTest::qWait(1000); // a few more delivery steps: nothing is shipped twice
+    // Each card code once in the sent cards (earlier tests' orders may stand
+    // there too).
     KeyedListView *sent = window->orderLists()->listView2();
-    QCOMPARE(sent->rowCount(), 2);
     for (const sim::RechargeRecord &r : m_env.sim().recharges()) {
+        if (!r.key.startsWith(QStringLiteral("NOE")))
+            continue;
         QCOMPARE(m_env.sim().rechargeCount(r.key), 1);
-        QVERIFY(sent->findRow(QStringLiteral("t2"), r.cardCode) >= 0);
+        int rows = 0;
+        for (int i = 0; i < sent->rowCount(); ++i)
+            rows += sent->text(i, QStringLiteral("t2")) == r.cardCode ? 1 : 0;
+        QCOMPARE(rows, 1);
     }
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E1")), 1);
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E2")), 1);
