@@ -9,7 +9,7 @@ packages=(
   qt6-multimedia-dev libqt6svg6 qt6-l10n-tools
   libgl-dev libxkbcommon-dev
   libcpp-httplib-dev libssl-dev
-  libbenchmark-dev libsqlite3-dev
+  libbenchmark-dev libsqlite3-dev libgumbo-dev
   libxdo-dev
   xvfb xauth trayer x11-utils
   fonts-wqy-microhei
