@@ -1074,9 +1074,12 @@ void TestMainWindow::taobaoShopEndToEnd()
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E1")), 1);
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E2")), 1);
     KeyedListView *list = window->orderLists()->listView7();
-    QCOMPARE(list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("NOE1")),
-                        QStringLiteral("t7")),
-             QStringLiteral("充值成功,已经发货"));
+    QVERIFY(waitUntil(
+        [&] {
+            return list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("NOE1")),
+                              QStringLiteral("t7")) == QStringLiteral("充值成功,已经发货");
+        },
+        20000));
     QVERIFY(saveWindowPicture(window, QStringLiteral("shop-monitor.png")));
 
     // The shop's session runs out: told, and the timer keeps running.
@@ -1137,10 +1140,14 @@ void TestMainWindow::paipaiShopEndToEnd()
     QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("PD-1")), 1);
     const QString code = m_env.sim().recharges().constLast().cardCode;
     QCOMPARE(m_env.sim().paipaiMarkedCardCode(QStringLiteral("PD-1")), code);
+    // The shop counts the mark before the client has read its answer.
     KeyedListView *list = window->orderLists()->listView8();
-    QCOMPARE(list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("PD-1")),
-                        QStringLiteral("t7")),
-             QStringLiteral("充值成功,已经发货"));
+    QVERIFY(waitUntil(
+        [&] {
+            return list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("PD-1")),
+                              QStringLiteral("t7")) == QStringLiteral("充值成功,已经发货");
+        },
+        20000));
 }
 
 void TestMainWindow::pictureReadsTheNumber()
