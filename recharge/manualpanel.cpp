@@ -82,6 +82,10 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     m_label8->installEventFilter(this);
     m_label13 = namedLabel("Label13", kRegionHint, frame);
     m_label14 = namedLabel("Label14", QString(), frame);
+    m_label14->setCursor(Qt::PointingHandCursor);
+    m_label14->setToolTip(QStringLiteral("查询话费余额"));
+    m_label14->setMinimumHeight(m_label14->fontMetrics().height());
+    m_label14->installEventFilter(this);
     m_cz = new QPushButton(QStringLiteral("立即充值"), frame);
     m_cz->setObjectName(QStringLiteral("cz"));
     m_balance = new QPushButton(QStringLiteral("余额查询"), frame);
@@ -158,6 +162,11 @@ void ManualRechargePanel::setSubmissionBusy(bool busy)
     m_cz->setEnabled(!busy);
 }
 
+void ManualRechargePanel::setQuickQueryText(const QString &text)
+{
+    m_label14->setText(text);
+}
+
 bool ManualRechargePanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_picture1 && isLeftRelease(event)) {
@@ -166,6 +175,10 @@ bool ManualRechargePanel::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_label8 && isLeftRelease(event)) {
         clickPurchasePrice();
+        return true;
+    }
+    if (watched == m_label14 && isLeftRelease(event)) {
+        emit quickQueryRequested(m_haoma->text(), m_label13->text());
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -56,10 +56,14 @@ public slots:
     void setRechargeEnabled(bool enabled);
     // While a manual order is out, cz stays disabled, whatever is chosen.
     void setSubmissionBusy(bool busy);
+    // Label14 shows the quick balance query's progress and result.
+    void setQuickQueryText(const QString &text);
 
 signals:
     // btn余额查询 was pressed for this number.
     void balanceQueryRequested(const QString &number);
+    // Label14 was clicked: the number and its region as Label13 shows it.
+    void quickQueryRequested(const QString &number, const QString &region);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -75,9 +75,9 @@ int main(int argc, char **argv)
         }
     }
     const sim::Account demo = sim::PlatformSim::demoAccount();
-    std::printf("listening 127.0.0.1:%d\naccount %s password %s\n%s", bound,
-                demo.account.toUtf8().constData(), demo.password.toUtf8().constData(),
-                sim::shopLoginsText().toUtf8().constData());
+    std::printf("listening 127.0.0.1:%d\nbalance server 127.0.0.1:%d\naccount %s password %s\n%s",
+                bound, sim.balancePort(), demo.account.toUtf8().constData(),
+                demo.password.toUtf8().constData(), sim::shopLoginsText().toUtf8().constData());
     std::fflush(stdout);
 
     int received = 0;

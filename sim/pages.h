@@ -16,6 +16,7 @@ void addMobinfoPages(PlatformSim &sim);      // mobinfopages.cpp
 void addRechargePages(PlatformSim &sim);     // rechargepages.cpp
 void addShopPages(PlatformSim &sim);         // shoppages.cpp
 void addInventoryPages(PlatformSim &sim);    // inventorypages.cpp
+void addToolPages(PlatformSim &sim);         // toolpages.cpp
 
 // Text for a <title> or an attribute: the client reads titles back as text.
 QString escapeHtml(const QString &text);

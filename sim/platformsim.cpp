@@ -1,4 +1,5 @@
 #include "sim/platformsim.h"
+#include "sim/balanceserver.h"
 #include "sim/pages.h"
 
 #include <QFile>
@@ -278,6 +279,7 @@ struct PlatformSim::Private
 
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
+    BalanceServer balance;
     std::atomic<bool> stopping{false};
     int port = -1;
 
@@ -488,6 +490,7 @@ PlatformSim::PlatformSim() : d(std::make_unique<Private>())
     addRechargePages(*this);
     addShopPages(*this);
     addInventoryPages(*this);
+    addToolPages(*this);
 }
 
 PlatformSim::~PlatformSim()
@@ -567,6 +570,10 @@ int PlatformSim::start(int port)
         d->port = -1;
         return -1;
     }
+    if (d->balance.start() < 0) {
+        stop();
+        return -1;
+    }
     return bound;
 }
 
@@ -575,6 +582,7 @@ void PlatformSim::stop()
     if (!d->server)
         return;
     d->stopping = true;
+    d->balance.stop();
     d->server->stop();
     // Workers wait on idle keep-alive connections for seconds; closing them
     // lets the pool join at once.
@@ -632,8 +640,18 @@ QString PlatformSim::configText() const
                                   "database=data.mdb\n"
                                   "[transfer]\n"
                                   "timeoutSeconds=60\n")
-                       .arg(port());
+                       .arg(balancePort());
     return text.replace(QLatin1Char('@'), rootUrl());
+}
+
+BalanceServer &PlatformSim::balanceServer()
+{
+    return d->balance;
+}
+
+int PlatformSim::balancePort() const
+{
+    return d->balance.port();
 }
 
 bool PlatformSim::writeConfig(const QString &file, QString *error) const

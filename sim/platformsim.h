@@ -7,6 +7,7 @@
 #include <QMultiMap>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -17,6 +18,8 @@
 // code with the client, so the client's encoders are checked against an
 // independent reading of the wire.
 namespace sim {
+
+class BalanceServer;
 
 struct LoggedRequest
 {
@@ -248,6 +251,9 @@ public:
     Shops &shops() { return m_shops; }
     const Shops &shops() const { return m_shops; }
 
+    // The agent websites' five settings, by user id (apiwait12.asp).
+    QHash<QString, QStringList> &agentSites() { return m_agentSites; }
+
 private:
     QMap<QString, Account> m_accounts;
     QHash<QString, QString> m_sessions; // key -> account
@@ -263,6 +269,7 @@ private:
     Shops m_shops;
     QList<GoodsListRow> m_goodsRows;
     QList<StoredCardCode> m_storedCardCodes;
+    QHash<QString, QStringList> m_agentSites;
 };
 
 class PlatformSim
@@ -334,6 +341,11 @@ public:
     QString paipaiMarkedCardCode(const QString &dealId) const; // of the last mark
     void expirePaipaiSession();
     void clearShops(); // no orders, no deals, no counts, every session ended
+
+    // The phone-bill balance server, a TCP server on a port of its own that
+    // starts and stops with the simulator.
+    BalanceServer &balanceServer();
+    int balancePort() const; // -1 when not running
 
     // Runs f on the state under the lock, for what the accessors above miss.
     void withState(const std::function<void(State &)> &f);

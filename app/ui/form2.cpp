@@ -11,6 +11,7 @@
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
+#include "app/web/webprofile.h"
 #include "inventory/form12.h"
 #include "inventory/form16.h"
 #include "inventory/form7.h"
@@ -25,6 +26,10 @@
 #include "recharge/titlegeneratorpanel.h"
 #include "shop/agentsession.h"
 #include "shop/shopview.h"
+#include "tools/balanceexchange.h"
+#include "tools/balancequery.h"
+#include "tools/form25.h"
+#include "tools/form35.h"
 #include "widgets/ibutton.h"
 #include "widgets/namedwidgets.h"
 
@@ -334,6 +339,14 @@ void Form2::installCommands()
     });
     setCommandHandler(QStringLiteral("无限卡密"),
                       [this] { openWindow(QStringLiteral("Form12"), [] { return new Form12; }); });
+    setCommandHandler(QStringLiteral("话费查询"), [this] {
+        openWindow(QStringLiteral("Form25"),
+                   [] { return new Form25(WebProfile::instance().networkAccess()); });
+    });
+    setCommandHandler(QStringLiteral("m代理网站生成"), [this] {
+        openWindow(QStringLiteral("Form35"),
+                   [] { return new Form35(WebProfile::instance().networkAccess()); });
+    });
     setCommandHandler(QStringLiteral("退出系统"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("退出"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("m计算器"), [] {
@@ -488,7 +501,43 @@ void Form2::wireSession()
             [this] { m_manualPanel->setRechargeEnabled(true); });
     connect(submission, &SubmissionController::manualBusyChanged, m_manualPanel,
             &ManualRechargePanel::setSubmissionBusy);
+    connect(m_manualPanel, &ManualRechargePanel::balanceQueryRequested, this,
+            &Form2::openBalanceQuery);
+    connect(m_manualPanel, &ManualRechargePanel::quickQueryRequested, this,
+            &Form2::quickBalanceQuery);
     connect(&m_session->tracker(), &StatusTracker::recordIgnored, this, &Form2::showStatus);
+}
+
+void Form2::openBalanceQuery(const QString &number)
+{
+    if (number.size() != 11 && number.size() != 12)
+        return;
+    auto *form = qobject_cast<Form25 *>(openWindow(QStringLiteral("Form25"), [] {
+        return new Form25(WebProfile::instance().networkAccess());
+    }));
+    if (form)
+        form->queryFromMainWindow(number);
+}
+
+void Form2::quickBalanceQuery(const QString &number, const QString &region)
+{
+    if (!quickQueryApplies(number, region))
+        return;
+    if (!m_winsock1) {
+        m_winsock1 = new BalanceExchange(this);
+        m_winsock1->setObjectName(QStringLiteral("Winsock1"));
+        connect(m_winsock1, &BalanceExchange::replied, m_manualPanel, [this](const QString &reply) {
+            m_manualPanel->setQuickQueryText(quickQueryResult(reply));
+        });
+        connect(m_winsock1, &BalanceExchange::failed, m_manualPanel, [this](const QString &reason) {
+            m_manualPanel->setQuickQueryText(QStringLiteral("查询失败！") + reason);
+        });
+    }
+    // A new click ends the query still running, as the design closes first.
+    m_winsock1->abort();
+    m_manualPanel->setQuickQueryText(kQuickQueryRunning + number);
+    m_winsock1->start(currentConfig().balanceQueryHost, quint16(currentConfig().balanceQueryPort),
+                      number);
 }
 
 void Form2::wireShops()

@@ -19,6 +19,7 @@ class OrderStore;
 class QListWidget;
 class ManualRechargePanel;
 class AgentSession;
+class BalanceExchange;
 class ShopMonitorView;
 struct SentCard;
 class StatusTracker;
@@ -121,6 +122,8 @@ private:
     void wireShops();
     void setRefreshInterval();
     void showStatus(const QString &text);
+    void openBalanceQuery(const QString &number);
+    void quickBalanceQuery(const QString &number, const QString &region);
     void 卡密发送添加(const SentCard &card);
     void 加载配置();
     void 加载listview();
@@ -172,6 +175,7 @@ private:
     Browser *m_webjymm = nullptr;
     QTimer *m_timer = nullptr;
     TrayController *m_tray = nullptr;
+    BalanceExchange *m_winsock1 = nullptr; // the quick balance query of Label14
 
     bool m_exiting = false;
     bool m_supplyMode = false;

@@ -525,7 +525,10 @@ void TestSim::writeConfig()
     QFile in(file);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QString root = m_sim.rootUrl();
-    const QString port = QString::number(m_sim.port());
+    // The balance server listens on a port of its own.
+    QVERIFY(m_sim.balancePort() > 0);
+    QVERIFY(m_sim.balancePort() != m_sim.port());
+    const QString port = QString::number(m_sim.balancePort());
     QString expected = "[platform]\nbaseUrl=@platform/\n"
                        "[taobao]\nlogisticsUrl=@taobao/wuliu/\nmemberUrl=@taobao/member/\n"
                        "[paipai]\ntradeUrl=@paipai/trade/\nlogisticsUrl=@paipai/wuliu/\n"
@@ -544,7 +547,7 @@ void TestSim::writeConfig()
 
     QSettings ini(file, QSettings::IniFormat);
     QCOMPARE(ini.value("platform/baseUrl").toString(), m_sim.platformUrl());
-    QCOMPARE(ini.value("balanceQuery/port").toInt(), m_sim.port());
+    QCOMPARE(ini.value("balanceQuery/port").toInt(), m_sim.balancePort());
 
     QString error;
     QVERIFY(!m_sim.writeConfig(dir.filePath("missing/client.ini"), &error));

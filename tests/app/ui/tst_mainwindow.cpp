@@ -20,12 +20,14 @@
 #include "recharge/submission.h"
 #include "shop/agentsession.h"
 #include "shop/shopview.h"
+#include "sim/balanceserver.h"
 #include "sim/pages.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/recordingspeaker.h"
 #include "tests/support/simenvironment.h"
 #include "tests/support/windowtest.h"
+#include "tools/form25.h"
 #include "widgets/ibutton.h"
 
 #include <QApplication>
@@ -106,6 +108,7 @@ private slots:
     void closeWaitsForAnswers_data();
     void closeWaitsForAnswers();
     void pictureReadsTheNumber();
+    void balanceQueriesFromThePanel();
     void catalogueAndTitleGenerator();
     void shopOrderIsListedStoredAndReadBack();
     void missingCatalogueIsTold();
@@ -532,10 +535,10 @@ void TestMainWindow::commands_data()
         {"下级销售", true, "Form8"},
         {"mWAP手机版", true, "Form27"},
         {"开通代理", true, "Form6"},
-        {"话费查询", true, "handler"},
+        {"话费查询", true, "Form25"},
         {"自存卡密", true, "Form16"},
         {"无限卡密", true, "Form12"},
-        {"m代理网站生成", true, "handler"},
+        {"m代理网站生成", true, "Form35"},
         {"m快递查询", false, "Form28"},
         {"m建议投诉", true, "Form31"},
         {"视频教程", false, "Form17"},
@@ -566,7 +569,7 @@ void TestMainWindow::commands_data()
         {"iButton5", true, "Form6"},
         {"iButton6", true, "Form4"},
         {"iButton8", true, "Form12"},
-        {"iButton9", true, "handler:m代理网站生成"},
+        {"iButton9", true, "Form35"},
         {"iButton10", false, "wholesale"},
     };
     for (const auto &r : rows)
@@ -1165,6 +1168,54 @@ void TestMainWindow::pictureReadsTheNumber()
     QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
     QCOMPARE(played, (QList<int>{102, 104, 110})); // the letter skipped
     DigitSpeaker::install(std::move(previous));
+}
+
+// btn余额查询 opens the balance window, which queries by itself; Label14
+// asks the configured quick-query server for numbers of 渭南 and 陕西.
+void TestMainWindow::balanceQueriesFromThePanel()
+{
+    Form2 *window = sharedWindow(true);
+    QVERIFY2(window, "the unlock failed");
+    m_env.sim().balanceServer().clearMessages();
+    auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("btn余额查询"));
+    haoma->setText(QStringLiteral("13800138000"));
+    QVERIFY(waitUntil([button] { return button->isEnabled(); }, 20000));
+    button->click();
+    QPointer<QWidget> form = window->openedWindow(QStringLiteral("Form25"));
+    QVERIFY(qobject_cast<Form25 *>(form));
+    QCOMPARE(form->findChild<QLineEdit *>(QStringLiteral("phone"))->text(), haoma->text());
+    auto *name = form->findChild<QLabel *>(QStringLiteral("姓名"));
+    QVERIFY(waitUntil([name] { return name->text() == QStringLiteral("张三"); }, 20000));
+    QCOMPARE(form->findChild<QLabel *>(QStringLiteral("余额"))->text(),
+             QStringLiteral("余额： 56.30"));
+    QVERIFY(m_env.sim().balanceServer().messages().value(0).startsWith(
+        QStringLiteral("ad.asp?hm=13800138000&s=广东&y=移动&d=&dj=")));
+    delete form.data();
+
+    auto *label13 = window->findChild<QLabel *>(QStringLiteral("Label13"));
+    auto *label14 = window->findChild<QLabel *>(QStringLiteral("Label14"));
+    haoma->setText(QStringLiteral("13991301234"));
+    QVERIFY(waitUntil([label13] { return label13->text() == QStringLiteral("陕西-渭南"); }, 20000));
+    m_env.sim().balanceServer().clearMessages();
+    clickWidget(label14);
+    QCOMPARE(label14->text(), QStringLiteral("正在查询：13991301234"));
+    QVERIFY(waitUntil(
+        [label14] {
+            return label14->text() == QStringLiteral("客户姓名： 李四   客户话费： 12.80");
+        },
+        20000));
+    QCOMPARE(m_env.sim().balanceServer().messages().value(0), QStringLiteral("13991301234"));
+
+    // A number of another region is not asked about.
+    haoma->setText(QStringLiteral("13800138000"));
+    QVERIFY(waitUntil([label13] { return label13->text() == QStringLiteral("广东-深圳"); }, 20000));
+    m_env.sim().balanceServer().clearMessages();
+    clickWidget(label14);
+    QCOMPARE(label14->text(), QString());
+    QVERIFY(m_env.sim().balanceServer().messages().isEmpty());
+    // The tests after this one find the main window of their own login.
+    dropSharedWindows();
 }
 
 void TestMainWindow::catalogueAndTitleGenerator()
