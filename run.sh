@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the platform simulator and the
-# client against it. Stops the simulator when the client exits.
+# client against it, and on a display the small messenger whose chat windows
+# receive the Taobao buyers' card codes (sent lines in run/messenger.txt).
+# Stops the simulator and the messenger when the client exits.
 #   ./run.sh                  client against the simulator
 #   ./run.sh --platform URL   client against a real platform base URL
 #   ./run.sh --offscreen      without a display
@@ -13,7 +15,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --platform) platform="${2:?--platform needs a URL}"; shift 2 ;;
     --offscreen) offscreen=1; shift ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1 (see ./run.sh --help)" >&2; exit 2 ;;
   esac
 done
@@ -29,7 +31,7 @@ fi
 
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DAGENT_BUILD_TESTS=OFF -DAGENT_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target agent-client platform-sim
+cmake --build "$build" -j2 --target agent-client platform-sim messenger-sim
 
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-background-networking --disable-component-update --no-first-run}"
@@ -44,7 +46,8 @@ fi
 
 "$PWD/$build/sim/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
 sim=$!
-trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true' EXIT
+messenger=""
+trap 'kill $sim $messenger 2>/dev/null || true; wait $sim $messenger 2>/dev/null || true' EXIT
 # A signal ends the script through exit, so the simulator stops with it.
 trap 'exit 130' INT
 trap 'exit 143' TERM
@@ -56,4 +59,10 @@ done
 echo "Simulator: $(grep '^listening' run/sim.log)"
 echo "Demo login: $(grep '^account' run/sim.log)"
 echo "Demo shops: $(grep '^taobao ' run/sim.log); $(grep '^paipai ' run/sim.log)"
+if [ $offscreen -eq 0 ] && [ -n "${DISPLAY:-}" ]; then
+  root="http://$(grep '^listening' run/sim.log | cut -d' ' -f2)/"
+  "$PWD/$build/sim/messenger-sim" --sim "$root" --out run/messenger.txt > run/messenger.log 2>&1 &
+  messenger=$!
+  echo "Messenger: chats open as the client asks; sent card codes go to run/messenger.txt"
+fi
 (cd run && "$client" --config client.ini)

@@ -3,13 +3,16 @@
 AgentSession::AgentSession(const PlatformEndpoint &endpoint, const QString &databasePath,
                            const ShopSites &sites, const QString &feedbackFile,
                            NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
-                           CardHandOver *handOver, QObject *parent)
+                           CardHandOver *handOver, DesktopWindows *desktop,
+                           const MessengerWindows &windows, QObject *parent)
     : RechargeSession(endpoint, databasePath, network, prompter, clipboard, parent),
       m_feedback(feedbackFile), m_taobao(network, sites, endpoint, intake(),
                                          [this](int kind) { submission().充值订单请求(kind); }),
       m_paipai(network, sites, endpoint, intake(),
                [this](int kind) { submission().充值订单请求(kind); }),
-      m_delivery(store(), book(), network, sites, m_taobao, handOver ? *handOver : m_noHandOver),
+      m_messenger(
+          desktop, sites.messenger, [this] { return m_taobao.sellerNick(); }, windows),
+      m_delivery(store(), book(), network, sites, m_taobao, handOver ? *handOver : m_messenger),
       m_monitor(m_taobao, m_paipai, sites)
 {
     connect(this, &RechargeSession::feedbackQueued, &m_feedback,

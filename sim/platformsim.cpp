@@ -626,6 +626,8 @@ QString PlatformSim::configText() const
                                   "logisticsUrl=@paipai/wuliu/\n"
                                   "[messenger]\n"
                                   "url=@wangwang/\n"
+                                  "titleForm={buyer} - {seller}\n"
+                                  "classChain=\n"
                                   "[numberInfo]\n"
                                   "url=@numinfo/\n"
                                   "[balanceQuery]\n"
@@ -808,6 +810,12 @@ QList<TaobaoOrder> PlatformSim::taobaoOrders() const
 {
     std::lock_guard lock(d->mutex);
     return d->state.shops().waitingTaobaoOrders();
+}
+
+QList<QPair<QString, QString>> PlatformSim::messengerDispatches() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->state.shops().messengerDispatches;
 }
 
 int PlatformSim::taobaoConsignCount(const QString &orderId) const

@@ -126,6 +126,8 @@ struct Shops
     QHash<QString, int> paipaiMarks;         // deal id -> mark requests taken
     QHash<QString, QString> paipaiCardCodes; // deal id -> card code of the last mark
     QHash<QString, bool> paipaiSessions;     // session cookie -> trade password confirmed
+    // The messenger's dispatch link, as opened: seller (fromid), buyer (sendid).
+    QList<QPair<QString, QString>> messengerDispatches;
 
     void addTaobaoOrder(const TaobaoOrder &order); // replaces one of the same id
     const TaobaoOrder *findTaobaoOrder(const QString &orderId) const;
@@ -340,6 +342,8 @@ public:
     int paipaiMarkCount(const QString &dealId) const;
     QString paipaiMarkedCardCode(const QString &dealId) const; // of the last mark
     void expirePaipaiSession();
+    // Every opening of the messenger's dispatch link: (fromid, sendid).
+    QList<QPair<QString, QString>> messengerDispatches() const;
     void clearShops(); // no orders, no deals, no counts, every session ended
 
     // The phone-bill balance server, a TCP server on a port of its own that

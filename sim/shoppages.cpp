@@ -13,6 +13,7 @@ const QString kTaobaoWuliu = QStringLiteral("/taobao/wuliu/");
 const QString kTaobaoMember = QStringLiteral("/taobao/member/");
 const QString kPaipaiTrade = QStringLiteral("/paipai/trade/");
 const QString kPaipaiWuliu = QStringLiteral("/paipai/wuliu/");
+const QString kMessenger = QStringLiteral("/wangwang/");
 
 const QString kTaobaoLogin = QStringLiteral("demo_seller");
 const QString kTaobaoPassword = QStringLiteral("tb123456");
@@ -241,6 +242,33 @@ Page taobaoConsign(const Request &r, State &s)
     return Page::html(QStringLiteral("操作成功"),
                       QStringLiteral("<p>订单 ") + escapeHtml(order->orderNo) +
                           QStringLiteral(" 已确认发货（无需物流）。</p>"));
+}
+
+// ---- The messenger ----
+
+// Where the installed messenger would learn which chat to open; the demo's
+// small messenger asks /wangwang/dispatches for the same.
+Page messengerDispatch(const Request &r, State &s)
+{
+    const QString seller = r.queryValue(QStringLiteral("fromid"));
+    const QString buyer = r.queryValue(QStringLiteral("sendid"));
+    s.shops().messengerDispatches.append({seller, buyer});
+    return Page::html(QStringLiteral("旺旺"), QStringLiteral("<p>正在打开与 ") + escapeHtml(buyer) +
+                                                  QStringLiteral(" 的对话……</p>"));
+}
+
+// One line per opening so far: number, tab, seller, tab, buyer (UTF-8).
+Page messengerDispatchList(const Request &, State &s)
+{
+    QByteArray text;
+    const auto &all = s.shops().messengerDispatches;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        text += QByteArray::number(i + 1) + '\t' + all.at(i).first.toUtf8() + '\t' +
+                all.at(i).second.toUtf8() + '\n';
+    Page page;
+    page.bytes = text;
+    page.contentType = "text/plain; charset=utf-8";
+    return page;
 }
 
 // ---- Paipai ----
@@ -537,6 +565,10 @@ void addShopPages(PlatformSim &sim)
     sim.addPage(kPaipaiTrade + QStringLiteral("tradepassword"), confirmTradePassword);
     sim.addPage(kPaipaiWuliu + QStringLiteral("cgi-bin/wuliu/marknowuliu"), markShipped);
     sim.addPage(kPaipaiWuliu + QStringLiteral("cgi-bin/wuliu/orderentry"), orderEntry);
+
+    sim.addPage(kMessenger + QStringLiteral("webim/common/online_dispatch_v6.html"),
+                messengerDispatch);
+    sim.addPage(kMessenger + QStringLiteral("dispatches"), messengerDispatchList);
 }
 
 } // namespace sim

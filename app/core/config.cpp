@@ -65,6 +65,26 @@ ConfigResult loadClientConfig(const QString &file, const QString &appDir)
     c.paipaiTradeUrl = text("paipai/tradeUrl");
     c.paipaiLogisticsUrl = text("paipai/logisticsUrl");
     c.messengerUrl = text("messenger/url");
+    if (ini.contains(QStringLiteral("messenger/titleForm"))) {
+        c.messengerTitleForm = ini.value(QStringLiteral("messenger/titleForm")).toString();
+        if (!c.messengerTitleForm.contains(QLatin1String("{buyer}"))) {
+            result.error = QStringLiteral("配置文件 %1 的 [messenger] titleForm 必须含有 {buyer}")
+                               .arg(QDir::toNativeSeparators(file));
+            return result;
+        }
+    }
+    if (ini.contains(QStringLiteral("messenger/classChain"))) {
+        // QSettings gives a list for a value with commas, a text otherwise.
+        const QVariant value = ini.value(QStringLiteral("messenger/classChain"));
+        const QStringList items = value.typeId() == QMetaType::QStringList
+                                      ? value.toStringList()
+                                      : value.toString().split(QLatin1Char(','));
+        c.messengerClassChain.clear();
+        for (const QString &item : items) {
+            if (!item.trimmed().isEmpty())
+                c.messengerClassChain.append(item.trimmed());
+        }
+    }
     c.numberInfoUrl = text("numberInfo/url");
     c.balanceQueryHost = text("balanceQuery/host");
     c.agentWebsiteUrl = text("agentWebsite/url");

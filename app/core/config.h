@@ -16,6 +16,14 @@ struct ClientConfig
     QString paipaiTradeUrl;
     QString paipaiLogisticsUrl;
     QString messengerUrl;
+    // The buyer's chat window of the messenger program: its title, with
+    // "{buyer}" and "{seller}" for the nicknames, and the classes from it down
+    // to its input box ("Name" the first child of that class, "Name:n" the
+    // n-th; none: the chat window takes the text itself).
+    QString messengerTitleForm = QStringLiteral("{buyer} - {seller}");
+    QStringList messengerClassChain = {QStringLiteral("SplitterBar"),
+                                       QStringLiteral("StandardWindow:2"),
+                                       QStringLiteral("RichEditComponent")};
     QString numberInfoUrl;
     QString balanceQueryHost;
     int balanceQueryPort = 9009;

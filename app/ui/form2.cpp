@@ -35,6 +35,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -80,6 +81,9 @@ Form2::Form2(std::unique_ptr<AgentSession> session, QWidget *parent)
     m_webckm->setObjectName(QStringLiteral("Webckm"));
     m_webjymm = new Browser(this);
     m_webjymm->setObjectName(QStringLiteral("Webjymm"));
+    // Hidden: the page only makes the messenger open the chat.
+    m_webww = new Browser(m_frame4);
+    m_webww->setObjectName(QStringLiteral("Webww"));
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer"));
@@ -217,6 +221,11 @@ void Form2::buildPanels()
     unlock->addWidget(m_text1, 1, 1);
     unlock->addWidget(m_command1, 1, 2);
     unlock->setRowStretch(2, 1);
+    // Ticked and not shown; it switches the messenger hand-over.
+    m_check1 = new QCheckBox(QStringLiteral("旺旺发卡密"), m_frame4);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setChecked(true);
+    m_check1->hide();
     stack->addWidget(m_manualFrame);
     stack->addWidget(m_frame4);
 
@@ -566,6 +575,36 @@ void Form2::wireShops()
     DeliveryController *delivery = &m_session->delivery();
     connect(delivery, &DeliveryController::cardSent, this, &Form2::卡密发送添加);
     connect(delivery, &DeliveryController::deliveryNote, this, &Form2::showStatus);
+
+    MessengerHandOver *messenger = &m_session->messenger();
+    messenger->setNavigate([this](const QString &url) { m_webww->navigate(url); });
+    messenger->setEnabled(m_check1->isChecked());
+    connect(m_check1, &QCheckBox::toggled, messenger, &MessengerHandOver::setEnabled);
+    connect(messenger, &MessengerHandOver::handedOver, this,
+            [this](const QString &buyer, const QString &cardCode) {
+                showHandOver(buyer, cardCode, DeliveryController::订单状态(1));
+            });
+    connect(messenger, &MessengerHandOver::handOverFailed, this,
+            [this](const QString &buyer, const QString &cardCode, const QString &reason) {
+                showHandOver(buyer, cardCode, kHandOverFailed);
+                showStatus(QStringLiteral("旺旺发卡密失败（买家 %1，卡密 %2）：%3")
+                               .arg(buyer, cardCode, reason));
+            });
+}
+
+void Form2::showHandOver(const QString &buyer, const QString &cardCode, const QString &state)
+{
+    // Hand-overs run in the order they came: the oldest row of this card
+    // still waiting (the newest rows are at the top).
+    KeyedListView *list = m_orderLists->listView2();
+    for (int row = list->rowCount() - 1; row >= 0; --row) {
+        if (list->text(row, QStringLiteral("t4")) == buyer &&
+            list->text(row, QStringLiteral("t2")) == cardCode &&
+            list->text(row, QStringLiteral("t6")) == kHandOverWaiting) {
+            list->setText(row, QStringLiteral("t6"), state);
+            return;
+        }
+    }
 }
 
 void Form2::setRefreshInterval()
@@ -605,7 +644,11 @@ void Form2::卡密发送添加(const SentCard &card)
     list->setText(row, QStringLiteral("t3"), QString::number(card.quantity));
     list->setText(row, QStringLiteral("t4"), card.buyer);
     list->setText(row, QStringLiteral("t5"), card.platform);
-    list->setText(row, QStringLiteral("t6"), DeliveryController::订单状态(card.status));
+    // A Taobao buyer gets the code through the messenger: sent once it is typed.
+    const bool throughMessenger =
+        card.platform == QStringLiteral("淘宝") && m_session->messenger().isEnabled();
+    list->setText(row, QStringLiteral("t6"),
+                  throughMessenger ? kHandOverWaiting : DeliveryController::订单状态(card.status));
     list->setText(row, QStringLiteral("t7"), orderTimeText(card.time));
 }
 

@@ -30,12 +30,16 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QCheckBox;
 class QStatusBar;
 class QTabWidget;
 class QTimer;
 
 inline const QString kAppIcon = QStringLiteral(":/buttons/appicon.png");
 inline const QString kTrayQuestion = QStringLiteral("是否最小化到托盘");
+// The sent-card row's state while the messenger hand-over runs, and after it failed.
+inline const QString kHandOverWaiting = QStringLiteral("旺旺发送中");
+inline const QString kHandOverFailed = QStringLiteral("旺旺发送失败");
 
 // The main window: account panel, notice, command menu, toolbar, the
 // transaction-password unlock, tray and exit. The business panels plug into
@@ -125,6 +129,8 @@ private:
     void openBalanceQuery(const QString &number);
     void quickBalanceQuery(const QString &number, const QString &region);
     void 卡密发送添加(const SentCard &card);
+    // The messenger hand-over's outcome in the card's sent row (t6).
+    void showHandOver(const QString &buyer, const QString &cardCode, const QString &state);
     void 加载配置();
     void 加载listview();
     void 获取商品信息();
@@ -159,6 +165,7 @@ private:
     QLabel *m_label10 = nullptr;
     QLineEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
+    QCheckBox *m_check1 = nullptr; // 旺旺发卡密: the messenger hand-over on or off
 
     QTabWidget *m_sstab1 = nullptr;
     OrderLists *m_orderLists = nullptr;
@@ -173,6 +180,7 @@ private:
     Browser *m_notice = nullptr;
     Browser *m_webckm = nullptr;
     Browser *m_webjymm = nullptr;
+    Browser *m_webww = nullptr; // opens the messenger's dispatch link
     QTimer *m_timer = nullptr;
     TrayController *m_tray = nullptr;
     BalanceExchange *m_winsock1 = nullptr; // the quick balance query of Label14

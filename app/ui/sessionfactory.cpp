@@ -5,11 +5,23 @@
 #include "app/core/session.h"
 #include "app/web/webprofile.h"
 #include "shop/agentsession.h"
+#include "shop/desktop/x11desktop.h"
 
 #include "widgets/systemclipboard.h"
 #include <QDir>
+#include <QGuiApplication>
 
 std::unique_ptr<AgentSession> makeAgentSession()
+{
+    DesktopWindows *desktop = nullptr;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        static X11Desktop x11;
+        desktop = &x11;
+    }
+    return makeAgentSession(desktop);
+}
+
+std::unique_ptr<AgentSession> makeAgentSession(DesktopWindows *desktop)
 {
     static SystemClipboard clipboard;
     const SessionInfoRecord &session = SessionInfo();
@@ -18,8 +30,10 @@ std::unique_ptr<AgentSession> makeAgentSession()
                                     session.userId, session.appTitle};
     const ShopSites sites{config.taobaoLogisticsUrl, config.taobaoMemberUrl, config.paipaiTradeUrl,
                           config.paipaiLogisticsUrl, config.messengerUrl};
+    const MessengerWindows windows{config.messengerTitleForm, config.messengerClassChain};
     return std::make_unique<AgentSession>(endpoint, config.databasePath, sites,
                                           QDir::current().filePath(QStringLiteral("待反馈.txt")),
                                           WebProfile::instance().networkAccess(),
-                                          Prompter::instance(), clipboard);
+                                          Prompter::instance(), clipboard, nullptr, desktop,
+                                          windows);
 }

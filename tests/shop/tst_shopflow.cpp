@@ -8,6 +8,7 @@
 #include "shop/agentsession.h"
 #include "sim/platformsim.h"
 #include "tests/support/recordingclipboard.h"
+#include "tests/support/recordingdesktop.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
 
@@ -61,6 +62,7 @@ private slots:
 
     void taobaoPageTakesOnlyNewOrders();
     void taobaoHarvestRechargeAndShip();
+    void taobaoCardReachesTheChat();
     void taobaoLoginExpires();
     void paipaiTradePasswordThenDeals();
     void deliveryShipsOneOrderAStep();
@@ -290,6 +292,53 @@ void TestShopFlow::taobaoHarvestRechargeAndShip()
     QVERIFY(step());
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("T2")), 0);
     QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("NOT1")), 1);
+}
+
+void TestShopFlow::taobaoCardReachesTheChat()
+{
+    // The session's own messenger hand-over, on a recorded desktop where the
+    // messenger's chat window takes the text itself.
+    RecordingDesktop desktop;
+    MessengerWindows windows;
+    windows.classChain.clear();
+    m_session.reset();
+    m_session = std::make_unique<AgentSession>(
+        m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")), m_sites,
+        m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
+        nullptr, &desktop, windows);
+    MessengerHandOver &messenger = m_session->messenger();
+    Transfer webww(m_network); // opens the dispatch link, as the hidden browser does
+    messenger.setNavigate(
+        [&webww](const QString &url) { webww.execute(url, QStringLiteral("GET"), QString()); });
+    QVERIFY(loginTaobao());
+    QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
+    QVERIFY(m_session->taobao().fetch());
+    QVERIFY(read.wait(20000));
+    const QString nick = m_env.sim().taobaoNick();
+    QTRY_COMPARE_WITH_TIMEOUT(m_session->taobao().sellerNick(), nick, 20000);
+    m_env.sim().addTaobaoOrder(taobaoOrder(QStringLiteral("T1"), "x", "1", "1"));
+    recharged(1, QStringLiteral("T1"), QStringLiteral("CARD||A1"), QStringLiteral("b1"));
+    QSignalSpy cards(&m_session->delivery(), &DeliveryController::cardSent);
+    QSignalSpy done(&messenger, &MessengerHandOver::handedOver);
+
+    QVERIFY(step());
+    QCOMPARE(statusOf(QStringLiteral("T1")), 3);
+    QCOMPARE(cards.size(), 1);
+    QVERIFY(messenger.找窗口()->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(m_env.sim().messengerDispatches().size(), 1, 20000);
+    QCOMPARE(m_env.sim().messengerDispatches().first(), qMakePair(nick, QStringLiteral("b1")));
+
+    // The messenger has opened the chat; the next search types the code.
+    const auto chat = desktop.addTopLevel(QStringLiteral("b1 - ") + nick);
+    messenger.找窗口tick();
+    QCOMPARE(desktop.log.first(), QStringLiteral("find b1 - ") + nick);
+    QCOMPARE(desktop.window(chat)->text, QStringLiteral("CARD||A1"));
+    QCOMPARE(desktop.log.filter(QStringLiteral("keys")).size(), 2);
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(done.first().at(0).toString(), QStringLiteral("b1"));
+    messenger.关闭窗口tick();
+    QCOMPARE(desktop.log.last(), QStringLiteral("close %1").arg(chat));
+    m_session.reset(); // before the desktop it uses
 }
 
 void TestShopFlow::taobaoLoginExpires()

@@ -532,7 +532,7 @@ void TestSim::writeConfig()
     QString expected = "[platform]\nbaseUrl=@platform/\n"
                        "[taobao]\nlogisticsUrl=@taobao/wuliu/\nmemberUrl=@taobao/member/\n"
                        "[paipai]\ntradeUrl=@paipai/trade/\nlogisticsUrl=@paipai/wuliu/\n"
-                       "[messenger]\nurl=@wangwang/\n"
+                       "[messenger]\nurl=@wangwang/\ntitleForm={buyer} - {seller}\nclassChain=\n"
                        "[numberInfo]\nurl=@numinfo/\n"
                        "[balanceQuery]\nhost=127.0.0.1\nport=" +
                        port +

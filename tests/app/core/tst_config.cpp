@@ -40,7 +40,8 @@ void TestConfig::readsEveryKey()
     const QString file = write("[platform]\nbaseUrl=http://10.0.0.1:81/agent\n"
                                "[taobao]\nlogisticsUrl=http://t/wl/\nmemberUrl=http://t/m/\n"
                                "[paipai]\ntradeUrl=http://p/t/\nlogisticsUrl=http://p/wl/\n"
-                               "[messenger]\nurl=http://ww/\n[numberInfo]\nurl=http://n:8088/\n"
+                               "[messenger]\nurl=http://ww/\ntitleForm={seller} : {buyer}\n"
+                               "classChain=Bar, Box:3\n[numberInfo]\nurl=http://n:8088/\n"
                                "[balanceQuery]\nhost=bq\nport=9009\n[agentWebsite]\nurl=http://a/\n"
                                "[maker]\nofficialSite=http://o/\ndataPackagePage=http://o/d.html\n"
                                "[tools]\ncalculator=xcalc\n[orders]\ndatabase=db/data.mdb\n"
@@ -56,6 +57,8 @@ void TestConfig::readsEveryKey()
     QCOMPARE(c.paipaiTradeUrl, QStringLiteral("http://p/t/"));
     QCOMPARE(c.paipaiLogisticsUrl, QStringLiteral("http://p/wl/"));
     QCOMPARE(c.messengerUrl, QStringLiteral("http://ww/"));
+    QCOMPARE(c.messengerTitleForm, QStringLiteral("{seller} : {buyer}"));
+    QCOMPARE(c.messengerClassChain, (QStringList{"Bar", "Box:3"}));
     QCOMPARE(c.numberInfoUrl, QStringLiteral("http://n:8088/"));
     QCOMPARE(c.balanceQueryHost, QStringLiteral("bq"));
     QCOMPARE(c.balanceQueryPort, 9009);
@@ -77,6 +80,15 @@ void TestConfig::defaults()
     QCOMPARE(r.config->transferTimeoutMs, 60000);
     QCOMPARE(r.config->balanceQueryPort, 9009);
     QVERIFY(!r.config->calculatorProgram.isEmpty());
+    QCOMPARE(r.config->messengerTitleForm, QStringLiteral("{buyer} - {seller}"));
+    QCOMPARE(r.config->messengerClassChain,
+             (QStringList{"SplitterBar", "StandardWindow:2", "RichEditComponent"}));
+    // Written empty: the chat window takes the text itself.
+    const ConfigResult empty = loadClientConfig(
+        write("[platform]\nbaseUrl=https://p.example/a/\n[messenger]\nclassChain=\n"),
+        QStringLiteral("/opt/app"));
+    QVERIFY2(empty.config, qPrintable(empty.error));
+    QVERIFY(empty.config->messengerClassChain.isEmpty());
 }
 
 void TestConfig::refusals_data()
@@ -93,6 +105,9 @@ void TestConfig::refusals_data()
     QTest::newRow("zero time-out")
         << QByteArray("[platform]\nbaseUrl=http://x/\n[transfer]\ntimeoutSeconds=0\n")
         << "timeoutSeconds";
+    QTest::newRow("title without the buyer")
+        << QByteArray("[platform]\nbaseUrl=http://x/\n[messenger]\ntitleForm={seller}\n")
+        << "titleForm";
 }
 
 void TestConfig::refusals()

@@ -22,6 +22,7 @@
 #include "shop/shopview.h"
 #include "sim/balanceserver.h"
 #include "sim/pages.h"
+#include "tests/support/recordingdesktop.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/recordingspeaker.h"
@@ -130,6 +131,7 @@ private:
     Form2 *sharedWindow(bool unlocked);
     void trigger(Form2 *window, const QString &name);
     void dropSharedWindows();
+    RecordingDesktop m_desktop; // outlives the windows that type into it
     // Fills the shop's login form in its browser and submits it, as a seller does.
     bool submitForm(Browser *browser, const QList<QPair<QString, QString>> &fields,
                     const QString &button);
@@ -1031,7 +1033,15 @@ void TestMainWindow::taobaoShopEndToEnd()
                                      QStringLiteral("魔兽世界点卡 1点 自动发卡"),
                                      QStringLiteral("wow_b")));
     dropSharedWindows();
-    QPointer<Form2> window = openMainWindow();
+    // The buyers' chat windows on a recorded desktop (the first two only);
+    // the simulator's client.ini has them take the text themselves.
+    m_desktop = RecordingDesktop();
+    const QString nick = m_env.sim().taobaoNick();
+    const auto chatE1 = m_desktop.addTopLevel(QStringLiteral("买家E1 - ") + nick);
+    const auto chatE2 = m_desktop.addTopLevel(QStringLiteral("买家E2 - ") + nick);
+    QPointer<Form2> window = new Form2(makeAgentSession(&m_desktop));
+    window->load();
+    window->show();
     window->resize(1100, 700);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY(unlockWindow(window));
@@ -1039,6 +1049,8 @@ void TestMainWindow::taobaoShopEndToEnd()
         window->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
     AgentSession *session = window->session();
     session->delivery().timer()->setInterval(300); // the test need not wait five seconds a step
+    session->messenger().找窗口()->setInterval(100);
+    session->messenger().关闭窗口()->setInterval(100);
     QCOMPARE(labelOf(window, "Label18"), QStringLiteral("未开启"));
 
     // iButton2 brings the shop's page to the front; the seller logs in there.
@@ -1062,6 +1074,12 @@ void TestMainWindow::taobaoShopEndToEnd()
         },
         30000));
     QTest::qWait(1000); // a few more delivery steps: nothing is shipped twice
+    // Both codes typed into their buyers' chats, one after the other.
+    QVERIFY(waitUntil([&] { return m_desktop.log.filter(QStringLiteral("close")).size() == 2; },
+                      30000));
+    QCOMPARE(m_desktop.log.filter(QStringLiteral("close")),
+             (QStringList{QStringLiteral("close %1").arg(chatE1),
+                          QStringLiteral("close %1").arg(chatE2)}));
     // Each card code once in the sent cards (earlier tests' orders may stand
     // there too).
     KeyedListView *sent = window->orderLists()->listView2();
@@ -1073,6 +1091,11 @@ void TestMainWindow::taobaoShopEndToEnd()
         for (int i = 0; i < sent->rowCount(); ++i)
             rows += sent->text(i, QStringLiteral("t2")) == r.cardCode ? 1 : 0;
         QCOMPARE(rows, 1);
+        const int row = sent->findRow(QStringLiteral("t2"), r.cardCode);
+        QCOMPARE(sent->text(row, QStringLiteral("t6")), QStringLiteral("已发"));
+        QVERIFY(m_desktop.log.contains(QStringLiteral("text %1 %2")
+                                           .arg(r.key == QLatin1String("NOE1") ? chatE1 : chatE2)
+                                           .arg(r.cardCode)));
     }
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E1")), 1);
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("E2")), 1);
@@ -1107,6 +1130,20 @@ void TestMainWindow::taobaoShopEndToEnd()
     QVERIFY(waitUntil([&] { return m_env.sim().taobaoConsignCount(QStringLiteral("E3")) == 1; },
                       30000));
     QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("NOE3")), 1);
+    // No chat window for this buyer: the hand-over gives up and says so.
+    QString code3;
+    for (const sim::RechargeRecord &r : m_env.sim().recharges()) {
+        if (r.key == QLatin1String("NOE3"))
+            code3 = r.cardCode;
+    }
+    QVERIFY(!code3.isEmpty());
+    QVERIFY(waitUntil(
+        [&] {
+            const int row = sent->findRow(QStringLiteral("t2"), code3);
+            return row >= 0 && sent->text(row, QStringLiteral("t6")) == kHandOverFailed;
+        },
+        30000));
+    QVERIFY(m_desktop.log.filter(QStringLiteral("keys")).size() == 4);
 }
 
 // The same for Paipai, through the site's trade-password page.
@@ -1143,14 +1180,14 @@ void TestMainWindow::paipaiShopEndToEnd()
     QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("PD-1")), 1);
     const QString code = m_env.sim().recharges().constLast().cardCode;
     QCOMPARE(m_env.sim().paipaiMarkedCardCode(QStringLiteral("PD-1")), code);
-    // The shop counts the mark before the client has read its answer.
+    // The site counts the mark before its answer reaches the client.
     KeyedListView *list = window->orderLists()->listView8();
     QVERIFY(waitUntil(
         [&] {
             return list->text(list->findRow(QStringLiteral("t12"), QStringLiteral("PD-1")),
                               QStringLiteral("t7")) == QStringLiteral("充值成功,已经发货");
         },
-        20000));
+        30000));
 }
 
 void TestMainWindow::pictureReadsTheNumber()
