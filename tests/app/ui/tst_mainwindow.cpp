@@ -43,6 +43,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -240,6 +241,10 @@ Form2 *TestMainWindow::openMainWindow()
 
 Form2 *TestMainWindow::logIn()
 {
+    // The main window of this login, not one an earlier test left open.
+    QSet<QWidget *> before;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        before.insert(w);
     QPointer<Form1> login = new Form1;
     login->show();
     auto *zh = login->findChild<QComboBox *>(QStringLiteral("zh"));
@@ -252,9 +257,9 @@ Form2 *TestMainWindow::logIn()
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
     Form2 *window = nullptr;
     waitUntil(
-        [&window] {
+        [&window, &before] {
             for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (auto *f = qobject_cast<Form2 *>(w); f && f->isVisible())
+                if (auto *f = qobject_cast<Form2 *>(w); f && f->isVisible() && !before.contains(f))
                     window = f;
             }
             return window != nullptr;
@@ -1211,11 +1216,12 @@ void TestMainWindow::pictureReadsTheNumber()
 // asks the configured quick-query server for numbers of 渭南 and 陕西.
 void TestMainWindow::balanceQueriesFromThePanel()
 {
-    Form2 *window = sharedWindow(true);
-    QVERIFY2(window, "the unlock failed");
+    Form2 *window = openMainWindow();
+    QVERIFY2(unlockWindow(window), "the unlock failed");
     m_env.sim().balanceServer().clearMessages();
     auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
     auto *button = window->findChild<QPushButton *>(QStringLiteral("btn余额查询"));
+    haoma->clear();
     haoma->setText(QStringLiteral("13800138000"));
     QVERIFY(waitUntil([button] { return button->isEnabled(); }, 20000));
     button->click();
@@ -1251,8 +1257,6 @@ void TestMainWindow::balanceQueriesFromThePanel()
     clickWidget(label14);
     QCOMPARE(label14->text(), QString());
     QVERIFY(m_env.sim().balanceServer().messages().isEmpty());
-    // The tests after this one find the main window of their own login.
-    dropSharedWindows();
 }
 
 void TestMainWindow::catalogueAndTitleGenerator()
