@@ -1219,6 +1219,11 @@ void TestMainWindow::balanceQueriesFromThePanel()
     Form2 *window = openMainWindow();
     QVERIFY2(unlockWindow(window), "the unlock failed");
     m_env.sim().balanceServer().clearMessages();
+    // The panel's first business resets the region when it arrives: the
+    // number is typed after that.
+    auto *ywxz = window->findChild<QComboBox *>(QStringLiteral("ywxz"));
+    QVERIFY(waitUntil(
+        [&] { return ywxz->count() > 0 && !window->manualPanel()->sgcz()->isLoading(); }, 20000));
     auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
     auto *button = window->findChild<QPushButton *>(QStringLiteral("btn余额查询"));
     haoma->clear();
