@@ -6,6 +6,7 @@
 #include "app/ui/form1.h"
 #include "app/ui/messageboxprompter.h"
 #include "app/ui/msndres.h"
+#include "app/ui/unattended.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,7 +14,26 @@
 
 int startClient(const QStringList &arguments)
 {
-    Prompter::install(std::make_unique<MessageBoxPrompter>());
+    const UnattendedArguments unattended = parseUnattendedArguments(arguments);
+    if (unattended.help) {
+        QTextStream(stdout) << clientUsage();
+        return 0;
+    }
+    if (!unattended.error.isEmpty()) {
+        QTextStream(stderr) << unattended.error << Qt::endl << clientUsage();
+        return 2;
+    }
+    if (unattended.requested) {
+        Prompter::install(std::make_unique<UnattendedPrompter>());
+        if (!unattended.options.workDir.isEmpty() &&
+            !QDir::setCurrent(unattended.options.workDir)) {
+            QTextStream(stderr) << "--workdir: cannot enter " << unattended.options.workDir
+                                << Qt::endl;
+            return 2;
+        }
+    } else {
+        Prompter::install(std::make_unique<MessageBoxPrompter>());
+    }
 
     const QString appDir = QCoreApplication::applicationDirPath();
     const ConfigLocation where = locateClientConfig(arguments, appDir, QDir::currentPath());
@@ -31,5 +51,9 @@ int startClient(const QStringList &arguments)
 
     auto *login = new Form1;
     login->show();
+    if (unattended.requested) {
+        auto *run = new UnattendedRun(unattended.options, qApp);
+        run->start(login);
+    }
     return -1;
 }
