@@ -1,4 +1,4 @@
-// platform-sim [--port N] [--write-config FILE]
+// platform-sim [--port N] [--write-config FILE] [--seed-orders N [--seed S]]
 // Plays the agent platform and the outside services on 127.0.0.1 until
 // SIGINT or SIGTERM.
 #include "sim/pages.h"
@@ -16,14 +16,19 @@ namespace {
 
 int usage()
 {
-    std::fputs("usage: platform-sim [--port N] [--write-config FILE]\n"
+    std::fputs("usage: platform-sim [--port N] [--write-config FILE] [--seed-orders N [--seed S]]\n"
                "  --port N             listen on 127.0.0.1:N (0, the default, takes a free port)\n"
-               "  --write-config FILE  write a client.ini whose addresses point at this server\n",
+               "  --write-config FILE  write a client.ini whose addresses point at this server\n"
+               "  --seed-orders N      the shops start with N paid orders in place of the demo's,\n"
+               "                       Taobao and Paipai mixed, a few with a recharge fault;\n"
+               "                       GET /__sim/summary tells what became of each\n"
+               "  --seed S             the seed of their choice (default 1)\n",
                stderr);
     return 2;
 }
 
-bool parsePort(const char *text, int *port)
+// 0 to 65535: a port, a count or a seed.
+bool parseSmallNumber(const char *text, int *port)
 {
     char *end = nullptr;
     errno = 0;
@@ -39,11 +44,19 @@ bool parsePort(const char *text, int *port)
 int main(int argc, char **argv)
 {
     int port = 0;
+    int seedOrders = -1;
+    int seed = 1;
     QString configFile;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (std::strcmp(arg, "--port") == 0 && i + 1 < argc) {
-            if (!parsePort(argv[++i], &port))
+            if (!parseSmallNumber(argv[++i], &port))
+                return usage();
+        } else if (std::strcmp(arg, "--seed-orders") == 0 && i + 1 < argc) {
+            if (!parseSmallNumber(argv[++i], &seedOrders))
+                return usage();
+        } else if (std::strcmp(arg, "--seed") == 0 && i + 1 < argc) {
+            if (!parseSmallNumber(argv[++i], &seed))
                 return usage();
         } else if (std::strcmp(arg, "--write-config") == 0 && i + 1 < argc &&
                    argv[i + 1][0] != '\0') {
@@ -74,6 +87,8 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    if (seedOrders >= 0)
+        sim.seedShopOrders(seedOrders, quint32(seed));
     const sim::Account demo = sim::PlatformSim::demoAccount();
     std::printf("listening 127.0.0.1:%d\nbalance server 127.0.0.1:%d\naccount %s password %s\n%s",
                 bound, sim.balancePort(), demo.account.toUtf8().constData(),

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -271,11 +272,15 @@ QString State::downloadUrl() const
 
 struct PlatformSim::Private
 {
+    PlatformSim *owner = nullptr;
     mutable std::recursive_mutex mutex; // handlers may call back into the public API
     State state;
     QHash<QString, Handler> pages;
     QList<LoggedRequest> log;
     QHash<QString, Fault> faults;
+    QHash<QString, Fault> keyFaults;      // order key -> fault of its recharge requests
+    QHash<QString, int> rechargeRequests; // order key -> recharge requests received
+    QList<SeededOrder> seeded;
 
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
@@ -330,6 +335,12 @@ void PlatformSim::Private::serve(const httplib::Request &req, httplib::Response 
         std::lock_guard lock(mutex);
         log.append({r.method, r.target, r.headers, r.body});
         fault = faults.value(path);
+        if (path == QLatin1String("/platform/productcz1.asp")) {
+            const QString key = parseUrlEncoded(body).value(QStringLiteral("key"));
+            ++rechargeRequests[key];
+            if (keyFaults.contains(key))
+                fault = keyFaults.value(key);
+        }
     }
 
     // The log shows what the client sent; the answer stays uncompressed so
@@ -443,6 +454,12 @@ void PlatformSim::Private::control(const QString &path, const httplib::Request &
         setJson(res, 200, QJsonDocument(list));
         return;
     }
+    if (path == QLatin1String("/__sim/summary") && req.method == "GET") {
+        const QByteArray json = owner->summaryJson();
+        res.status = 200;
+        res.set_content(json.constData(), size_t(json.size()), "application/json");
+        return;
+    }
     if (path == QLatin1String("/__sim/reset") && req.method == "POST") {
         std::lock_guard lock(mutex);
         log.clear();
@@ -478,6 +495,7 @@ void PlatformSim::Private::control(const QString &path, const httplib::Request &
 
 PlatformSim::PlatformSim() : d(std::make_unique<Private>())
 {
+    d->owner = this;
     d->state.addAccount(demoAccount());
     addPlatformPages(*this);
     addUtilityPages(*this);
@@ -768,6 +786,138 @@ int PlatformSim::rechargeRequestsFor(const QString &key) const
             ++count;
     }
     return count;
+}
+
+void PlatformSim::setKeyFault(const QString &key, Fault f)
+{
+    std::lock_guard lock(d->mutex);
+    if (f.kind == FaultKind::None)
+        d->keyFaults.remove(key);
+    else
+        d->keyFaults.insert(key, f);
+}
+
+int PlatformSim::rechargeRequestTotal(const QString &key) const
+{
+    std::lock_guard lock(d->mutex);
+    return d->rechargeRequests.value(key);
+}
+
+QList<SeededOrder> PlatformSim::seedShopOrders(int n, quint32 seed)
+{
+    struct Item
+    {
+        const char *title;
+        const char *quantity;
+        bool card;
+    };
+    // Titles and quantities the default catalogue matches.
+    static const Item taobaoItems[] = {
+        {"移动话费充值 1元 自动充值 秒到账", "50", false},
+        {"网易一卡通 1点 自动发卡", "30", true},
+        {"魔兽世界点卡 1点 自动发卡", "30", true},
+        {"腾讯Q币 1个 QQ自动充值", "10", false},
+    };
+    static const Item paipaiItems[] = {
+        {"腾讯Q币 1个 QQ自动充值", "10", false},
+        {"魔兽世界点卡 1点 自动发卡", "30", true},
+        {"网易一卡通 1点 自动发卡", "15", true},
+    };
+    QRandomGenerator random(seed);
+    std::lock_guard lock(d->mutex);
+    Shops &shops = d->state.shops();
+    shops = Shops();
+    d->seeded.clear();
+    d->keyFaults.clear();
+    if (Account *demo = d->state.findAccount(demoAccount().account))
+        demo->balance = QStringLiteral("10000000.00");
+    for (int i = 1; i <= n; ++i) {
+        SeededOrder o;
+        const bool taobao = random.bounded(100) < 60;
+        const QString serial = QStringLiteral("%1").arg(i, 5, 10, QLatin1Char('0'));
+        if (taobao) {
+            const Item &item = taobaoItems[random.bounded(int(std::size(taobaoItems)))];
+            TaobaoOrder t;
+            t.orderId = QStringLiteral("7") + serial;
+            t.orderNo = QStringLiteral("TB") + serial;
+            t.title = QString::fromUtf8(item.title);
+            t.quantity = QString::fromLatin1(item.quantity);
+            t.buyer = QStringLiteral("tb_buyer") + serial;
+            t.account = item.card ? QStringLiteral("player") + serial
+                                  : QStringLiteral("138%1").arg(i, 8, 10, QLatin1Char('0'));
+            t.form = item.card ? TaobaoAccountForm::UserName : TaobaoAccountForm::Phone;
+            shops.addTaobaoOrder(t);
+            o = {QStringLiteral("taobao"), t.orderNo, t.orderId, t.title, item.card, {}};
+        } else {
+            const Item &item = paipaiItems[random.bounded(int(std::size(paipaiItems)))];
+            PaipaiDeal p;
+            p.dealId = QStringLiteral("10001-20110315-9") + serial;
+            p.buyerUin = QStringLiteral("2%1").arg(i, 7, 10, QLatin1Char('0'));
+            p.itemName = QString::fromUtf8(item.title);
+            p.itemCount = QString::fromLatin1(item.quantity);
+            p.postscript =
+                item.card ? QStringLiteral("gamer") + serial : QStringLiteral("%1").arg(100000 + i);
+            shops.addPaipaiDeal(p);
+            o = {QStringLiteral("paipai"), p.dealId, p.dealId, p.itemName, item.card, {}};
+        }
+        // A few misbehave: their answer comes late, or never.
+        const int roll = int(random.bounded(100));
+        if (roll < 4) {
+            o.fault = QStringLiteral("delay");
+            d->keyFaults.insert(o.orderNo, Fault{FaultKind::Delay, 3000});
+        } else if (roll < 6) {
+            o.fault = QStringLiteral("drop");
+            d->keyFaults.insert(o.orderNo, Fault{FaultKind::Drop, 0});
+        } else if (roll < 8) {
+            o.fault = QStringLiteral("rundrop");
+            d->keyFaults.insert(o.orderNo, Fault{FaultKind::RunThenDrop, 0});
+        }
+        d->seeded.append(o);
+    }
+    return d->seeded;
+}
+
+QList<SeededOrder> PlatformSim::seededOrders() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->seeded;
+}
+
+QByteArray PlatformSim::summaryJson() const
+{
+    std::lock_guard lock(d->mutex);
+    const Shops &shops = d->state.shops();
+    QJsonArray orders;
+    for (const SeededOrder &o : d->seeded) {
+        int status = -1; // never recharged
+        int recharges = 0;
+        for (const RechargeRecord &r : d->state.recharges()) {
+            if (r.key == o.orderNo) {
+                ++recharges;
+                status = r.status;
+            }
+        }
+        const bool taobao = o.shop == QLatin1String("taobao");
+        orders.append(QJsonObject{
+            {QStringLiteral("shop"), o.shop},
+            {QStringLiteral("orderNo"), o.orderNo},
+            {QStringLiteral("shipId"), o.shipId},
+            {QStringLiteral("card"), o.card},
+            {QStringLiteral("fault"), o.fault},
+            {QStringLiteral("requests"), d->rechargeRequests.value(o.orderNo)},
+            {QStringLiteral("recharges"), recharges},
+            {QStringLiteral("status"), status},
+            {QStringLiteral("shipped"),
+             taobao ? shops.taobaoConsigns.value(o.shipId) : shops.paipaiMarks.value(o.shipId)},
+        });
+    }
+    return QJsonDocument(
+               QJsonObject{
+                   {QStringLiteral("orders"), orders},
+                   {QStringLiteral("taobaoWaiting"), int(shops.waitingTaobaoOrders().size())},
+                   {QStringLiteral("paipaiWaiting"), int(shops.waitingPaipaiDeals().size())},
+               })
+        .toJson(QJsonDocument::Compact);
 }
 
 void PlatformSim::dropConnections()

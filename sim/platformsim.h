@@ -50,6 +50,17 @@ struct Fault
     int delayMs = 0; // Delay: wait, then answer normally
 };
 
+// One paid shop order made by PlatformSim::seedShopOrders.
+struct SeededOrder
+{
+    QString shop;    // "taobao" or "paipai"
+    QString orderNo; // the key the client recharges it with
+    QString shipId;  // what its consign or mark names: Taobao order id, Paipai deal id
+    QString product;
+    bool card = false; // the platform hands a card code for it
+    QString fault;     // its recharge request's fault: "", "delay", "drop", "rundrop"
+};
+
 struct Account
 {
     QString account, password, tradePassword, balance, frozenFunds, bonusCommission,
@@ -325,6 +336,23 @@ public:
     // server or proxy does when it restarts or times them out.
     void dropConnections();
     void setRechargeFinish(int polls, bool succeeds);
+    // A fault for the recharge requests of one order key only; it wins over
+    // the fault of productcz1.asp. Fault{} (None) removes it.
+    void setKeyFault(const QString &key, Fault f);
+    // Recharge requests received per order key since the start, whether or
+    // not they were run; never cleared.
+    int rechargeRequestTotal(const QString &key) const;
+    // Replaces the shops' orders with n paid ones, Taobao and Paipai mixed,
+    // phone credit, Q coins and card products, every one matching the
+    // default catalogue; a few get a recharge fault (a delay of 3 s, a drop
+    // before the platform runs it, a drop after). The same seed gives the
+    // same orders. The demo account's balance is raised to pay for them all.
+    QList<SeededOrder> seedShopOrders(int n, quint32 seed);
+    QList<SeededOrder> seededOrders() const;
+    // Per seeded order: recharge requests, recharges, the platform's status,
+    // consigns or marks; and the orders the shops still list. Served at
+    // GET /__sim/summary.
+    QByteArray summaryJson() const;
     void setGoodsRows(const QList<GoodsListRow> &rows); // default State::defaultGoodsRows()
     QList<StoredCardCode> storedCardCodes() const;
 
