@@ -204,6 +204,11 @@ ConsignAnswer readTaobaoConsignAnswer(const QString &page, const TaobaoMarkers &
     const QString title = titleOf(page);
     if (title.contains(QStringLiteral("失败")) || title.contains(QStringLiteral("错误")))
         return {ConsignOutcome::Refused, title};
+    // Only a page that says so is a shipment: an unreadable answer (a proxy's
+    // page, a cut or garbled one) must not turn an order into 已经发货. It
+    // is tried again; a second consign of a shipped order does no harm.
+    if (!title.contains(QStringLiteral("成功")))
+        return {ConsignOutcome::Refused, QStringLiteral("淘宝的应答无法读取")};
     return {ConsignOutcome::Shipped, QString()};
 }
 

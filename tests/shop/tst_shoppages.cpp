@@ -218,6 +218,10 @@ void TestShopPages::consignAnswers_data()
         << shipped << "";
     QTest::newRow("Taobao error page")
         << false << "<html><head><title>操作失败</title></head></html>" << refused << "操作失败";
+    QTest::newRow("Taobao page without a word of success")
+        << false << "<html><head><title>淘宝网</title></head><body>x</body></html>" << refused
+        << "淘宝的应答无法读取";
+    QTest::newRow("Taobao garbage") << false << "\x01\x7f??" << refused << "淘宝的应答无法读取";
     QTest::newRow("Taobao login page")
         << false << "<html><input id=\"TPL_password\" type=\"password\"></html>" << loggedOut
         << "淘宝登录已失效";
