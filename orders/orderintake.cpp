@@ -22,6 +22,8 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
                              const QString &quantityText, const QString &productName,
                              const QString &serverArea, const QString &queryArea)
 {
+    if (m_ready && !m_ready())
+        return false;
     if (判断来源单号(orderNo))
         return false;
     const QString match = m_matcher ? m_matcher(productName, quantityText, orderType) : QString();

@@ -34,6 +34,10 @@ public:
         m_notStored = std::move(notStored);
     }
 
+    // While it answers false (no catalogue yet) every order is refused
+    // without being remembered as seen, so the next harvest offers it again.
+    void setReady(std::function<bool()> ready) { m_ready = std::move(ready); }
+
     // True when this order number was handed to the intake before since
     // start-up; otherwise it is remembered and the answer is false. Whole
     // numbers are compared: a number that is part of a longer one is new.
@@ -56,5 +60,6 @@ private:
     Matcher m_matcher;
     ShowOrder m_show;
     std::function<void(const QString &)> m_notStored;
+    std::function<bool()> m_ready;
     QSet<QString> m_seen; // not saved: a restart starts empty
 };

@@ -3,10 +3,23 @@
 #include "app/core/platform.h"
 #include "app/web/transfer.h"
 
+#include <QTimer>
+
+namespace {
+constexpr int kDefaultRetryMs = 30000;
+}
+
 CatalogueController::CatalogueController(NetworkAccess &network, const PlatformEndpoint &endpoint,
                                          QObject *parent)
-    : QObject(parent), m_endpoint(endpoint), m_inet(new Transfer(network, this))
+    : QObject(parent), m_endpoint(endpoint), m_inet(new Transfer(network, this)),
+      m_retry(new QTimer(this))
 {
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(kDefaultRetryMs);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        if (m_catalogue.size() == 0)
+            获取商品信息();
+    });
     setObjectName(QStringLiteral("catalogue"));
     m_inet->setObjectName(QStringLiteral("Inet商品"));
     m_inet->setTag(QStringLiteral("0"));
@@ -19,10 +32,31 @@ void CatalogueController::获取商品信息()
                     kCatalogueOperation, QString(), kFormContentTypeHeader);
 }
 
+int CatalogueController::retryIntervalMs() const
+{
+    return m_retry->interval();
+}
+
+void CatalogueController::setRetryIntervalMs(int ms)
+{
+    m_retry->setInterval(ms);
+}
+
+void CatalogueController::missing(const QString &reason)
+{
+    if (m_catalogue.size() > 0)
+        return;
+    if (!m_missingTold) {
+        m_missingTold = true;
+        emit catalogueMissing(reason);
+    }
+    m_retry->start();
+}
+
 void CatalogueController::onStateChanged(int state)
 {
     if (state == Transfer::Error) {
-        emit catalogueMissing(m_inet->errorText());
+        missing(m_inet->errorText());
         return;
     }
     if (state == Transfer::ResponseCompleted)
@@ -33,9 +67,10 @@ void CatalogueController::加载商品列表(const QString &response)
 {
     const CatalogueListing listing = ::加载商品列表(response);
     if (listing.records.isEmpty()) {
-        emit catalogueMissing(QString());
+        missing(QString());
         return;
     }
+    m_missingTold = false;
     const qsizetype before = m_catalogue.size();
     m_catalogue.addRecords(listing.records);
     emit rowsAdded(m_catalogue.size() - before);

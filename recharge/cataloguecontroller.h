@@ -7,10 +7,13 @@
 #include <QStringList>
 
 class NetworkAccess;
+class QTimer;
 class Transfer;
 
 // Fetches the catalogue once at the main window's load on its own transfer
-// component Inet商品 and keeps it; the list ListViewplist shows it.
+// component Inet商品 and keeps it; the list ListViewplist shows it. A fetch
+// that brings no catalogue is told once and tried again every
+// retryIntervalMs until one arrives: without it every order is refused.
 class CatalogueController : public QObject
 {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
     const Catalogue &catalogue() const { return m_catalogue; }
 
     void 获取商品信息();
+    int retryIntervalMs() const;
+    void setRetryIntervalMs(int ms);
     // Reads the whole answer into the catalogue and announces what it added.
     void 加载商品列表(const QString &response);
 
@@ -40,8 +45,11 @@ signals:
 
 private:
     void onStateChanged(int state);
+    void missing(const QString &reason);
 
     PlatformEndpoint m_endpoint;
     Transfer *m_inet;
+    QTimer *m_retry;
+    bool m_missingTold = false;
     Catalogue m_catalogue;
 };

@@ -18,6 +18,9 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const QString
 {
     setObjectName(QStringLiteral("rechargeSession"));
     m_book.setStore([this](const RechargeOrder &order) { return m_store.插入订单(order); });
+    // Orders harvested before the catalogue has come would all be refused
+    // and, as seen, not taken again in this run.
+    m_intake.setReady([this] { return m_catalogue.catalogue().size() > 0; });
     m_intake.setNotStored(
         [this](const QString &orderNo) { m_book.setNote(orderNo, kNotStoredText, true); });
     m_store.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });

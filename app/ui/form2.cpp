@@ -491,7 +491,8 @@ void Form2::wireSession()
             &TitleGeneratorPanel::addCategories);
     connect(catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
         // Without a catalogue every order is refused; the agent must know why.
-        QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");
+        QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品；客户端会每隔一会儿重新获"
+                                      "取，取到之前订单不会被接收");
         if (!reason.isEmpty())
             text += QStringLiteral("（") + reason + QStringLiteral("）");
         Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
