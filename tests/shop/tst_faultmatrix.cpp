@@ -1,0 +1,414 @@
+// Every page the engine uses, under every fault the simulator can play,
+// against the real engine of one login (AgentSession: store, book, catalogue,
+// submission, status polls, harvesters, delivery) over loopback with a real
+// SQLite file. For each page × fault: the counter and the two shops offer
+// their orders while the fault lasts, the timers run (short intervals), the
+// fault is lifted, and the timers run until every order has settled. Then:
+//   - no order lost: each is in data.mdb and in the book, in a status that
+//     tells the truth;
+//   - none recharged twice: the simulator received at most one recharge
+//     request for each order key;
+//   - no failure shown as success: no row and no message says 成功 for an
+//     order the platform did not recharge, nor 已经发货 for one the shop did
+//     not mark;
+//   - recovery: every order settles once the fault is lifted; an order whose
+//     outcome became unknown stays so and is never sent again.
+// The run ends with one line: rows, orders, recharges, violations.
+#include "app/core/platform.h"
+#include "app/web/networkaccess.h"
+#include "app/web/transfer.h"
+#include "shop/agentsession.h"
+#include "sim/platformsim.h"
+#include "tests/support/recordingclipboard.h"
+#include "tests/support/recordingprompter.h"
+#include "tests/support/simenvironment.h"
+
+#include <QCoreApplication>
+#include <QNetworkCookieJar>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using sim::FaultKind;
+
+namespace {
+
+constexpr int kTimeoutMs = 800; // the transfers' time-out in this test
+constexpr int kTickMs = 150;    // refresh, poll and delivery timers
+constexpr int kFaultMs = 2500;  // how long a fault lasts
+constexpr int kSettleTimeoutMs = 20000;
+
+const QString kRechargePath = QStringLiteral("/platform/productcz1.asp");
+
+// Refused is no fault of one path: nothing listens at all.
+constexpr int kRefused = -1;
+
+class NoHandOver final : public CardHandOver
+{
+public:
+    void handOver(const QString &, const QString &) override {}
+};
+
+// One order offered to the client, and what the simulator says of it.
+struct Offered
+{
+    int type = 0; // 0 counter, 1 Taobao, 2 Paipai
+    QString orderNo;
+    QString shipId;
+};
+
+struct Totals
+{
+    int rows = 0;
+    int orders = 0;
+    int recharges = 0;
+    int unknown = 0;
+    int violations = 0;
+};
+
+Totals g_totals;
+
+} // namespace
+
+class TestFaultMatrix : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void matrix_data();
+    void matrix();
+
+private:
+    bool post(const QString &url, const QString &body);
+    void setFault(const QString &path, int fault);
+    void liftFault(int fault);
+    // The stored status of each order; missing ones absent.
+    QHash<QString, int> storedStatuses();
+    bool settled(const QList<Offered> &offered);
+    int shopMarks(const Offered &o) const;
+
+    SimEnvironment m_env;
+    int m_port = -1;
+    NetworkAccess m_network{kTimeoutMs};
+    ShopSites m_sites;
+    PlatformEndpoint m_endpoint;
+    RecordingClipboard m_clipboard;
+    NoHandOver m_handOver;
+    std::unique_ptr<PrompterGuard> m_prompter;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AgentSession> m_session;
+};
+
+void TestFaultMatrix::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_env.start(&error), qPrintable(error));
+    m_port = m_env.sim().port();
+    const ClientConfig &c = m_env.config();
+    m_sites = {c.taobaoLogisticsUrl, c.taobaoMemberUrl, c.paipaiTradeUrl, c.paipaiLogisticsUrl,
+               c.messengerUrl};
+    QString key;
+    m_env.sim().withState([&key](sim::State &s) { key = s.openSession(QStringLiteral("demo")); });
+    m_endpoint = {c.platformBaseUrl, key, QStringLiteral("MID"), QStringLiteral("10086"),
+                  QStringLiteral("榴帆综合缴费系统")};
+}
+
+void TestFaultMatrix::init()
+{
+    sim::PlatformSim &sim = m_env.sim();
+    sim.clearShops();
+    sim.clearFaults();
+    sim.clearRequests();
+    sim.setRechargeFinish(2, true);
+    sim.withState([](sim::State &s) {
+        s.recharges().clear();
+        s.findAccount(QStringLiteral("demo"))->balance = QStringLiteral("100000.00");
+    });
+    m_network.setCookieJar(new QNetworkCookieJar);
+    m_prompter = std::make_unique<PrompterGuard>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_session =
+        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
+                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
+                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+}
+
+void TestFaultMatrix::cleanup()
+{
+    m_session.reset();
+    m_dir.reset();
+    m_prompter.reset();
+    if (!m_env.sim().isRunning())
+        m_env.sim().start(m_port);
+}
+
+void TestFaultMatrix::cleanupTestCase()
+{
+    qInfo("fault matrix: %d rows, %d orders, %d recharges, %d unknown, %d violations",
+          g_totals.rows, g_totals.orders, g_totals.recharges, g_totals.unknown,
+          g_totals.violations);
+}
+
+bool TestFaultMatrix::post(const QString &url, const QString &body)
+{
+    Transfer transfer(m_network);
+    QSignalSpy done(&transfer, &Transfer::stateChanged);
+    return transfer.execute(url, QStringLiteral("POST"), body) && done.wait(20000) &&
+           transfer.state() == Transfer::ResponseCompleted;
+}
+
+void TestFaultMatrix::setFault(const QString &path, int fault)
+{
+    if (fault == kRefused) {
+        m_env.sim().stop();
+        return;
+    }
+    // A delay past the transfers' time-out: the client gives up, the server
+    // still runs the page afterwards.
+    m_env.sim().setFault(
+        path, {FaultKind(fault), FaultKind(fault) == FaultKind::Delay ? 2 * kTimeoutMs : 0});
+}
+
+void TestFaultMatrix::liftFault(int fault)
+{
+    if (fault == kRefused)
+        QVERIFY(m_env.sim().start(m_port) == m_port);
+    m_env.sim().clearFaults();
+}
+
+QHash<QString, int> TestFaultMatrix::storedStatuses()
+{
+    // Read with a connection of its own, as another program would.
+    QHash<QString, int> out;
+    const QString name = QStringLiteral("faultmatrix-check");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_dir->filePath(QStringLiteral("data.mdb")));
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单 WHERE 用户 = '10086'"));
+            while (q.next())
+                out.insert(q.value(0).toString(), q.value(1).toInt());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return out;
+}
+
+int TestFaultMatrix::shopMarks(const Offered &o) const
+{
+    if (o.type == 1)
+        return m_env.sim().taobaoConsignCount(o.shipId);
+    if (o.type == 2)
+        return m_env.sim().paipaiMarkCount(o.shipId);
+    return 0;
+}
+
+bool TestFaultMatrix::settled(const QList<Offered> &offered)
+{
+    const QHash<QString, int> stored = storedStatuses();
+    for (const Offered &o : offered) {
+        const int status = stored.value(o.orderNo, -99);
+        const bool done =
+            status == OrderStatus::Submitting // unknown: stays so
+            || status == OrderStatus::Refunded || status == OrderStatus::SubmitFailed ||
+            (o.type == 0 ? status == OrderStatus::Recharged : status == OrderStatus::Shipped);
+        if (!done)
+            return false;
+        // An unknown order is settled only once the client has said so.
+        if (status == OrderStatus::Submitting) {
+            OrderBook &book = m_session->book();
+            const int row = book.rowOf(o.orderNo);
+            if (row < 0 || book.text(row, QStringLiteral("t7")) == 状态转换(status))
+                return false;
+        }
+    }
+    return true;
+}
+
+void TestFaultMatrix::matrix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("fault");
+
+    const QList<QPair<QString, QString>> pages = {
+        {QStringLiteral("newproduct.asp"), QStringLiteral("/platform/newproduct.asp")},
+        {QStringLiteral("productcz1.asp"), kRechargePath},
+        {QStringLiteral("chargestatus.asp"), QStringLiteral("/platform/chargestatus.asp")},
+        {QStringLiteral("order_list_new.htm"),
+         QStringLiteral("/taobao/wuliu/user/order_list_new.htm")},
+        {QStringLiteral("trade_deal_list/sold"),
+         QStringLiteral("/paipai/trade/cgi-bin/trade_deal_list/sold")},
+        {QStringLiteral("consign_dummy.htm"),
+         QStringLiteral("/taobao/wuliu/user/consign_dummy.htm")},
+        {QStringLiteral("marknowuliu"), QStringLiteral("/paipai/wuliu/cgi-bin/wuliu/marknowuliu")},
+    };
+    const QList<QPair<const char *, FaultKind>> faults = {
+        {"delay", FaultKind::Delay},       {"drop", FaultKind::Drop},
+        {"500", FaultKind::Error500},      {"garbage", FaultKind::Garbage},
+        {"truncate", FaultKind::Truncate}, {"rundrop", FaultKind::RunThenDrop},
+    };
+    for (const auto &[name, path] : pages) {
+        for (const auto &[faultName, kind] : faults) {
+            QTest::addRow("%s/%s", qPrintable(name), faultName) << path << int(kind);
+        }
+    }
+    // A server that is down refuses every page at once.
+    QTest::newRow("every page/refused") << QString() << kRefused;
+}
+
+void TestFaultMatrix::matrix()
+{
+    QFETCH(QString, path);
+    QFETCH(int, fault);
+    sim::PlatformSim &sim = m_env.sim();
+
+    // Two orders in each shop, a card product and credit; one at the counter.
+    QList<Offered> offered;
+    const auto taobao = [&](const QString &id, const char *title, const char *quantity, bool card) {
+        sim.addTaobaoOrder(
+            {id, QStringLiteral("NO") + id, QString::fromUtf8(title), QString::fromLatin1(quantity),
+             QStringLiteral("买家") + id,
+             card ? QStringLiteral("player_") + id : QStringLiteral("13800138000"), QString(),
+             card ? sim::TaobaoAccountForm::UserName : sim::TaobaoAccountForm::Phone});
+        offered.append({1, QStringLiteral("NO") + id, id});
+    };
+    const auto paipai = [&](const QString &id, const char *title, const char *quantity) {
+        sim.addPaipaiDeal({id, QStringLiteral("20001234"), QString::fromUtf8(title),
+                           QString::fromLatin1(quantity), QStringLiteral("acc ") + id});
+        offered.append({2, id, id});
+    };
+    taobao(QStringLiteral("T1"), "网易一卡通 1点 自动发卡", "30", true);
+    taobao(QStringLiteral("T2"), "移动话费充值 1元 秒到", "50", false);
+    paipai(QStringLiteral("P1"), "魔兽世界点卡 1点 自动发卡", "30");
+    paipai(QStringLiteral("P2"), "腾讯Q币 1个 QQ自动充值", "10");
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("taobao/wuliu/login"),
+                 QStringLiteral("TPL_username=demo_seller&TPL_password=tb123456")));
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("paipai/trade/login"),
+                 QStringLiteral("uin=10001&password=pp123456")));
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("paipai/trade/tradepassword"),
+                 QStringLiteral("tradePassword=123456")));
+
+    AgentSession &session = *m_session;
+    session.tracker().timer()->setInterval(kTickMs);
+    session.delivery().timer()->setInterval(kTickMs);
+    session.monitor().taobaoTimer()->setInterval(kTickMs);
+    session.monitor().paipaiTimer()->setInterval(kTickMs);
+    session.catalogue().setRetryIntervalMs(kTickMs);
+
+    // The fault is on from the main window's load: the catalogue, the
+    // monitors, and an order typed at the counter all meet it.
+    setFault(path, fault);
+    session.start();
+    session.catalogue().获取商品信息();
+    session.monitor().startTaobao();
+    session.monitor().startPaipai();
+    const QString counterNo = RandomLetterToken();
+    const auto enterCounterOrder = [&] {
+        if (!session.intake().插入新订单(0, counterNo, counterNo, QStringLiteral("手工订单"),
+                                         QStringLiteral("13900139000"), QStringLiteral("手工操作"),
+                                         QStringLiteral("50"), QStringLiteral("移动话费充值"),
+                                         QString(), QString()))
+            return false;
+        session.submission().充值订单请求(0);
+        return true;
+    };
+    // The agent types it once the product list shows; without one, after.
+    QTest::qWait(kFaultMs / 2);
+    bool counterEntered = enterCounterOrder();
+    QTest::qWait(kFaultMs / 2);
+
+    liftFault(fault);
+    if (!counterEntered) {
+        QVERIFY(QTest::qWaitFor([&] { return session.catalogue().catalogue().size() > 0; },
+                                kSettleTimeoutMs));
+        QVERIFY(enterCounterOrder());
+    }
+    offered.append({0, counterNo, counterNo});
+    // What has not settled by then is reported below, order by order.
+    static_cast<void>(QTest::qWaitFor([&] { return settled(offered); }, kSettleTimeoutMs));
+    QTest::qWait(3 * kTickMs); // a few more ticks: nothing more may go out
+
+    // ---- what the agent can rely on ----
+    QStringList violations;
+    const QHash<QString, int> stored = storedStatuses();
+    OrderBook &book = session.book();
+    int recharges = 0;
+    int unknown = 0;
+    for (const Offered &o : offered) {
+        const int requests = sim.rechargeRequestsFor(o.orderNo);
+        const bool recharged = sim.rechargeCount(o.orderNo) > 0;
+        int platformStatus = -1;
+        for (const sim::RechargeRecord &r : sim.recharges()) {
+            if (r.key == o.orderNo)
+                platformStatus = r.status;
+        }
+        const int marks = shopMarks(o);
+        recharges += recharged ? 1 : 0;
+        if (requests > 1)
+            violations << QStringLiteral("%1 sent %2 times").arg(o.orderNo).arg(requests);
+        if (!stored.contains(o.orderNo)) {
+            violations << QStringLiteral("%1 not in data.mdb").arg(o.orderNo);
+            continue;
+        }
+        const int status = stored.value(o.orderNo);
+        const int row = book.rowOf(o.orderNo);
+        if (row < 0) {
+            violations << QStringLiteral("%1 not listed").arg(o.orderNo);
+            continue;
+        }
+        const QString t7 = book.text(row, QStringLiteral("t7"));
+        if ((status == OrderStatus::Recharged || status == OrderStatus::Shipped ||
+             t7.contains(QStringLiteral("成功"))) &&
+            !recharged)
+            violations << QStringLiteral("%1 shows %2 (%3), the platform did not recharge it")
+                              .arg(o.orderNo, t7)
+                              .arg(status);
+        if ((status == OrderStatus::Shipped || t7.contains(QStringLiteral("已经发货"))) &&
+            marks == 0)
+            violations << QStringLiteral("%1 shows %2, the shop has no mark").arg(o.orderNo, t7);
+        if ((status == OrderStatus::Refunded || status == OrderStatus::SubmitFailed) &&
+            platformStatus == 1)
+            violations << QStringLiteral("%1 shows failed (%2), the platform recharged it")
+                              .arg(o.orderNo)
+                              .arg(status);
+        if (status == OrderStatus::SubmitFailed && requests > 0)
+            violations << QStringLiteral("%1 shows not delivered, the platform received it")
+                              .arg(o.orderNo);
+        if (status == OrderStatus::Submitting) {
+            ++unknown;
+            if (t7 != kOutcomeUnknownText)
+                violations << QStringLiteral("%1 is unknown, its row says %2").arg(o.orderNo, t7);
+        }
+        // Settled: shipped, recharged at the counter, failed, or unknown.
+        const bool done =
+            status == OrderStatus::Submitting || status == OrderStatus::Refunded ||
+            status == OrderStatus::SubmitFailed ||
+            (o.type == 0 ? status == OrderStatus::Recharged : status == OrderStatus::Shipped);
+        if (!done)
+            violations
+                << QStringLiteral("%1 did not settle: %2 (%3)").arg(o.orderNo, t7).arg(status);
+    }
+    // Messages the agent read: success only for a recharge the platform made.
+    for (const RecordingPrompter::Message &m : (**m_prompter).messages) {
+        if (m.text.contains(QStringLiteral("成功")) && sim.rechargeCount(counterNo) == 0)
+            violations << QStringLiteral("message \"%1\" for an order not recharged").arg(m.text);
+    }
+
+    ++g_totals.rows;
+    g_totals.orders += int(offered.size());
+    g_totals.recharges += recharges;
+    g_totals.unknown += unknown;
+    g_totals.violations += int(violations.size());
+    QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QStringLiteral("; "))));
+}
+
+QTEST_GUILESS_MAIN(TestFaultMatrix)
+#include "tst_faultmatrix.moc"
