@@ -163,6 +163,7 @@ struct OrderStore::Connection
     std::optional<QSqlQuery> lookup;
     std::optional<QSqlQuery> day;
     std::optional<QSqlQuery> waiting;
+    std::optional<QSqlQuery> pending;
     std::optional<QSqlQuery> shipping;
     std::optional<QSqlQuery> byShip;
     std::optional<QSqlQuery> byOrder;
@@ -250,6 +251,10 @@ bool OrderStore::ensureOpen()
                                  "ORDER BY 充值时间 DESC, rowid DESC LIMIT %2")
                       .arg(columns)
                       .arg(kDayListCap)},
+        {&c->pending,
+         QStringLiteral("SELECT %1 FROM 充值订单 WHERE 用户 = ? AND 充值状态 IN (-2, -1) "
+                        "ORDER BY rowid")
+             .arg(columns)},
         {&c->waiting, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 用户 = ? AND 充值状态 = 0 "
                                      "ORDER BY rowid")
                           .arg(columns)},
@@ -465,6 +470,15 @@ std::optional<QList<RechargeOrder>> OrderStore::waitingOrders()
     QSqlQuery &q = *m_db->waiting;
     q.bindValue(0, text(m_userId));
     return readOrders(q, QStringLiteral("the waiting orders"));
+}
+
+std::optional<QList<RechargeOrder>> OrderStore::pendingOrders()
+{
+    if (!ensureOpen())
+        return std::nullopt;
+    QSqlQuery &q = *m_db->pending;
+    q.bindValue(0, text(m_userId));
+    return readOrders(q, QStringLiteral("the pending orders"));
 }
 
 std::optional<QList<RechargeOrder>> OrderStore::rechargedShopOrders()

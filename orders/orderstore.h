@@ -100,6 +100,9 @@ public:
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.
     std::optional<QList<RechargeOrder>> waitingOrders();
+    // The account's orders of any day that were never sent (-2) or were sent
+    // and got no answer (-1), in the order they were entered.
+    std::optional<QList<RechargeOrder>> pendingOrders();
     // The account's recharged shop orders (status 1, type above 0) that still
     // have to be marked shipped; in the order they were entered.
     std::optional<QList<RechargeOrder>> rechargedShopOrders();

@@ -10,6 +10,10 @@
 
 #include <QObject>
 
+// Shown after kNotDeliveredPrefix for a counter order an earlier run left unsent.
+inline const QString kEarlierRunText =
+    QStringLiteral("上次运行没有提交，不会自动充值，请核实后重新下单");
+
 class Clipboard;
 class NetworkAccess;
 class Prompter;
@@ -37,12 +41,14 @@ public:
     StatusTracker &tracker() { return m_tracker; }
 
     // What the main window's load starts once the catalogue has been asked
-    // for: the trade counter from 0, today's orders from the store, and the
-    // status polls.
+    // for: the trade counter from 0, today's orders from the store, the shop
+    // orders left unsent sent, and the status polls.
     virtual void start();
-    // Today's orders, oldest first so that the newest ends on top. An order
-    // sent before the client ended, with no answer recorded, says its outcome
-    // is unknown: the platform may have recharged it.
+    // Today's orders, oldest first so that the newest ends on top, and below
+    // them every order of earlier days still unsent. An order sent before
+    // the client ended, with no answer recorded, says its outcome is unknown:
+    // the platform may have recharged it. A counter order still unsent is
+    // marked not submitted rather than sent unasked.
     void 读取订单();
 
 signals:

@@ -84,6 +84,7 @@ private slots:
 
     void matrix_data();
     void matrix();
+    void restartSendsWhatWasLeft();
 
 private:
     bool post(const QString &url, const QString &body);
@@ -408,6 +409,69 @@ void TestFaultMatrix::matrix()
     g_totals.unknown += unknown;
     g_totals.violations += int(violations.size());
     QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QStringLiteral("; "))));
+}
+
+// A run ends (killed) after it took more shop orders than the day's list
+// shows and before it sent them, with a counter order typed and not sent and
+// one order out without an answer. The next run sends every shop order once,
+// the oldest too; it does not send the counter order unasked (the agent saw
+// no answer and may have typed it again) and never sends the unknown one.
+void TestFaultMatrix::restartSendsWhatWasLeft()
+{
+    constexpr int kShopOrders = 60; // more than the day's list of 50
+    QSignalSpy loaded(&m_session->catalogue(), &CatalogueController::rowsAdded);
+    m_session->catalogue().获取商品信息();
+    QVERIFY(loaded.wait(20000));
+    OrderIntake &intake = m_session->intake();
+    QStringList shopOrders;
+    for (int i = 1; i <= kShopOrders; ++i) {
+        const QString no = QStringLiteral("R%1").arg(i, 3, 10, QLatin1Char('0'));
+        QVERIFY(intake.插入新订单(1, QStringLiteral("S") + no, no, QStringLiteral("买家"),
+                                  QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+                                  QStringLiteral("移动话费充值 1元 秒到"), QString(), QString()));
+        shopOrders << no;
+    }
+    const QString counter = RandomLetterToken();
+    QVERIFY(intake.插入新订单(0, counter, counter, QStringLiteral("手工订单"),
+                              QStringLiteral("13900139000"), QStringLiteral("手工操作"),
+                              QStringLiteral("50"), QStringLiteral("移动话费充值"), QString(),
+                              QString()));
+    // The first shop order went out and its answer never came.
+    QVERIFY(m_session->store()
+                .反写数据库状态(shopOrders.first(), QString::number(OrderStatus::Submitting),
+                                QString(), QString(), QString())
+                .ok());
+    m_session.reset(); // the end of that run: nothing more is sent
+
+    m_session =
+        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
+                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
+                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+    m_session->start();
+    sim::PlatformSim &sim = m_env.sim();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (qsizetype i = 1; i < shopOrders.size(); ++i) {
+                if (sim.rechargeCount(shopOrders.at(i)) != 1)
+                    return false;
+            }
+            return m_session->submission().outstanding() == 0;
+        },
+        kSettleTimeoutMs));
+    QTest::qWait(3 * kTickMs);
+    for (qsizetype i = 1; i < shopOrders.size(); ++i)
+        QCOMPARE(sim.rechargeRequestsFor(shopOrders.at(i)), 1);
+    QCOMPARE(sim.rechargeRequestsFor(shopOrders.first()), 0);
+    QCOMPARE(sim.rechargeRequestsFor(counter), 0);
+    const QHash<QString, int> stored = storedStatuses();
+    QCOMPARE(stored.value(counter), int(OrderStatus::SubmitFailed));
+    QCOMPARE(stored.value(shopOrders.first()), int(OrderStatus::Submitting));
+    OrderBook &book = m_session->book();
+    QCOMPARE(book.text(book.rowOf(counter), QStringLiteral("t7")),
+             kNotDeliveredPrefix + kEarlierRunText);
+    QCOMPARE(book.text(book.rowOf(shopOrders.first()), QStringLiteral("t7")), kOutcomeUnknownText);
+    for (const QString &no : std::as_const(shopOrders))
+        QVERIFY2(book.rowOf(no) >= 0, qPrintable(no));
 }
 
 QTEST_GUILESS_MAIN(TestFaultMatrix)
