@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -41,6 +42,8 @@ private slots:
     void passwordWithSpecialCharacters();
     void secondClickWhilePendingIsIgnored();
     void unreachablePlatform();
+    void loginUnderFaults_data();
+    void loginUnderFaults();
     void skinIsWrittenOnceAndKept();
     void loginWindowPicture();
     void successWithoutMarkersIsAFailure(); // replaces the login page: keep last
@@ -344,6 +347,60 @@ void TestLogin::unreachablePlatform()
     QVERIFY(form && !form->loginPending());
     QVERIFY(mainWindow() == nullptr);
     QVERIFY(SessionInfo().sessionKey.isEmpty());
+}
+
+// The login page under each fault the simulator plays (the engine's pages
+// are in tst_faultmatrix): "登陆成功！" is shown only with a main window that
+// works, a failure opens none, and once the fault is lifted the next click
+// logs in.
+void TestLogin::loginUnderFaults_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("index1.asp/delay") << int(sim::FaultKind::Delay);
+    QTest::newRow("index1.asp/drop") << int(sim::FaultKind::Drop);
+    QTest::newRow("index1.asp/500") << int(sim::FaultKind::Error500);
+    QTest::newRow("index1.asp/garbage") << int(sim::FaultKind::Garbage);
+    QTest::newRow("index1.asp/truncate") << int(sim::FaultKind::Truncate);
+    QTest::newRow("index1.asp/rundrop") << int(sim::FaultKind::RunThenDrop);
+    QTest::newRow("index1.asp/refused") << -1;
+}
+
+void TestLogin::loginUnderFaults()
+{
+    QFETCH(int, fault);
+    const QString path = QStringLiteral("/platform/index1.asp");
+    const int port = m_env.sim().port();
+    // The later tests need the simulator, whatever becomes of this one.
+    const auto restart = qScopeGuard([&] {
+        if (!m_env.sim().isRunning())
+            m_env.sim().start(port);
+    });
+    if (fault < 0)
+        m_env.sim().stop();
+    else
+        m_env.sim().setFault(path, {sim::FaultKind(fault), 1500});
+    QPointer<Form1> form = openLoginWindow();
+    typeLogin(form, QStringLiteral("demo"), QStringLiteral("demo123"), false);
+    clickLogin(form);
+    QVERIFY(waitUntil([&] { return !(**m_prompter).messages.isEmpty(); }, 30000));
+    QTest::qWait(200);
+    const bool succeeded = (**m_prompter).texts().contains(QStringLiteral("登陆成功！"));
+    QCOMPARE(mainWindow() != nullptr, succeeded);
+    if (succeeded) {
+        // Only when the whole answer came through: a session the platform knows.
+        QVERIFY(m_env.sim().isValidSession(SessionInfo().sessionKey));
+        return;
+    }
+    QVERIFY(SessionInfo().sessionKey.isEmpty());
+
+    if (fault < 0)
+        QCOMPARE(m_env.sim().start(port), port);
+    m_env.sim().clearFaults();
+    (**m_prompter).messages.clear();
+    QVERIFY(form && !form->loginPending());
+    clickLogin(form);
+    QVERIFY(waitUntil([&] { return mainWindow() != nullptr; }, 30000));
+    QCOMPARE((**m_prompter).texts(), QStringList{QStringLiteral("登陆成功！")});
 }
 
 void TestLogin::skinIsWrittenOnceAndKept()
