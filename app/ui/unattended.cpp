@@ -141,10 +141,8 @@ UnattendedArguments parseUnattendedArguments(const QStringList &arguments)
                 out.error = QStringLiteral("%1 要 50 到 600000 毫秒：%2").arg(arg, text);
                 return out;
             }
-        } else {
-            out.error = QStringLiteral("不认识的参数：%1").arg(arg);
-            return out;
         }
+        // Anything else is left to whoever reads it.
     }
     if (!out.requested && !given.isEmpty()) {
         out.error = QStringLiteral("%1 只能和 --unattended 一起用").arg(given.first());

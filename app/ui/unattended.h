@@ -46,7 +46,7 @@ struct UnattendedArguments
 };
 
 // Reads the unattended options from the command line (the program name
-// first). Arguments it does not know (--config FILE) are left to others.
+// first). Arguments it does not know are left to others (--config FILE).
 UnattendedArguments parseUnattendedArguments(const QStringList &arguments);
 // The --help text.
 QString clientUsage();
