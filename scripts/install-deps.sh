@@ -14,6 +14,7 @@ packages=(
   xvfb xauth trayer x11-utils
   fonts-wqy-microhei
   espeak-ng sox
+  sqlite3 curl
   clang-format
 )
 

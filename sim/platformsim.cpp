@@ -455,9 +455,12 @@ void PlatformSim::Private::control(const QString &path, const httplib::Request &
         return;
     }
     if (path == QLatin1String("/__sim/summary") && req.method == "GET") {
-        const QByteArray json = owner->summaryJson();
+        // format=text: one line an order, blank-separated, for shell scripts.
+        const bool text = req.get_param_value("format") == "text";
+        const QByteArray out = text ? owner->summaryText() : owner->summaryJson();
         res.status = 200;
-        res.set_content(json.constData(), size_t(json.size()), "application/json");
+        res.set_content(out.constData(), size_t(out.size()),
+                        text ? "text/plain; charset=utf-8" : "application/json");
         return;
     }
     if (path == QLatin1String("/__sim/reset") && req.method == "POST") {
@@ -918,6 +921,29 @@ QByteArray PlatformSim::summaryJson() const
                    {QStringLiteral("paipaiWaiting"), int(shops.waitingPaipaiDeals().size())},
                })
         .toJson(QJsonDocument::Compact);
+}
+
+QByteArray PlatformSim::summaryText() const
+{
+    const QJsonObject summary = QJsonDocument::fromJson(summaryJson()).object();
+    QByteArray out;
+    for (const QJsonValue &v : summary.value(QStringLiteral("orders")).toArray()) {
+        const QJsonObject o = v.toObject();
+        const QString fault = o.value(QStringLiteral("fault")).toString();
+        out += QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
+                   .arg(o.value(QStringLiteral("orderNo")).toString(),
+                        o.value(QStringLiteral("shipId")).toString(),
+                        o.value(QStringLiteral("shop")).toString(),
+                        o.value(QStringLiteral("card")).toBool() ? QStringLiteral("card")
+                                                                 : QStringLiteral("credit"),
+                        fault.isEmpty() ? QStringLiteral("-") : fault)
+                   .arg(o.value(QStringLiteral("requests")).toInt())
+                   .arg(o.value(QStringLiteral("recharges")).toInt())
+                   .arg(o.value(QStringLiteral("status")).toInt())
+                   .arg(o.value(QStringLiteral("shipped")).toInt())
+                   .toUtf8();
+    }
+    return out;
 }
 
 void PlatformSim::dropConnections()

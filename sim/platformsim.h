@@ -353,6 +353,9 @@ public:
     // consigns or marks; and the orders the shops still list. Served at
     // GET /__sim/summary.
     QByteArray summaryJson() const;
+    // The same, one line an order: order number, ship id, shop, "card" or
+    // "credit", fault or "-", requests, recharges, status, shipped.
+    QByteArray summaryText() const;
     void setGoodsRows(const QList<GoodsListRow> &rows); // default State::defaultGoodsRows()
     QList<StoredCardCode> storedCardCodes() const;
 
