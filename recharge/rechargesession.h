@@ -23,7 +23,7 @@ class RechargeSession : public QObject
 {
     Q_OBJECT
 public:
-    RechargeSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+    RechargeSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                     NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                     QObject *parent = nullptr);
     ~RechargeSession() override;
@@ -40,9 +40,11 @@ public:
     // for: the trade counter from 0, today's orders from the store, and the
     // status polls.
     virtual void start();
-    // Today's orders, oldest first so that the newest ends on top. An order
-    // sent before the client ended, with no answer recorded, says its outcome
-    // is unknown: the platform may have recharged it.
+    // Today's orders of every seat of the account, oldest first so that the
+    // newest ends on top. At start-up an order this seat sent before it
+    // ended, with no answer recorded, says its outcome is unknown: the
+    // platform may have recharged it. Later (刷新) an order the list shows
+    // on its way keeps its row.
     void 读取订单();
 
 signals:
@@ -59,4 +61,5 @@ private:
     OrderIntake m_intake;
     SubmissionController m_submission;
     StatusTracker m_tracker;
+    bool m_started = false;
 };

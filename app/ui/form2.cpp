@@ -470,6 +470,13 @@ void Form2::load()
     m_label3->setText(tradeCountText(0));
     m_exiting = false;
     // 9. Today's orders, the pending feedback, the polls and the delivery.
+    // A store that cannot be reached is said at once: the client never falls
+    // back to another one, and takes no order until it can store it.
+    if (!m_session->store().open()) {
+        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"),
+                                    QStringLiteral("订单数据库无法使用，订单不会被接收或充值：\n") +
+                                        m_session->store().lastError());
+    }
     m_session->start();
     加载状态栏();
 
@@ -845,6 +852,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_label7 && isLeftRelease(event)) {
         refreshAccountFigures();
+        m_session->读取订单(); // and what the other seats took today
         return true;
     }
     if (watched == m_text1 && event->type() == QEvent::MouseButtonPress)
