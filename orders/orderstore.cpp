@@ -310,8 +310,12 @@ bool OrderStore::ensureOpen()
                               .arg(m_database.server(), m_database.name, m_database.user),
                           errorText(c->db.lastError()));
         QSqlQuery q(c->db);
+        // Every query the store runs is an index probe of a few rows: parallel
+        // workers and compiled plans would only add their start-up time.
         if (!q.exec(QStringLiteral("SET statement_timeout = %1").arg(kServerWaitMs)) ||
-            !q.exec(QStringLiteral("SET client_encoding = 'UTF8'")))
+            !q.exec(QStringLiteral("SET client_encoding = 'UTF8'")) ||
+            !q.exec(QStringLiteral("SET max_parallel_workers_per_gather = 0")) ||
+            !q.exec(QStringLiteral("SET jit = off")))
             return giveUp(QStringLiteral("cannot set up the server connection"),
                           errorText(q.lastError()));
     } else {
@@ -418,6 +422,9 @@ bool OrderStore::prepareSchema(Connection &c)
         return failed(QStringLiteral("cannot begin the schema check"));
     if (c.postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7260411)")))
         return failed(QStringLiteral("cannot lock the schema"));
+    // An upgrade of a large store may index it for a while; it happens once.
+    if (c.postgres && !q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
+        return failed(QStringLiteral("cannot lift the statement time-out"));
 
     const QStringList tables = c.db.tables();
     int version = 0;

@@ -199,17 +199,16 @@ void SubmissionController::充值订单请求(int kind)
         // never be out while the store still says -2, or after a restart the
         // order would be sent a second time. The move from -2 is conditional,
         // so of several seats that list the order only one sends it.
-        const Claim claimed = m_store.claimForSubmission(fields.orderNo);
+        Claim claimed = m_store.claimForSubmission(fields.orderNo);
         if (claimed == Claim::TakenElsewhere) {
             // Another seat sent it (or it moved on): show what the store holds.
             if (const auto stored = m_store.order(fields.orderNo)) {
                 m_book.显示订单(*stored, 0);
                 if (stored->status == OrderStatus::Submitting)
                     m_book.setNote(fields.orderNo, kSentElsewhereText, false);
-            } else {
-                m_book.setStatus(fields.orderNo, OrderStatus::Submitting, kSentElsewhereText);
+                continue;
             }
-            continue;
+            claimed = Claim::Failed; // not in the store at all: never sent
         }
         if (claimed == Claim::Failed) {
             // Nothing went out. A shop order keeps waiting for a later scan;
