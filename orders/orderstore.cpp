@@ -359,11 +359,13 @@ bool OrderStore::ensureOpen()
                                  "ORDER BY 充值时间 DESC, rowid DESC LIMIT %2")
                       .arg(columns)
                       .arg(kDayListCap)},
+        // Sorted after the selection ("rowid + 0"): a server that misjudges how
+        // few rows match would otherwise walk the whole table in entry order.
         {&c->waiting, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 用户 = ? AND 充值状态 = 0 "
-                                     "ORDER BY rowid")
+                                     "ORDER BY rowid + 0")
                           .arg(columns)},
         {&c->shipping, QStringLiteral("SELECT %1 FROM 充值订单 "
-                                      "WHERE 用户 = ? %2 ORDER BY rowid")
+                                      "WHERE 用户 = ? %2 ORDER BY rowid + 0")
                            .arg(columns, shipClaimed)},
         {&c->byShip, updateSql("发货编号")},
         {&c->byOrder, updateSql("订单编号")},
