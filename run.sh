@@ -53,7 +53,7 @@ sim=$!
 messenger=""
 others=""
 pgdir=""
-trap 'kill $sim $messenger $others 2>/dev/null || true; wait $sim $messenger $others 2>/dev/null || true; if [ -n "$pgdir" ]; then ./scripts/pg-local.sh stop "$pgdir" || true; fi' EXIT
+trap 'kill $sim $messenger $others 2>/dev/null || true; wait $sim $messenger $others 2>/dev/null || true; if [ -n "$pgdir" ]; then "$PWD/scripts/pg-local.sh" stop "$pgdir" || true; fi' EXIT
 # A signal ends the script through exit, so the simulator stops with it.
 trap 'exit 130' INT
 trap 'exit 143' TERM

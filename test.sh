@@ -13,8 +13,9 @@ cmake --build "$build" -j2
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 
 # A PostgreSQL server of this run for the order store's server tests.
-eval "$(./scripts/pg-local.sh start)"
-trap './scripts/pg-local.sh stop "$AGENT_PG_DIR" || true' EXIT
+pglocal="$PWD/scripts/pg-local.sh"
+eval "$("$pglocal" start)"
+trap '"$pglocal" stop "$AGENT_PG_DIR" || true' EXIT
 
 cd "$build"
 status=0
