@@ -27,6 +27,9 @@ RechargeSession::~RechargeSession() = default;
 
 void RechargeSession::start()
 {
+    if (!m_store.open())
+        emit storeUnavailable(QStringLiteral("订单数据库无法使用，订单不会被接收或充值：\n") +
+                              m_store.lastError());
     m_submission.resetTradeCount();
     读取订单();
     m_tracker.start();
@@ -41,8 +44,9 @@ void RechargeSession::读取订单()
     m_started = true;
     for (const RechargeOrder &order : *orders) {
         const std::optional<OrderEntry> listed = m_book.entry(order.orderNo);
-        if (listed && listed->order.status == OrderStatus::Submitting)
-            continue; // its answer is still to come, or its note says why not
+        if (listed && listed->order.status == OrderStatus::Submitting &&
+            (m_submission.isOut(order.orderNo) || listed->note == kOutcomeUnknownText))
+            continue; // its answer is still to come here, or it says it never will
         m_book.显示订单(order, 0);
         if (order.status != OrderStatus::Submitting)
             continue;

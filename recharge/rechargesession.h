@@ -38,7 +38,8 @@ public:
 
     // What the main window's load starts once the catalogue has been asked
     // for: the trade counter from 0, today's orders from the store, and the
-    // status polls.
+    // status polls. A store that cannot be opened is said (storeUnavailable)
+    // at once; the session never falls back to another one.
     virtual void start();
     // Today's orders of every seat of the account, oldest first so that the
     // newest ends on top. At start-up an order this seat sent before it
@@ -48,6 +49,9 @@ public:
     void 读取订单();
 
 signals:
+    // For the agent: the store cannot be used, why (a server names host and
+    // port); no order is taken until it can be.
+    void storeUnavailable(const QString &text);
     // A line for the pending-feedback queue (待反馈编码 mode 1).
     void feedbackQueued(const QString &line);
     // After each status reply: time for the delivery step.

@@ -148,6 +148,15 @@ int SubmissionController::outstanding() const
     return count;
 }
 
+bool SubmissionController::isOut(const QString &orderNo) const
+{
+    for (const Transfer *inet : m_inet) {
+        if (inet->stillExecuting() && splitSideText(inet->tag()).orderNo == orderNo)
+            return true;
+    }
+    return false;
+}
+
 bool SubmissionController::manualBusy() const
 {
     return m_inet.at(kManualComponent)->stillExecuting();

@@ -121,6 +121,8 @@ public:
     int outstanding() const;
     // A manual order is out on component 6.
     bool manualBusy() const;
+    // The order's request is out on one of the components.
+    bool isOut(const QString &orderNo) const;
     int tradeCount() const { return m_tradeCount; }
     void resetTradeCount() { m_tradeCount = 0; }
 

@@ -470,13 +470,6 @@ void Form2::load()
     m_label3->setText(tradeCountText(0));
     m_exiting = false;
     // 9. Today's orders, the pending feedback, the polls and the delivery.
-    // A store that cannot be reached is said at once: the client never falls
-    // back to another one, and takes no order until it can store it.
-    if (!m_session->store().open()) {
-        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"),
-                                    QStringLiteral("订单数据库无法使用，订单不会被接收或充值：\n") +
-                                        m_session->store().lastError());
-    }
     m_session->start();
     加载状态栏();
 
@@ -496,6 +489,9 @@ void Form2::wireSession()
     });
     connect(catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
             &TitleGeneratorPanel::addCategories);
+    connect(m_session.get(), &RechargeSession::storeUnavailable, this, [](const QString &text) {
+        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
+    });
     connect(catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
         // Without a catalogue every order is refused; the agent must know why.
         QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");

@@ -2,9 +2,14 @@
 // the client's engine, on one store and one simulated Taobao shop with 50
 // paid orders: every order is taken by one seat, recharged once and shipped
 // once, counted by what the simulator received. On a PostgreSQL server (the
-// one AGENT_PG_INI names) and on one SQLite file.
+// one AGENT_PG_INI names) and on one SQLite file. And what one seat's lists
+// show of the other's orders, and a store that cannot be reached.
 #include "app/core/config.h"
+#include "app/web/networkaccess.h"
+#include "recharge/rechargesession.h"
 #include "sim/platformsim.h"
+#include "tests/support/recordingclipboard.h"
+#include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
 
 #include <QDir>
@@ -76,6 +81,8 @@ private slots:
     void initTestCase();
     void twoSeatsOneStore_data();
     void twoSeatsOneStore();
+    void listsOfTwoSeats();
+    void serverNotReachable();
 
 private:
     SimEnvironment m_env;
@@ -232,6 +239,105 @@ void TestSeats::twoSeatsOneStore()
         StoreReader(admin, QStringLiteral("drop"))
             .column(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(store.name));
     }
+}
+
+// One seat lists the day's orders of the other, sends none of those the other
+// sent, and tells its own unanswered orders from the other's in flight.
+void TestSeats::listsOfTwoSeats()
+{
+    QTemporaryDir dir;
+    OrderDatabase first = sqliteOrderDatabase(dir.filePath(QStringLiteral("data.mdb")));
+    first.seat = kSeats[0];
+    OrderDatabase second = first;
+    second.seat = kSeats[1];
+    sim::PlatformSim &sim = m_env.sim();
+    sim.clearRequests();
+    QString key;
+    sim.withState([&key](sim::State &st) { key = st.openSession(QStringLiteral("demo")); });
+    const PlatformEndpoint endpoint{m_env.config().platformBaseUrl, key, QStringLiteral("MID"),
+                                    QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
+    PrompterGuard prompter;
+    RecordingClipboard clipboard;
+    NetworkAccess network;
+    RechargeSession a(endpoint, first, network, *prompter, clipboard);
+    RechargeSession b(endpoint, second, network, *prompter, clipboard);
+
+    const auto order = [](const QString &no, int status) {
+        RechargeOrder o;
+        o.orderType = 1;
+        o.rechargeAccount = QStringLiteral("13800138000");
+        o.productName = QStringLiteral("移动话费充值 1元 秒到");
+        o.platformProduct = QStringLiteral("移动话费");
+        o.quantity = 50;
+        o.actualQuantity = QStringLiteral("1");
+        o.rechargeTime = QDateTime::currentDateTime();
+        o.status = status;
+        o.orderNo = no;
+        o.shipNo = QStringLiteral("ship-") + no;
+        return o;
+    };
+    // W1 waits, taken by the first seat; each seat sent one order in an
+    // earlier run that never got its answer.
+    QCOMPARE(a.store().takeShopOrder(order(QStringLiteral("W1"), OrderStatus::Waiting)),
+             Take::Taken);
+    a.book().显示订单(order(QStringLiteral("W1"), OrderStatus::Waiting), 0);
+    QVERIFY(a.store().插入订单(order(QStringLiteral("X1"), OrderStatus::Submitting)));
+    QVERIFY(b.store().插入订单(order(QStringLiteral("X2"), OrderStatus::Submitting)));
+
+    b.start();
+    OrderBook &book = b.book();
+    QCOMPARE(book.rowCount(), 3);
+    const auto t7 = [&book](const QString &no) {
+        return book.text(book.rowOf(no), QStringLiteral("t7"));
+    };
+    QCOMPARE(t7(QStringLiteral("W1")), QStringLiteral("等待提交"));
+    QCOMPARE(t7(QStringLiteral("X1")), kSentElsewhereText);  // the other seat's: in flight there
+    QCOMPARE(t7(QStringLiteral("X2")), kOutcomeUnknownText); // its own: the answer is lost
+
+    // The first seat sends W1; the second, which lists it waiting, does not.
+    a.submission().充值订单请求(1);
+    QCOMPARE(a.book().entry(QStringLiteral("W1"))->order.status, OrderStatus::Submitting);
+    a.读取订单(); // 刷新 on the sending seat while the request is out: still on its way
+    QCOMPARE(a.book().text(a.book().rowOf(QStringLiteral("W1")), QStringLiteral("t7")),
+             QStringLiteral("正在提交"));
+    b.submission().充值订单请求(1);
+    QVERIFY(t7(QStringLiteral("W1")) == kSentElsewhereText ||
+            book.entry(QStringLiteral("W1"))->order.status >= OrderStatus::Accepted);
+    QTRY_COMPARE_WITH_TIMEOUT(a.submission().outstanding(), 0, 20000);
+    QCOMPARE(b.submission().outstanding(), 0);
+    QCOMPARE(sim.rechargeRequestsFor(QStringLiteral("W1")), 1);
+    // 刷新 shows what the first seat recorded; the own lost order keeps its note.
+    b.读取订单();
+    QCOMPARE(book.entry(QStringLiteral("W1"))->order.status,
+             a.book().entry(QStringLiteral("W1"))->order.status);
+    QCOMPARE(t7(QStringLiteral("X2")), kOutcomeUnknownText);
+}
+
+// A server that cannot be reached is named to the agent when the session
+// starts; nothing falls back to a file.
+void TestSeats::serverNotReachable()
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    OrderDatabase server;
+    server.driver = OrderDatabase::Driver::PostgreSQL;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = 1;
+    server.name = QStringLiteral("agent");
+    server.user = QStringLiteral("agent");
+    PrompterGuard prompter;
+    RecordingClipboard clipboard;
+    NetworkAccess network;
+    RechargeSession session(PlatformEndpoint{}, server, network, *prompter, clipboard);
+    QSignalSpy unavailable(&session, &RechargeSession::storeUnavailable);
+    session.start();
+    QDir::setCurrent(previous);
+    QCOMPARE(unavailable.size(), 1);
+    QVERIFY2(unavailable.first().first().toString().contains(QLatin1String("127.0.0.1:1")),
+             qPrintable(unavailable.first().first().toString()));
+    QCOMPARE(session.book().rowCount(), 0);
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSeats)
