@@ -1,9 +1,9 @@
 #include "recharge/rechargesession.h"
 
-RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                                  NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                                  QObject *parent)
-    : QObject(parent), m_endpoint(endpoint), m_store(databasePath, endpoint.userId),
+    : QObject(parent), m_endpoint(endpoint), m_store(database, endpoint.userId),
       m_catalogue(network, endpoint),
       m_intake(
           m_store,
@@ -21,8 +21,6 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const QString
     // Orders harvested before the catalogue has come would all be refused
     // and, as seen, not taken again in this run.
     m_intake.setReady([this] { return m_catalogue.catalogue().size() > 0; });
-    m_intake.setNotStored(
-        [this](const QString &orderNo) { m_book.setNote(orderNo, kNotStoredText, true); });
     m_store.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_submission.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_tracker.setDeliveryStep([this] { emit deliveryDue(); });
@@ -32,10 +30,13 @@ RechargeSession::~RechargeSession() = default;
 
 void RechargeSession::start()
 {
+    if (!m_store.open())
+        emit storeUnavailable(QStringLiteral("订单数据库无法使用，订单不会被接收或充值：\n") +
+                              m_store.lastError());
     m_submission.resetTradeCount();
     读取订单();
-    // Shop orders an earlier run took and did not send: nothing else would
-    // send them until a new order comes in.
+    // Shop orders left unsent by an earlier run: nothing else would send
+    // them until a new order comes in.
     m_submission.充值订单请求(1);
     m_submission.充值订单请求(2);
     m_tracker.start();
@@ -43,39 +44,45 @@ void RechargeSession::start()
 
 void RechargeSession::读取订单()
 {
-    // Counter orders the store holds unsent that this run has not listed yet.
+    const bool atStart = !m_started;
+    // Counter orders this seat left unsent in an earlier run.
     QStringList leftUnsent;
     const auto show = [&](const RechargeOrder &order) {
-        if (order.orderType == 0 && order.status == OrderStatus::Waiting &&
-            m_book.rowOf(order.orderNo) < 0)
+        const std::optional<OrderEntry> listed = m_book.entry(order.orderNo);
+        if (listed && listed->order.status == OrderStatus::Submitting &&
+            (m_submission.isOut(order.orderNo) || listed->note == kOutcomeUnknownText))
+            return; // its answer is still to come here, or it says it never will
+        if (atStart && !listed && order.orderType == 0 && order.status == OrderStatus::Waiting &&
+            order.seat == m_store.seat())
             leftUnsent << order.orderNo;
         m_book.显示订单(order, 0);
+        if (order.status != OrderStatus::Submitting)
+            return;
+        if (atStart && order.seat == m_store.seat())
+            m_book.setNote(order.orderNo, kOutcomeUnknownText, false);
+        else
+            m_book.setNote(order.orderNo, kSentElsewhereText, false);
     };
-    // Orders never sent, or sent without an answer, stand in the book
-    // whatever their day, below today's: a shop order the day's list leaves
-    // out would otherwise wait for ever (the shop offers it again and the
-    // store says it is known), and an unknown one would go unseen.
-    const auto open = m_store.pendingOrders();
-    if (open) {
-        for (const RechargeOrder &order : *open)
-            show(order);
+    // At start-up, orders never sent, or sent without an answer, stand in the
+    // book whatever their day, below today's: a shop order the day's list
+    // leaves out would otherwise wait for ever (the shop offers it again and
+    // the store says it is known), and an unknown one would go unseen.
+    if (atStart) {
+        if (const auto pending = m_store.pendingOrders()) {
+            for (const RechargeOrder &order : *pending)
+                show(order);
+        }
     }
     if (const auto orders = m_store.读取订单()) {
+        m_started = true;
         for (const RechargeOrder &order : *orders)
             show(order);
     }
-    if (open) {
-        for (const RechargeOrder &order : *open) {
-            if (order.status == OrderStatus::Submitting)
-                m_book.setNote(order.orderNo, kOutcomeUnknownText, false);
-        }
-    }
-    // Such a counter order was typed in an earlier run that ended before it
-    // went out, or whose status could not be saved; the agent was told it
-    // was not recharged, or saw no answer at all, and may have typed it
-    // again. Sent now, unasked, it could be recharged twice: it is marked not
-    // submitted, and a note keeps it from being sent should the mark not be
-    // saved either.
+    // Such a counter order was typed in a run that ended before it went out,
+    // or whose status could not be saved; the agent was told it was not
+    // recharged, or saw no answer at all, and may have typed it again. Sent
+    // now, unasked, it could be recharged twice: it is marked not submitted,
+    // and a note keeps it from being sent should the mark not be saved either.
     for (const QString &orderNo : std::as_const(leftUnsent)) {
         const bool stored = m_store
                                 .反写数据库状态(orderNo, QString::number(OrderStatus::SubmitFailed),

@@ -135,10 +135,10 @@ void TestFaultMatrix::init()
     m_network.setCookieJar(new QNetworkCookieJar);
     m_prompter = std::make_unique<PrompterGuard>();
     m_dir = std::make_unique<QTemporaryDir>();
-    m_session =
-        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
-                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
-                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+    m_session = std::make_unique<AgentSession>(
+        m_endpoint, sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_sites,
+        m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
+        &m_handOver);
 }
 
 void TestFaultMatrix::cleanup()
@@ -443,10 +443,10 @@ void TestFaultMatrix::restartSendsWhatWasLeft()
                 .ok());
     m_session.reset(); // the end of that run: nothing more is sent
 
-    m_session =
-        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
-                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
-                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+    m_session = std::make_unique<AgentSession>(
+        m_endpoint, sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_sites,
+        m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
+        &m_handOver);
     m_session->start();
     sim::PlatformSim &sim = m_env.sim();
     QVERIFY(QTest::qWaitFor(
