@@ -1,5 +1,9 @@
 #include "recharge/rechargesession.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                                  NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                                  QObject *parent)
@@ -35,10 +39,17 @@ void RechargeSession::start()
                               m_store.lastError());
     m_submission.resetTradeCount();
     读取订单();
-    // Shop orders left unsent by an earlier run: nothing else would send
-    // them until a new order comes in.
-    m_submission.充值订单请求(1);
-    m_submission.充值订单请求(2);
+    // Shop orders this seat took in an earlier run and left unsent: nothing
+    // else would send them until a new order comes in. (Another seat's
+    // waiting orders are that seat's to send.)
+    for (const int kind : {1, 2}) {
+        const QStringList waiting = m_book.waiting(kind);
+        if (std::any_of(waiting.cbegin(), waiting.cend(), [this](const QString &orderNo) {
+                const std::optional<OrderEntry> entry = m_book.entry(orderNo);
+                return entry && entry->order.seat == m_store.seat();
+            }))
+            m_submission.充值订单请求(kind);
+    }
     m_tracker.start();
 }
 
@@ -63,17 +74,23 @@ void RechargeSession::读取订单()
         else
             m_book.setNote(order.orderNo, kSentElsewhereText, false);
     };
+    const auto orders = m_store.读取订单();
     // At start-up, orders never sent, or sent without an answer, stand in the
     // book whatever their day, below today's: a shop order the day's list
     // leaves out would otherwise wait for ever (the shop offers it again and
     // the store says it is known), and an unknown one would go unseen.
     if (atStart) {
+        QSet<QString> today;
+        for (const RechargeOrder &order : orders.value_or(QList<RechargeOrder>()))
+            today.insert(order.orderNo);
         if (const auto pending = m_store.pendingOrders()) {
-            for (const RechargeOrder &order : *pending)
-                show(order);
+            for (const RechargeOrder &order : *pending) {
+                if (!today.contains(order.orderNo))
+                    show(order);
+            }
         }
     }
-    if (const auto orders = m_store.读取订单()) {
+    if (orders) {
         m_started = true;
         for (const RechargeOrder &order : *orders)
             show(order);
