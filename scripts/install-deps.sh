@@ -12,7 +12,7 @@ packages=(
   libbenchmark-dev libsqlite3-dev libgumbo-dev
   libxdo-dev
   xvfb xauth trayer x11-utils
-  fonts-wqy-microhei
+  fonts-wqy-microhei poppler-utils
   espeak-ng sox
   clang-format
 )
