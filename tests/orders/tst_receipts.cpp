@@ -286,7 +286,7 @@ void TestReceipts::printsCopiesToPdf()
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->load(QStringLiteral("会员8888号码"));
     window->fillOrder(QStringLiteral("13800138000"), QStringLiteral("移动话费充值"),
-                      QStringLiteral("50"), QStringLiteral("2026-12-10"));
+                      QStringLiteral("50"), QStringLiteral("2026-12-10 18:30:05"));
     window->show();
     const ReceiptLayout layout = window->layout();
     window->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
