@@ -1612,6 +1612,31 @@ void TestMainWindow::receiptsEndToEnd()
     QVERIFY(receipt->findChild<QLabel *>(QStringLiteral("Label2"))->isHidden());
     QCOMPARE(receipt->layout().element(QStringLiteral("商品名称")).rect.top(), 1200);
     QCOMPARE(list->rowCount(), rows); // nothing was placed
+
+    // The hidden 打印小票 brings the open receipt forward as it is; opened
+    // afresh it shows the template lines.
+    window->commandAction(QStringLiteral("打印小票"))->trigger();
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码：13900139000"));
+    receipt->close();
+    QTRY_VERIFY(!receipt);
+    window->commandAction(QStringLiteral("打印小票"))->trigger();
+    receipt = qobject_cast<Form24 *>(window->openedWindow(QStringLiteral("Form24")));
+    QVERIFY(receipt && receipt->isVisible());
+    QCOMPARE(text("商品名称"), QStringLiteral("商品名称："));
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码："));
+    QCOMPARE(text("充值日期"), QStringLiteral("充值日期："));
+    QCOMPARE(text("合计"), QStringLiteral("合计：100元"));
+    receipt->close();
+    QTRY_VERIFY(!receipt);
+
+    // No order selected: no receipt. 打印设置 opens the settings window.
+    list->clearSelection();
+    window->commandAction(QStringLiteral("打印收据"))->trigger();
+    QVERIFY(!window->openedWindow(QStringLiteral("Form24")));
+    window->commandAction(QStringLiteral("打印设置"))->trigger();
+    QWidget *settings = window->openedWindow(QStringLiteral("Form26"));
+    QVERIFY(settings && settings->isVisible());
+    QCOMPARE(host.calls, 1);
     delete window.data();
 }
 
