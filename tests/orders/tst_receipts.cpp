@@ -160,6 +160,11 @@ void TestReceipts::layouts()
     QCOMPARE(product->geometry(), QRect(7, productTop / 15, 161, 41));
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label2"))->isVisibleTo(&window), infoShown);
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label1"))->y(), (4080 + shift) / 15);
+    if (QByteArray(QTest::currentDataTag()) == "card code") {
+        window.fillOrder(QStringLiteral("13800138000"), QStringLiteral("网易一卡通"),
+                         QStringLiteral("30"), QStringLiteral("2026-12-10 18:30:05"));
+        QVERIFY(saveWindowPicture(&window, QStringLiteral("receipt-window.png")));
+    }
 }
 
 void TestReceipts::settingsLine_data()
