@@ -14,6 +14,8 @@ class Browser;
 class CatalogueController;
 class TitleGeneratorPanel;
 class OrderIntake;
+class Form24;
+class PrintHost;
 class OrderLists;
 class OrderStore;
 class QListWidget;
@@ -49,7 +51,10 @@ class Form2 : public QMainWindow, public AccountPanelHost
 {
     Q_OBJECT
 public:
-    explicit Form2(std::unique_ptr<AgentSession> session, QWidget *parent = nullptr);
+    // Receipts print through the print host; without one, through the
+    // preview and printer dialogs.
+    explicit Form2(std::unique_ptr<AgentSession> session, PrintHost *printHost = nullptr,
+                   QWidget *parent = nullptr);
     ~Form2() override;
 
     void load();
@@ -131,6 +136,11 @@ private:
     void 卡密发送添加(const SentCard &card);
     // The messenger hand-over's outcome in the card's sent row (t6).
     void showHandOver(const QString &buyer, const QString &cardCode, const QString &state);
+    // The receipt window, loaded for the receipt info text when it opens
+    // (and, with reload, when it was open already).
+    Form24 *openReceipt(bool reload);
+    void 打印收据();
+    void 售前打印(const QString &number, const QString &product, const QString &amount);
     void 加载配置();
     void 加载listview();
     void 获取商品信息();
@@ -143,6 +153,10 @@ private:
 
     // The engine goes before the window's widgets, which only show it.
     std::unique_ptr<AgentSession> m_session;
+    std::unique_ptr<PrintHost> m_ownPrintHost;
+    PrintHost *m_printHost;
+    // Held from a receipt's request to the load of the receipt window.
+    QString m_receiptInfo;
     CommandMenus m_commands;
     QHash<QString, std::function<void()>> m_handlers;
     QHash<QString, QPointer<QWidget>> m_windows;
