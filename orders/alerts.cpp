@@ -62,13 +62,13 @@ void OrderAlerts::alert(const QString &text)
 
 void OrderAlerts::orderFailed(const QString &orderNo, const QString &account, const QString &why)
 {
-    if (once(QStringLiteral("failed:") + orderNo))
+    if (once(QStringLiteral("order:") + orderNo))
         alert(QStringLiteral("充值失败：号码 %1，订单 %2。%3").arg(account, orderNo, why));
 }
 
 void OrderAlerts::orderUnknown(const QString &orderNo, const QString &account)
 {
-    if (once(QStringLiteral("unknown:") + orderNo))
+    if (once(QStringLiteral("order:") + orderNo))
         alert(QStringLiteral("结果未知：号码 %1，订单 %2，请在销售记录中核实。")
                   .arg(account, orderNo));
 }

@@ -25,8 +25,10 @@ bool writeBalanceThreshold(const QString &path, std::optional<double> threshold,
                            QString *error = nullptr);
 
 // Alerts when an order fails, becomes of unknown outcome or cannot be shipped,
-// and when the balance falls below the threshold. Each order alerts once for
-// each of these; the balance alerts once each time it falls below, again only
+// and when the balance falls below the threshold. An order alerts once, for
+// whichever comes first (an unknown order the agent then marks as not
+// recharged says nothing more); a shop order that cannot be shipped alerts
+// once for that. The balance alerts once each time it falls below, again only
 // after it has been back at or above the threshold.
 class OrderAlerts : public QObject
 {

@@ -470,10 +470,15 @@ void TestOrderHistory::alertsOnce()
     book.setNote(o.orderNo, QStringLiteral("结果未知,请在销售记录中核实"), true);
     QCOMPARE(sink.notices.size(), 1);
     QVERIFY(sink.notices.last().contains(QStringLiteral("结果未知")));
+    // The same order failing after that says nothing more; another one does.
     book.setStatus(o.orderNo, OrderStatus::Refunded);
-    book.setStatus(o.orderNo, OrderStatus::Refunded);
-    book.setCardCode(o.orderNo, QStringLiteral("X"));
+    RechargeOrder other = orderOf(kFixture[1]);
+    book.显示订单(other, 0);
+    book.setStatus(other.orderNo, OrderStatus::Refunded);
+    book.setStatus(other.orderNo, OrderStatus::Refunded);
+    book.setCardCode(other.orderNo, QStringLiteral("X"));
     QCOMPARE(sink.notices.size(), 2);
+    QVERIFY(sink.notices.last().contains(QStringLiteral("TB1001")));
     alerts.cannotShip(QStringLiteral("TB1"), QStringLiteral("店铺拒绝"));
     alerts.cannotShip(QStringLiteral("TB1"), QStringLiteral("店铺拒绝"));
     QCOMPARE(sink.notices.size(), 3);
