@@ -19,6 +19,9 @@ class OrderStore;
 class QListWidget;
 class ManualRechargePanel;
 class AgentSession;
+class Desk;
+class TrayAlertSink;
+struct RechargeOrder;
 class BalanceExchange;
 class ShopMonitorView;
 struct SentCard;
@@ -89,6 +92,10 @@ public:
     OrderLists *orderLists() const { return m_orderLists; }
     ManualRechargePanel *manualPanel() const { return m_manualPanel; }
     AgentSession *session() const { return m_session.get(); }
+    Desk *desk() const { return m_desk.get(); }
+    // The reprint of a found order's receipt; the receipt window Form24 takes it
+    // when it is there.
+    void reprintReceipt(const RechargeOrder &order);
     ShopMonitorView *shopView() const { return m_shopView; }
     CatalogueController *catalogue() const;
     SubmissionController *submission() const;
@@ -143,6 +150,8 @@ private:
 
     // The engine goes before the window's widgets, which only show it.
     std::unique_ptr<AgentSession> m_session;
+    std::unique_ptr<TrayAlertSink> m_alertSink;
+    std::unique_ptr<Desk> m_desk;
     CommandMenus m_commands;
     QHash<QString, std::function<void()>> m_handlers;
     QHash<QString, QPointer<QWidget>> m_windows;
