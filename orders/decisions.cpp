@@ -17,7 +17,7 @@ QAtomicInt logCounter;
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 const char *const kCreateLog = "CREATE TABLE IF NOT EXISTS 人工处理记录 ("
-                               "编号 INTEGER PRIMARY KEY, "
+                               "%1, "
                                "时间 TEXT NOT NULL, "
                                "用户 TEXT NOT NULL, "
                                "操作员 TEXT NOT NULL DEFAULT '', "
@@ -64,7 +64,11 @@ QString orderSummary(const RechargeOrder &o)
 // ---- DecisionLog ----
 
 DecisionLog::DecisionLog(const QString &path, const QString &userId)
-    : m_path(path), m_userId(userId),
+    : DecisionLog(sqliteOrderDatabase(path), userId)
+{}
+
+DecisionLog::DecisionLog(const OrderDatabase &database, const QString &userId)
+    : m_database(database), m_userId(userId),
       m_connection(QStringLiteral("decisionlog-%1").arg(logCounter.fetchAndAddRelaxed(1)))
 {}
 
@@ -78,19 +82,20 @@ DecisionLog::~DecisionLog()
 
 bool DecisionLog::ensureOpen()
 {
-    if (QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection).isOpen())
+    if (QSqlDatabase::contains(m_connection) &&
+        QSqlDatabase::database(m_connection, false).isOpen())
         return true;
-    QSqlDatabase db = QSqlDatabase::contains(m_connection)
-                          ? QSqlDatabase::database(m_connection, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        m_lastError = db.lastError().text().trimmed();
+    if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
+        m_lastError = error;
         return false;
     }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    if (!q.exec(QString::fromUtf8(kCreateLog)) || !q.exec(QString::fromUtf8(kCreateLogIndex))) {
+    const QString key = isPostgres(m_database)
+                            ? QStringLiteral("编号 BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
+                            : QStringLiteral("编号 INTEGER PRIMARY KEY");
+    if (!q.exec(QString::fromUtf8(kCreateLog).arg(key)) ||
+        !q.exec(QString::fromUtf8(kCreateLogIndex))) {
         m_lastError = q.lastError().text().trimmed();
         db.close();
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/config.h"
 #include "orders/rechargeorder.h"
 
 #include <QAbstractTableModel>
@@ -39,6 +40,7 @@ class DecisionLog
 {
 public:
     DecisionLog(const QString &path, const QString &userId);
+    DecisionLog(const OrderDatabase &database, const QString &userId);
     ~DecisionLog();
     DecisionLog(const DecisionLog &) = delete;
     DecisionLog &operator=(const DecisionLog &) = delete;
@@ -51,7 +53,7 @@ public:
 private:
     bool ensureOpen();
 
-    QString m_path;
+    OrderDatabase m_database;
     QString m_userId;
     QString m_connection;
     QString m_lastError;

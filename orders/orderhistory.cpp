@@ -119,8 +119,51 @@ QString sourceText(int source)
     }
 }
 
+bool isPostgres(const OrderDatabase &database)
+{
+    return database.driver == OrderDatabase::Driver::PostgreSQL;
+}
+
+QString openDeskConnection(const OrderDatabase &database, const QString &connectionName)
+{
+    if (QSqlDatabase::contains(connectionName) &&
+        QSqlDatabase::database(connectionName, false).isOpen())
+        return {};
+    QSqlDatabase db =
+        QSqlDatabase::contains(connectionName)
+            ? QSqlDatabase::database(connectionName, false)
+            : QSqlDatabase::addDatabase(isPostgres(database) ? QStringLiteral("QPSQL")
+                                                             : QStringLiteral("QSQLITE"),
+                                        connectionName);
+    if (isPostgres(database)) {
+        if (!db.isValid())
+            return QStringLiteral("没有 PostgreSQL 驱动（QPSQL），无法连接订单数据库服务器 %1")
+                .arg(database.server());
+        db.setHostName(database.host);
+        db.setPort(database.port);
+        db.setDatabaseName(database.name);
+        db.setUserName(database.user);
+        db.setPassword(database.password);
+        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    } else {
+        db.setDatabaseName(database.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    }
+    if (!db.open())
+        return QStringLiteral("无法打开订单数据库：") + db.lastError().text().trimmed();
+    if (isPostgres(database)) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
+    }
+    return {};
+}
+
 OrderHistory::OrderHistory(const QString &path, const QString &userId)
-    : m_path(path), m_userId(userId),
+    : OrderHistory(sqliteOrderDatabase(path), userId)
+{}
+
+OrderHistory::OrderHistory(const OrderDatabase &database, const QString &userId)
+    : m_database(database), m_userId(userId),
       m_connection(QStringLiteral("orderhistory-%1").arg(historyCounter.fetchAndAddRelaxed(1)))
 {}
 
@@ -154,43 +197,30 @@ bool OrderHistory::open()
 
 bool OrderHistory::ensureOpen()
 {
-    if (QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection).isOpen())
+    if (QSqlDatabase::contains(m_connection) &&
+        QSqlDatabase::database(m_connection, false).isOpen())
         return true;
-    QSqlDatabase db = QSqlDatabase::contains(m_connection)
-                          ? QSqlDatabase::database(m_connection, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) {
-        m_lastError = QStringLiteral("无法打开订单数据库：") + db.lastError().text().trimmed();
+    if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
+        m_lastError = error;
         return false;
     }
-    // The store makes the table and its own indexes; a file the client has
-    // never used gets them here too, so a search never fails on a new file.
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-    q.finish();
-    const bool hasTable =
-        q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = "
-                              "'充值订单'")) &&
-        q.next();
-    q.finish();
-    if (!hasTable) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // The store makes the table; a database it never used has nothing to
+    // search, which is said once here rather than by every query.
+    if (!db.tables().contains(QStringLiteral("充值订单"))) {
         m_lastError = QStringLiteral("订单数据库中没有订单表");
         db.close();
         return false;
     }
     QString error;
-    if (!createIndexes(m_connection, &error)) {
-        m_lastError = QStringLiteral("无法建立索引：") + error;
-        db.close();
-        return false;
-    }
-    if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 充值订单 (用户, 订单编号)")
+    QSqlQuery q(db);
+    if (!createIndexes(m_connection, &error) ||
+        !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 充值订单 (用户, 订单编号)")
                     .arg(QString::fromUtf8(kOrderNoIndex))) ||
         !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 充值订单 (用户, 充值时间)")
                     .arg(QString::fromUtf8(kTimeIndex)))) {
-        m_lastError = QStringLiteral("无法建立索引：") + q.lastError().text().trimmed();
+        m_lastError = QStringLiteral("无法建立索引：") +
+                      (error.isEmpty() ? q.lastError().text().trimmed() : error);
         db.close();
         return false;
     }
@@ -248,9 +278,13 @@ std::optional<QList<HistoryRow>> OrderHistory::search(const OrderFilter &f, int 
         where += QStringLiteral(" AND (充值时间, rowid) < (?, ?)");
         values << after->time << after->rowid;
     }
-    const QString sql = QStringLiteral("SELECT %1 FROM 充值订单 INDEXED BY %2 WHERE %3 "
+    // A server plans with statistics of its own; SQLite is told.
+    const QString indexedBy = isPostgres(m_database)
+                                  ? QString()
+                                  : QStringLiteral(" INDEXED BY ") + QString::fromUtf8(index);
+    const QString sql = QStringLiteral("SELECT %1 FROM 充值订单%2 WHERE %3 "
                                        "ORDER BY 充值时间 DESC, rowid DESC LIMIT %4")
-                            .arg(QString::fromUtf8(kColumns), QString::fromUtf8(index), where)
+                            .arg(QString::fromUtf8(kColumns), indexedBy, where)
                             .arg(limit);
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
@@ -279,16 +313,21 @@ std::optional<QList<DailyTotal>> OrderHistory::dailyTotals(const QDate &from, co
 {
     if (!ensureOpen())
         return std::nullopt;
+    // Sums of CASE rather than of comparisons, and COALESCE rather than
+    // total(): the same text on SQLite and on a server.
     QString sql =
-        QStringLiteral(
-            "SELECT substr(充值时间, 1, 10) AS 日期, 类型, count(*), "
-            "sum(充值状态 IN (1, 3)), sum(充值状态 IN (2, 4)), sum(充值状态 = -1), "
-            "total(CASE WHEN 充值状态 IN (1, 3) THEN 售价 ELSE 0 END) "
-            "FROM 充值订单 INDEXED BY %1 WHERE 用户 = ? AND 充值时间 >= ? AND 充值时间 < ?")
-            .arg(QString::fromUtf8(kTimeIndex));
+        QStringLiteral("SELECT substr(充值时间, 1, 10) AS 日期, 类型, count(*), "
+                       "sum(CASE WHEN 充值状态 IN (1, 3) THEN 1 ELSE 0 END), "
+                       "sum(CASE WHEN 充值状态 IN (2, 4) THEN 1 ELSE 0 END), "
+                       "sum(CASE WHEN 充值状态 = -1 THEN 1 ELSE 0 END), "
+                       "COALESCE(sum(CASE WHEN 充值状态 IN (1, 3) THEN 售价 ELSE 0 END), 0) "
+                       "FROM 充值订单%1 WHERE 用户 = ? AND 充值时间 >= ? AND 充值时间 < ?")
+            .arg(isPostgres(m_database)
+                     ? QString()
+                     : QStringLiteral(" INDEXED BY ") + QString::fromUtf8(kTimeIndex));
     if (source)
         sql += QStringLiteral(" AND 类型 = ?");
-    sql += QStringLiteral(" GROUP BY 日期, 类型 ORDER BY 日期 DESC, 类型");
+    sql += QStringLiteral(" GROUP BY 1, 2 ORDER BY 1 DESC, 2");
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     q.prepare(sql);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/config.h"
 #include "orders/rechargeorder.h"
 
 #include <QAbstractTableModel>
@@ -62,6 +63,7 @@ class OrderHistory
 {
 public:
     OrderHistory(const QString &path, const QString &userId);
+    OrderHistory(const OrderDatabase &database, const QString &userId);
     ~OrderHistory();
     OrderHistory(const OrderHistory &) = delete;
     OrderHistory &operator=(const OrderHistory &) = delete;
@@ -80,17 +82,27 @@ public:
     // One order by its order number; nullopt when there is none or on error.
     std::optional<RechargeOrder> order(const QString &orderNo);
 
-    // The indexes the searches use, on any connection to the file.
+    // The indexes the searches use, on any connection to the database.
     static bool createIndexes(const QString &connectionName, QString *error);
 
 private:
     bool ensureOpen();
 
-    QString m_path;
+    OrderDatabase m_database;
     QString m_userId;
     QString m_connection;
     QString m_lastError;
 };
+
+// Opens (or finds open) the named connection to the order database: the
+// SQLite file, or the PostgreSQL server the seats share. Empty when open.
+QString openDeskConnection(const OrderDatabase &database, const QString &connectionName);
+bool isPostgres(const OrderDatabase &database);
+
+// Opens (or finds open) the named connection to the order database: the
+// SQLite file, or the PostgreSQL server the seats share. Empty when open.
+QString openDeskConnection(const OrderDatabase &database, const QString &connectionName);
+bool isPostgres(const OrderDatabase &database);
 
 // Rows of one search shown a page at a time: the model holds the page in
 // view and nothing more. Columns: 充值时间, 来源, 充值号码, 充值业务, 售价,
