@@ -244,7 +244,10 @@ bool UnresolvedOrders::refresh()
             u.when = r.order.rechargeTime;
             if (status == OrderStatus::Submitting) {
                 // Still out in this session: its answer may yet come.
-                if (m_book) {
+                if (m_inFlight) {
+                    if (m_inFlight(r.order.orderNo))
+                        continue;
+                } else if (m_book) {
                     const auto e = m_book->entry(r.order.orderNo);
                     if (e && e->order.status == OrderStatus::Submitting && e->note.isEmpty())
                         continue;

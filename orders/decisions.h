@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class OrderBook;
@@ -96,6 +97,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // Tells an order whose request is still out from one of unknown outcome;
+    // without it, an order at -1 that the book shows without a note is out.
+    void setInFlight(std::function<bool(const QString &orderNo)> inFlight)
+    {
+        m_inFlight = std::move(inFlight);
+    }
+
     bool refresh();
     QString lastError() const { return m_lastError; }
     const UnresolvedOrder &at(int row) const { return m_rows.at(row); }
@@ -112,6 +120,7 @@ private:
     OrderHistory &m_history;
     DecisionLog &m_log;
     const OrderBook *m_book;
+    std::function<bool(const QString &)> m_inFlight;
     QList<UnresolvedOrder> m_rows;
     QHash<QString, UnresolvedOrder> m_consign;  // by ship number
     QHash<QString, UnresolvedOrder> m_handOver; // by buyer + card code

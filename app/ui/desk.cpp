@@ -53,6 +53,8 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
                   operatorName),
       m_alerts(sink, title)
 {
+    m_unresolved.setInFlight(
+        [this](const QString &orderNo) { return m_session.submission().isOut(orderNo); });
     m_alerts.setBalanceThreshold(readBalanceThreshold(m_settingsPath));
     m_alerts.watch(&session.book());
 

@@ -132,6 +132,7 @@ void TestUnresolved::faultsThenDecisions()
     OrderHistory history(path, endpoint.userId);
     DecisionLog log(path, endpoint.userId);
     UnresolvedOrders unresolved(history, log, m_book.get());
+    unresolved.setInFlight([this](const QString &no) { return m_submission->isOut(no); });
     QVERIFY2(unresolved.refresh(), qPrintable(unresolved.lastError()));
     QCOMPARE(unresolved.rowCount(), 3);
     QCOMPARE(unresolved.at(unresolved.rowOf("U-DONE")).trouble, Trouble::Unknown);
