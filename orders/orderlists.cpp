@@ -159,6 +159,15 @@ void OrderLists::复制订单(const QString &tabCaption)
     clipboard->setText(parts.join(QLatin1Char(' ')));
 }
 
+QString OrderLists::selectedOrderNo(const QString &tabCaption) const
+{
+    KeyedListView *list = tabCaption.contains(QStringLiteral("淘宝")) ? m_listView7 : m_listView8;
+    const int row = list->selectedRow();
+    if (row < 0)
+        return {};
+    return list->data(row, QStringLiteral("t1"), OrderBook::OrderNoRole).toString();
+}
+
 void OrderLists::onOrderListClicked(const QString &tag)
 {
     if (m_copyCard)

@@ -61,6 +61,10 @@ public:
     void copyCardCode();
     // Copies the selected order of the list the tab caption names.
     void 复制订单(const QString &tabCaption);
+    // The order number of the selected row of the list the tab caption names
+    // (ListView7 for a caption with "淘宝"), as copy order chooses; empty
+    // when no row is selected.
+    QString selectedOrderNo(const QString &tabCaption) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -91,6 +91,8 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     m_balance = new QPushButton(QStringLiteral("余额查询"), frame);
     m_balance->setObjectName(QStringLiteral("btn余额查询"));
     m_balance->setEnabled(false); // no region known yet
+    m_command2 = new QPushButton(QStringLiteral("售前打印"), frame);
+    m_command2->setObjectName(QStringLiteral("Command2"));
 
     m_listqh = new QListWidget(this);
     m_listqh->setObjectName(QStringLiteral("Listqh"));
@@ -122,6 +124,7 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cz);
     buttons->addWidget(m_balance);
+    buttons->addWidget(m_command2);
     grid->addLayout(buttons, 7, 0, 1, 3);
     grid->addWidget(m_label14, 8, 0, 1, 3);
     grid->setRowStretch(9, 1);
@@ -130,6 +133,9 @@ ManualRechargePanel::ManualRechargePanel(InsertOrder insert, SubmitOrders submit
     m_xiequ->hide();
 
     connect(m_sgcz, &Browser::documentComplete, this, &ManualRechargePanel::onPageLoaded);
+    connect(m_command2, &QPushButton::clicked, this, [this] {
+        emit preSaleReceiptRequested(m_haoma->text(), m_ywxz->currentText(), m_num->currentText());
+    });
     connect(m_yw, &QComboBox::activated, this, &ManualRechargePanel::chooseBusiness);
     // A business typed as a keyword is searched with Enter.
     connect(m_yw->lineEdit(), &QLineEdit::returnPressed, this,

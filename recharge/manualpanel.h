@@ -64,6 +64,9 @@ signals:
     void balanceQueryRequested(const QString &number);
     // Label14 was clicked: the number and its region as Label13 shows it.
     void quickQueryRequested(const QString &number, const QString &region);
+    // Command2 "售前打印": a receipt of the order being typed, before it is placed.
+    void preSaleReceiptRequested(const QString &number, const QString &product,
+                                 const QString &amount);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -103,6 +106,7 @@ private:
     QLabel *m_label14;
     QPushButton *m_cz;
     QPushButton *m_balance;
+    QPushButton *m_command2;
     QListWidget *m_listqh;
     Browser *m_sgcz;
     Transfer *m_inet3;

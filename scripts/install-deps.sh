@@ -13,7 +13,7 @@ packages=(
   postgresql libqt6sql6-psql
   libxdo-dev
   xvfb xauth trayer x11-utils
-  fonts-wqy-microhei
+  fonts-wqy-microhei poppler-utils
   espeak-ng sox
   clang-format
   dpkg-dev file

@@ -16,9 +16,12 @@
 #include "inventory/form12.h"
 #include "inventory/form16.h"
 #include "inventory/form7.h"
+#include "orders/form24.h"
+#include "orders/form26.h"
 #include "orders/orderintake.h"
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
+#include "orders/printhost.h"
 #include "recharge/cataloguecontroller.h"
 #include "recharge/cataloguelist.h"
 #include "recharge/manualpanel.h"
@@ -66,8 +69,10 @@ const QString kUnitYuan = QStringLiteral(" 元");
 
 } // namespace
 
-Form2::Form2(std::unique_ptr<AgentSession> session, QWidget *parent)
+Form2::Form2(std::unique_ptr<AgentSession> session, PrintHost *printHost, QWidget *parent)
     : QMainWindow(parent), m_session(std::move(session)),
+      m_ownPrintHost(printHost ? nullptr : std::make_unique<DialogPrintHost>()),
+      m_printHost(printHost ? printHost : m_ownPrintHost.get()),
       m_keepRunning(std::make_unique<QEventLoopLocker>())
 {
     setObjectName(QStringLiteral("Form2"));
@@ -347,6 +352,13 @@ void Form2::installCommands()
     setCommandHandler(QStringLiteral("复制订单"), [this] {
         m_orderLists->复制订单(m_sstab1->tabText(m_sstab1->currentIndex()));
     });
+    setCommandHandler(QStringLiteral("打印收据"), [this] { 打印收据(); });
+    // The receipt settings file lives in the working directory.
+    setCommandHandler(QStringLiteral("打印设置"), [this] {
+        openWindow(QStringLiteral("Form26"), [] { return new Form26(QDir::currentPath()); });
+    });
+    // Opens the receipt as it stands; an open one is only brought forward.
+    setCommandHandler(QStringLiteral("打印小票"), [this] { openReceipt(false); });
     // The goods and card-code files live in the working directory.
     setCommandHandler(QStringLiteral("货物设置"), [this] {
         openWindow(QStringLiteral("Form7"), [] { return new Form7(QDir::currentPath()); });
@@ -535,6 +547,46 @@ void Form2::wireSession()
     connect(m_manualPanel, &ManualRechargePanel::quickQueryRequested, this,
             &Form2::quickBalanceQuery);
     connect(&m_session->tracker(), &StatusTracker::recordIgnored, this, &Form2::showStatus);
+    connect(m_manualPanel, &ManualRechargePanel::preSaleReceiptRequested, this, &Form2::售前打印);
+}
+
+Form24 *Form2::openReceipt(bool reload)
+{
+    bool created = false;
+    auto *form = qobject_cast<Form24 *>(openWindow(QStringLiteral("Form24"), [this, &created] {
+        created = true;
+        return new Form24(*m_printHost, QDir::currentPath());
+    }));
+    if (form && (created || reload))
+        form->load(m_receiptInfo);
+    return form;
+}
+
+void Form2::打印收据()
+{
+    const QString orderNo =
+        m_orderLists->selectedOrderNo(m_sstab1->tabText(m_sstab1->currentIndex()));
+    const OrderBook &book = m_session->book();
+    const int row = book.rowOf(orderNo);
+    if (orderNo.isEmpty() || row < 0)
+        return;
+    m_receiptInfo = book.text(row, QStringLiteral("t9"));
+    // An open window is laid out again too: the info line of the order
+    // asked for before must not stand on this one's receipt.
+    Form24 *form = openReceipt(true);
+    if (!form)
+        return;
+    form->fillOrder(book.text(row, QStringLiteral("t1")), book.text(row, QStringLiteral("t2")),
+                    book.text(row, QStringLiteral("t3")), book.text(row, QStringLiteral("t5")));
+}
+
+void Form2::售前打印(const QString &number, const QString &product, const QString &amount)
+{
+    m_receiptInfo.clear();
+    Form24 *form = openReceipt(true);
+    if (!form)
+        return;
+    form->fillPreSale(number, product, amount, orderTimeText(CurrentDateTime()));
 }
 
 void Form2::openBalanceQuery(const QString &number)
@@ -720,10 +772,14 @@ void Form2::setBalanceText(const QString &text)
 
 void Form2::reprintReceipt(const RechargeOrder &order)
 {
-    // The receipt window is not part of this build yet: say so rather than
-    // print nothing.
-    Prompter::instance().inform(SessionInfo().appTitle,
-                                QStringLiteral("补打小票暂不可用（订单 %1）").arg(order.orderNo));
+    // The list's print cell holds the card code the platform gave (the store
+    // keeps 打印 empty), so a reprint from the store prints the card code too.
+    m_receiptInfo = order.printMark.isEmpty() ? order.cardCode : order.printMark;
+    Form24 *form = openReceipt(true);
+    if (!form)
+        return;
+    form->fillOrder(order.rechargeAccount, order.productName, orderNumberText(order.salePrice),
+                    orderTimeText(order.rechargeTime));
 }
 
 void Form2::refreshAccountFigures()

@@ -14,6 +14,8 @@ class Browser;
 class CatalogueController;
 class TitleGeneratorPanel;
 class OrderIntake;
+class Form24;
+class PrintHost;
 class OrderLists;
 class OrderStore;
 class QListWidget;
@@ -52,7 +54,10 @@ class Form2 : public QMainWindow, public AccountPanelHost
 {
     Q_OBJECT
 public:
-    explicit Form2(std::unique_ptr<AgentSession> session, QWidget *parent = nullptr);
+    // Receipts print through the print host; without one, through the
+    // preview and printer dialogs.
+    explicit Form2(std::unique_ptr<AgentSession> session, PrintHost *printHost = nullptr,
+                   QWidget *parent = nullptr);
     ~Form2() override;
 
     void load();
@@ -93,8 +98,7 @@ public:
     ManualRechargePanel *manualPanel() const { return m_manualPanel; }
     AgentSession *session() const { return m_session.get(); }
     Desk *desk() const { return m_desk.get(); }
-    // The reprint of a found order's receipt; the receipt window Form24 takes it
-    // when it is there.
+    // The receipt of an order found in the history, again, in Form24.
     void reprintReceipt(const RechargeOrder &order);
     ShopMonitorView *shopView() const { return m_shopView; }
     CatalogueController *catalogue() const;
@@ -138,6 +142,11 @@ private:
     void 卡密发送添加(const SentCard &card);
     // The messenger hand-over's outcome in the card's sent row (t6).
     void showHandOver(const QString &buyer, const QString &cardCode, const QString &state);
+    // The receipt window, loaded for the receipt info text when it opens
+    // (and, with reload, when it was open already).
+    Form24 *openReceipt(bool reload);
+    void 打印收据();
+    void 售前打印(const QString &number, const QString &product, const QString &amount);
     void 加载配置();
     void 加载listview();
     void 获取商品信息();
@@ -152,6 +161,10 @@ private:
     std::unique_ptr<AgentSession> m_session;
     std::unique_ptr<TrayAlertSink> m_alertSink;
     std::unique_ptr<Desk> m_desk;
+    std::unique_ptr<PrintHost> m_ownPrintHost;
+    PrintHost *m_printHost;
+    // Held from a receipt's request to the load of the receipt window.
+    QString m_receiptInfo;
     CommandMenus m_commands;
     QHash<QString, std::function<void()>> m_handlers;
     QHash<QString, QPointer<QWidget>> m_windows;

@@ -11,6 +11,7 @@
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/webprofile.h"
+#include "orders/form24.h"
 #include "orders/orderintake.h"
 #include "orders/orderlists.h"
 #include "orders/orderstore.h"
@@ -24,6 +25,7 @@
 #include "sim/pages.h"
 #include "tests/support/recordingdesktop.h"
 #include "tests/support/recordinglauncher.h"
+#include "tests/support/recordingprinthost.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/recordingspeaker.h"
 #include "tests/support/simenvironment.h"
@@ -42,6 +44,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QStatusBar>
@@ -117,6 +120,7 @@ private slots:
     void businessChosenWhileProductsLoad();
     void manualRechargeEndToEnd_data();
     void manualRechargeEndToEnd();
+    void receiptsEndToEnd();
     void mainWindowPicture();
     void refreshIntervalCommand_data();
     void refreshIntervalCommand();
@@ -1116,13 +1120,16 @@ void TestMainWindow::taobaoShopEndToEnd()
         20000));
     QVERIFY(saveWindowPicture(window, QStringLiteral("shop-monitor.png")));
 
-    // The shop's session runs out: told, and the timer keeps running.
+    // The shop's session runs out: told, and the timer keeps running. The
+    // status bar may show a later message before this line reads it.
+    QSignalSpy expired(&session->monitor(), &ShopMonitor::loginExpired);
     m_env.sim().expireTaobaoSession();
     QVERIFY(session->taobao().fetch());
     QVERIFY(waitUntil([&] { return labelOf(window, "Label18") == QStringLiteral("登录已失效"); },
                       30000));
     QVERIFY(session->monitor().taobaoTimer()->isActive());
-    QVERIFY(window->statusPanel2()->text().contains(QStringLiteral("重新登录")));
+    QVERIFY(!expired.isEmpty());
+    QVERIFY(expired.last().at(0).toString().contains(QStringLiteral("重新登录")));
 
     // A new login, and the next paid order goes the same way.
     m_env.sim().addTaobaoOrder(order(
@@ -1523,6 +1530,120 @@ void TestMainWindow::manualRechargeEndToEnd()
 
     if (card)
         QVERIFY(saveWindowPicture(window, QStringLiteral("manual-recharge.png")));
+}
+
+// A card recharged at the counter, its receipt printed from the order list's
+// menu with the card code on it; then a receipt of the next order before it
+// is placed, from 售前打印.
+void TestMainWindow::receiptsEndToEnd()
+{
+    m_env.sim().setRechargeFinish(2, true);
+    RecordingPrintHost host;
+    host.pdfPath = m_cwd->file(QStringLiteral("receipt.pdf"));
+    QPointer<Form2> window = new Form2(makeAgentSession(), &host);
+    window->load();
+    window->show();
+    QVERIFY(unlockWindow(window));
+    auto *yw = window->findChild<QComboBox *>(QStringLiteral("yw"));
+    auto *ywxz = window->findChild<QComboBox *>(QStringLiteral("ywxz"));
+    auto *num = window->findChild<QComboBox *>(QStringLiteral("num"));
+    auto *haoma = window->findChild<QLineEdit *>(QStringLiteral("haoma"));
+    auto *cz = window->findChild<QPushButton *>(QStringLiteral("cz"));
+    auto *command2 = window->findChild<QPushButton *>(QStringLiteral("Command2"));
+    QVERIFY(yw && ywxz && num && haoma && cz && command2);
+    QCOMPARE(command2->text(), QStringLiteral("售前打印"));
+    const auto choose = [](QComboBox *box, const QString &text) {
+        if (!waitUntil([&] { return box->findText(text) >= 0; }, 20000))
+            return false;
+        const int index = box->findText(text);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(window->catalogue()->catalogue().size() == 12, 20000);
+    QVERIFY(waitUntil(
+        [&] { return ywxz->count() > 0 && !window->manualPanel()->sgcz()->isLoading(); }, 20000));
+    QVERIFY(choose(yw, QStringLiteral("游戏")));
+    QVERIFY(choose(ywxz, QStringLiteral("网易一卡通")));
+    QVERIFY(choose(num, QStringLiteral("30")));
+    haoma->setFocus();
+    QTest::keyClicks(haoma, QStringLiteral("13800138000"));
+    (**m_prompter).answers = {true};
+    QTest::mouseClick(cz, Qt::LeftButton);
+    KeyedListView *list = window->orderLists()->listView7();
+    QTRY_COMPARE_WITH_TIMEOUT(list->text(0, QStringLiteral("t7")), QStringLiteral("充值成功"),
+                              30000);
+    const QString code = list->text(0, QStringLiteral("t9"));
+    QVERIFY(!code.isEmpty());
+
+    // 打印小票 of the order menu, on the order selected in the list shown.
+    window->tabs()->setCurrentIndex(0);
+    list->selectRow(0);
+    window->commandAction(QStringLiteral("打印收据"))->trigger();
+    QPointer<Form24> receipt =
+        qobject_cast<Form24 *>(window->openedWindow(QStringLiteral("Form24")));
+    QVERIFY(receipt && receipt->isVisible());
+    QCOMPARE(receipt->windowTitle(), QStringLiteral("榴帆综合缴费系统打印管理"));
+    const auto text = [&receipt](const char *name) {
+        return receipt->findChild<QLabel *>(QString::fromUtf8(name))->text();
+    };
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码：13800138000"));
+    QCOMPARE(text("商品名称"), QStringLiteral("商品名称：") + list->text(0, QStringLiteral("t2")));
+    QCOMPARE(text("合计"),
+             QStringLiteral("合计：") + list->text(0, QStringLiteral("t3")) + QStringLiteral("元"));
+    QCOMPARE(text("充值日期"), QStringLiteral("充值日期：") + list->text(0, QStringLiteral("t5")));
+    QCOMPARE(text("Label2"), code);
+    QCOMPARE(receipt->layout().element(QStringLiteral("Label2")).rect.top(), 2300);
+    receipt->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(host.calls, 1);
+    QTRY_VERIFY(!receipt);
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {host.pdfPath, QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    QVERIFY2(printed.contains(QStringLiteral("充值号码：13800138000")), qPrintable(printed));
+    QVERIFY2(printed.contains(code), qPrintable(printed));
+
+    // Before the next order is placed: no info line, the date of confirming.
+    haoma->clear();
+    QTest::keyClicks(haoma, QStringLiteral("13900139000"));
+    const int rows = list->rowCount();
+    command2->click();
+    receipt = qobject_cast<Form24 *>(window->openedWindow(QStringLiteral("Form24")));
+    QVERIFY(receipt && receipt->isVisible());
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码：13900139000"));
+    QCOMPARE(text("商品名称"), QStringLiteral("商品名称：网易一卡通"));
+    QCOMPARE(text("合计"), QStringLiteral("合计：30元"));
+    QVERIFY(text("充值日期").startsWith(QStringLiteral("确认日期：")));
+    QVERIFY(receipt->findChild<QLabel *>(QStringLiteral("Label2"))->isHidden());
+    QCOMPARE(receipt->layout().element(QStringLiteral("商品名称")).rect.top(), 1200);
+    QCOMPARE(list->rowCount(), rows); // nothing was placed
+
+    // The hidden 打印小票 brings the open receipt forward as it is; opened
+    // afresh it shows the template lines.
+    window->commandAction(QStringLiteral("打印小票"))->trigger();
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码：13900139000"));
+    receipt->close();
+    QTRY_VERIFY(!receipt);
+    window->commandAction(QStringLiteral("打印小票"))->trigger();
+    receipt = qobject_cast<Form24 *>(window->openedWindow(QStringLiteral("Form24")));
+    QVERIFY(receipt && receipt->isVisible());
+    QCOMPARE(text("商品名称"), QStringLiteral("商品名称："));
+    QCOMPARE(text("充值号码"), QStringLiteral("充值号码："));
+    QCOMPARE(text("充值日期"), QStringLiteral("充值日期："));
+    QCOMPARE(text("合计"), QStringLiteral("合计：100元"));
+    receipt->close();
+    QTRY_VERIFY(!receipt);
+
+    // No order selected: no receipt. 打印设置 opens the settings window.
+    list->clearSelection();
+    window->commandAction(QStringLiteral("打印收据"))->trigger();
+    QVERIFY(!window->openedWindow(QStringLiteral("Form24")));
+    window->commandAction(QStringLiteral("打印设置"))->trigger();
+    QWidget *settings = window->openedWindow(QStringLiteral("Form26"));
+    QVERIFY(settings && settings->isVisible());
+    QCOMPARE(host.calls, 1);
+    delete window.data();
 }
 
 // The panel loads the products of its first business by itself; a business
