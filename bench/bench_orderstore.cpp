@@ -12,6 +12,7 @@
 #include "app/core/config.h"
 #include "app/web/networkaccess.h"
 #include "orders/orderbook.h"
+#include "orders/orderhistory.h"
 #include "orders/orderintake.h"
 #include "orders/orderstore.h"
 #include "recharge/statustracker.h"
@@ -725,6 +726,190 @@ void BM_Sqlite_Intake(benchmark::State &state)
 }
 BENCHMARK(BM_Sqlite_Intake)->Unit(benchmark::kMicrosecond);
 
+// ---- The agent's order history over the same million orders ----
+
+std::unique_ptr<OrderHistory> g_history;
+
+const char *const kHistoryColumns =
+    "rowid, 类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, 充值状态, 卡密, 充值编号, "
+    "打印, 随机数, 订单编号, 发货编号, 平台业务, 服务区, 实际数量, 用户, 查询地区, 买家号码";
+
+// One search as the window runs it, and the same statement prepared once on
+// the raw connection; texts are bound after the account.
+struct HistoryCase
+{
+    const char *label;
+    OrderFilter filter;
+    bool deep; // starts after an order half-way down the file
+    std::string where;
+    std::string index;
+    std::vector<std::string> binds;
+};
+
+// A Taobao order of the account, half-way down.
+const int kMiddle = kRows / 2 + 3;
+std::string timeOf(int i)
+{
+    return QDateTime(QDate(2022, 12, 1), QTime(8, 0))
+        .addSecs(30LL * i)
+        .toString(u"yyyy-MM-dd HH:mm:ss")
+        .toStdString();
+}
+const std::string kEnd = QString::fromUcs4(U"\U0010FFFF").toStdString();
+
+const std::vector<HistoryCase> &historyCases()
+{
+    static const std::vector<HistoryCase> cases = [] {
+        std::vector<HistoryCase> v;
+        const std::string number = "138" + std::to_string(10'000'000 + kMiddle);
+        const std::string buyer = "买家" + std::to_string(kMiddle);
+        const std::string orderNo = orderNoOf(kMiddle);
+        OrderFilter f;
+        v.push_back({"newest", f, false, "", "充值订单_用户_充值时间", {}});
+        v.push_back({"deep page",
+                     f,
+                     true,
+                     " AND (充值时间, rowid) < (?, ?)",
+                     "充值订单_用户_充值时间",
+                     {}});
+        f = {};
+        f.rechargeAccount = QString::fromStdString(number);
+        v.push_back({"number",
+                     f,
+                     false,
+                     " AND 充值号码 >= ? AND 充值号码 < ?",
+                     "充值订单_用户_号码_时间",
+                     {number, number + kEnd}});
+        f = {};
+        f.rechargeAccount = QStringLiteral("13810500");
+        v.push_back({"number prefix (1000)",
+                     f,
+                     false,
+                     " AND 充值号码 >= ? AND 充值号码 < ?",
+                     "充值订单_用户_号码_时间",
+                     {"13810500", "13810500" + kEnd}});
+        f = {};
+        f.orderNo = QString::fromStdString(orderNo);
+        v.push_back({"order number",
+                     f,
+                     false,
+                     " AND 订单编号 >= ? AND 订单编号 < ?",
+                     "充值订单_用户_订单编号",
+                     {orderNo, orderNo + kEnd}});
+        f = {};
+        f.buyer = QString::fromStdString(buyer);
+        v.push_back({"buyer",
+                     f,
+                     false,
+                     " AND 买家昵称 >= ? AND 买家昵称 < ?",
+                     "充值订单_用户_买家_时间",
+                     {buyer, buyer + kEnd}});
+        f = {};
+        f.status = OrderStatus::Accepted;
+        v.push_back(
+            {"status 0 (10 orders)", f, false, " AND 充值状态 = 0", "充值订单_用户_状态_时间", {}});
+        f = {};
+        f.status = OrderStatus::Refunded;
+        v.push_back({"status 2", f, false, " AND 充值状态 = 2", "充值订单_用户_状态_时间", {}});
+        f = {};
+        f.source = 2;
+        f.from = QDate(2023, 3, 1);
+        f.to = QDate(2023, 3, 7);
+        v.push_back({"Paipai, one week",
+                     f,
+                     false,
+                     " AND 类型 = 2 AND 充值时间 >= ? AND 充值时间 < ?",
+                     "充值订单_用户_类型_时间",
+                     {"2023-03-01 00:00:00", "2023-03-08 00:00:00"}});
+        return v;
+    }();
+    return cases;
+}
+
+void BM_History_Search(benchmark::State &state)
+{
+    const HistoryCase &c = historyCases().at(state.range(0));
+    std::optional<HistoryKey> after;
+    if (c.deep)
+        after = HistoryKey{QString::fromStdString(timeOf(kMiddle)), kMiddle + 1};
+    for (auto _ : state) {
+        const auto rows =
+            g_history->search(c.filter, OrderHistoryModel::kDefaultPageSize + 1, after);
+        if (!rows || rows->isEmpty())
+            state.SkipWithError("no rows");
+        benchmark::DoNotOptimize(rows);
+    }
+    state.SetLabel(c.label);
+}
+BENCHMARK(BM_History_Search)->DenseRange(0, 8)->Unit(benchmark::kMicrosecond);
+
+void BM_Sqlite_HistorySearch(benchmark::State &state)
+{
+    const HistoryCase &c = historyCases().at(state.range(0));
+    const std::string sql = std::string("SELECT ") + kHistoryColumns +
+                            " FROM 充值订单 INDEXED BY " + c.index + " WHERE 用户 = ?" + c.where +
+                            " ORDER BY 充值时间 DESC, rowid DESC LIMIT 101";
+    sqlite3_stmt *q = prepare(raw().db, sql.c_str());
+    const std::string user = kUser.toStdString();
+    for (auto _ : state) {
+        int n = 1;
+        bindText(q, n++, user);
+        for (const std::string &b : c.binds)
+            bindText(q, n++, b);
+        if (c.deep) {
+            bindText(q, n++, timeOf(kMiddle));
+            sqlite3_bind_int64(q, n++, kMiddle + 1);
+        }
+        int rows = 0;
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            ++rows;
+            for (int col = 0; col < 21; ++col)
+                benchmark::DoNotOptimize(sqlite3_column_text(q, col));
+        }
+        sqlite3_reset(q);
+        if (rows == 0)
+            state.SkipWithError("no rows");
+    }
+    sqlite3_finalize(q);
+    state.SetLabel(c.label);
+}
+BENCHMARK(BM_Sqlite_HistorySearch)->DenseRange(0, 8)->Unit(benchmark::kMicrosecond);
+
+// Daily totals of 30 days (about 86,000 orders), by day and source.
+void BM_History_DailyTotals(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const auto totals = g_history->dailyTotals(QDate(2023, 3, 1), QDate(2023, 3, 30));
+        if (!totals || totals->size() != 90)
+            state.SkipWithError("wrong rows");
+        benchmark::DoNotOptimize(totals);
+    }
+}
+BENCHMARK(BM_History_DailyTotals)->Unit(benchmark::kMillisecond);
+
+void BM_Sqlite_DailyTotals(benchmark::State &state)
+{
+    sqlite3_stmt *q = prepare(
+        raw().db, "SELECT substr(充值时间, 1, 10) AS 日期, 类型, count(*), "
+                  "sum(充值状态 IN (1, 3)), sum(充值状态 IN (2, 4)), sum(充值状态 = -1), "
+                  "total(CASE WHEN 充值状态 IN (1, 3) THEN 售价 ELSE 0 END) "
+                  "FROM 充值订单 INDEXED BY 充值订单_用户_充值时间 WHERE 用户 = ? AND "
+                  "充值时间 >= ? AND 充值时间 < ? GROUP BY 日期, 类型 ORDER BY 日期 DESC, 类型");
+    for (auto _ : state) {
+        bindText(q, 1, kUser.toStdString());
+        bindText(q, 2, "2023-03-01 00:00:00");
+        bindText(q, 3, "2023-03-31 00:00:00");
+        int rows = 0;
+        while (sqlite3_step(q) == SQLITE_ROW)
+            ++rows;
+        sqlite3_reset(q);
+        if (rows != 90)
+            state.SkipWithError("wrong rows");
+    }
+    sqlite3_finalize(q);
+}
+BENCHMARK(BM_Sqlite_DailyTotals)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -735,6 +920,13 @@ int main(int argc, char **argv)
         return 1;
     ensureFixture();
     g_store = std::make_unique<OrderStore>(g_fixture, kUser);
+    // Makes the history's indexes on a fixture that lacks them, before the raw
+    // statements that name them are prepared.
+    g_history = std::make_unique<OrderHistory>(g_fixture, kUser);
+    if (!g_history->open()) {
+        std::fprintf(stderr, "%s\n", qPrintable(g_history->lastError()));
+        return 1;
+    }
     ensureServerFixture();
     if (!g_pg.name.isEmpty()) {
         g_pgStore = std::make_unique<OrderStore>(g_pg, kUser);
@@ -747,6 +939,7 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_raw.reset();
+    g_history.reset();
     g_pgStore.reset();
     g_store.reset();
     return 0;

@@ -17,6 +17,7 @@ packages=(
   espeak-ng sox
   sqlite3 curl
   clang-format
+  dpkg-dev file
 )
 
 missing=()

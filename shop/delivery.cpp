@@ -233,4 +233,5 @@ void DeliveryController::failed(const QString &shipNo, const QString &reason)
     if (!orderNo.isEmpty())
         m_book.setNote(orderNo, QStringLiteral("充值成功,") + text, true);
     emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
+    emit shipFailed(shipNo, reason);
 }

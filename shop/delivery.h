@@ -97,6 +97,8 @@ signals:
     // For the status bar: an order that could not be marked shipped, and why.
     void deliveryNote(const QString &text);
     void shipped(const QString &shipNo);
+    // The shop did not take the mark of this order (it stays at 1 and is tried again).
+    void shipFailed(const QString &shipNo, const QString &reason);
 
 private:
     void onAnswer(int channel, int state);

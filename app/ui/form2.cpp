@@ -8,6 +8,7 @@
 #include "app/core/prompter.h"
 #include "app/core/session.h"
 #include "app/ui/accountpage.h"
+#include "app/ui/desk.h"
 #include "app/ui/tray.h"
 #include "app/web/browser.h"
 #include "app/web/transfer.h"
@@ -95,6 +96,13 @@ Form2::Form2(std::unique_ptr<AgentSession> session, PrintHost *printHost, QWidge
     m_timer->setInterval(30000);
 
     m_tray = new TrayController(this, m_commands.menus.value(QStringLiteral("menu")));
+    m_alertSink =
+        std::make_unique<TrayAlertSink>(*m_tray, [this](const QString &text) { showStatus(text); });
+    m_desk = std::make_unique<Desk>(*m_session, *m_alertSink, SessionInfo().appTitle,
+                                    SessionInfo().userName, QDir::currentPath());
+    connect(m_desk.get(), &Desk::salesRecordsRequested, this,
+            [this] { openAccountPage(QStringLiteral("Form4")); });
+    connect(m_desk.get(), &Desk::reprintRequested, this, &Form2::reprintReceipt);
 
     auto *central = centralWidget();
     auto *noticeFrame = central->findChild<QGroupBox *>(QStringLiteral("noticeFrame"));
@@ -368,6 +376,14 @@ void Form2::installCommands()
         openWindow(QStringLiteral("Form35"),
                    [] { return new Form35(WebProfile::instance().networkAccess()); });
     });
+    setCommandHandler(QStringLiteral("m订单查询"), [this] {
+        openWindow(QStringLiteral("订单查询"), [this] { return m_desk->createHistoryWindow(); });
+    });
+    setCommandHandler(QStringLiteral("m待处理订单"), [this] {
+        openWindow(QStringLiteral("待处理订单"),
+                   [this] { return m_desk->createUnresolvedWindow(); });
+    });
+    setCommandHandler(QStringLiteral("m提醒设置"), [this] { m_desk->editAlertSettings(); });
     setCommandHandler(QStringLiteral("退出系统"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("退出"), [this] { exitClient(); });
     setCommandHandler(QStringLiteral("m计算器"), [] {
@@ -477,6 +493,7 @@ void Form2::load()
     m_userid1->setText(QStringLiteral("用户编号：  ") + session.userId);
     m_label4->setText(QStringLiteral("用户类型： ") + session.userLevel);
     m_jprice->setText(session.balance + kUnitYuan);
+    m_desk->alerts().balanceText(session.balance);
     m_label11->setText(QStringLiteral("冻结资金： ") + session.frozenFunds + kUnitYuan);
     // 8.
     m_label3->setText(tradeCountText(0));
@@ -751,6 +768,19 @@ void Form2::setCommissions(const QString &sales, const QString &bonus)
 void Form2::setBalanceText(const QString &text)
 {
     m_jprice->setText(text);
+    m_desk->alerts().balanceText(text);
+}
+
+void Form2::reprintReceipt(const RechargeOrder &order)
+{
+    // The list's print cell holds the card code the platform gave (the store
+    // keeps 打印 empty), so a reprint from the store prints the card code too.
+    m_receiptInfo = order.printMark.isEmpty() ? order.cardCode : order.printMark;
+    Form24 *form = openReceipt(true);
+    if (!form)
+        return;
+    form->fillOrder(order.rechargeAccount, order.productName, orderNumberText(order.salePrice),
+                    orderTimeText(order.rechargeTime));
 }
 
 void Form2::refreshAccountFigures()
@@ -772,6 +802,7 @@ void Form2::onNoticeLoaded(const QString &url)
         switch (figure.label) {
         case AccountLabel::Balance:
             m_jprice->setText(figure.text);
+            m_desk->alerts().balanceText(figure.text);
             break;
         case AccountLabel::FrozenFunds:
             m_label11->setText(figure.text);

@@ -21,6 +21,9 @@ class OrderStore;
 class QListWidget;
 class ManualRechargePanel;
 class AgentSession;
+class Desk;
+class TrayAlertSink;
+struct RechargeOrder;
 class BalanceExchange;
 class ShopMonitorView;
 struct SentCard;
@@ -94,6 +97,9 @@ public:
     OrderLists *orderLists() const { return m_orderLists; }
     ManualRechargePanel *manualPanel() const { return m_manualPanel; }
     AgentSession *session() const { return m_session.get(); }
+    Desk *desk() const { return m_desk.get(); }
+    // The receipt of an order found in the history, again, in Form24.
+    void reprintReceipt(const RechargeOrder &order);
     ShopMonitorView *shopView() const { return m_shopView; }
     CatalogueController *catalogue() const;
     SubmissionController *submission() const;
@@ -153,6 +159,8 @@ private:
 
     // The engine goes before the window's widgets, which only show it.
     std::unique_ptr<AgentSession> m_session;
+    std::unique_ptr<TrayAlertSink> m_alertSink;
+    std::unique_ptr<Desk> m_desk;
     std::unique_ptr<PrintHost> m_ownPrintHost;
     PrintHost *m_printHost;
     // Held from a receipt's request to the load of the receipt window.

@@ -1,0 +1,130 @@
+#include "app/ui/desk.h"
+
+#include "app/core/prompter.h"
+#include "app/ui/tray.h"
+#include "orders/deskwindows.h"
+#include "recharge/submission.h"
+#include "shop/agentsession.h"
+#include "shop/delivery.h"
+#include "shop/messenger.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSoundEffect>
+#include <QUrl>
+
+TrayAlertSink::TrayAlertSink(TrayController &tray, std::function<void(const QString &)> statusLine)
+    : m_tray(tray), m_statusLine(std::move(statusLine))
+{}
+
+TrayAlertSink::~TrayAlertSink()
+{
+    delete m_effect.data();
+}
+
+void TrayAlertSink::notice(const QString &title, const QString &text)
+{
+    if (m_tray.iconShown())
+        m_tray.icon()->showMessage(title, text, QSystemTrayIcon::Warning);
+    if (m_statusLine)
+        m_statusLine(text);
+}
+
+void TrayAlertSink::sound()
+{
+    if (!m_effect) {
+        // Owned by the application: the audio back-end must not be touched
+        // after it is gone.
+        m_effect = new QSoundEffect(QCoreApplication::instance());
+        m_effect->setSource(QUrl(QStringLiteral("qrc:/sounds/alert.wav")));
+    }
+    // Without an audio device the effect plays nothing, silently.
+    m_effect->play();
+}
+
+Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
+           const QString &operatorName, const QString &settingsDir, QObject *parent)
+    : QObject(parent), m_session(session), m_title(title),
+      m_settingsPath(QDir(settingsDir).filePath(kAlertSettingsFile)),
+      m_history(session.store().database(), session.store().userId()),
+      m_log(session.store().database(), session.store().userId()),
+      m_unresolved(m_history, m_log, &session.book()),
+      m_decisions(session.store(), session.book(), m_log, Prompter::instance(), title,
+                  operatorName),
+      m_alerts(sink, title)
+{
+    m_unresolved.setInFlight(
+        [this](const QString &orderNo) { return m_session.submission().isOut(orderNo); });
+    m_alerts.setBalanceThreshold(readBalanceThreshold(m_settingsPath));
+    m_alerts.watch(&session.book());
+
+    DeliveryController *delivery = &session.delivery();
+    connect(delivery, &DeliveryController::shipFailed, this,
+            [this](const QString &shipNo, const QString &reason) {
+                m_alerts.cannotShip(shipNo, reason);
+                m_unresolved.consignFailed(shipNo, reason);
+            });
+    connect(delivery, &DeliveryController::shipped, this,
+            [this](const QString &shipNo) { m_unresolved.shipped(shipNo); });
+    MessengerHandOver *messenger = &session.messenger();
+    connect(messenger, &MessengerHandOver::handOverFailed, this,
+            [this](const QString &buyer, const QString &cardCode, const QString &reason) {
+                m_alerts.cannotShip(buyer + QStringLiteral("/") + cardCode,
+                                    QStringLiteral("卡密没有发给买家 %1：%2").arg(buyer, reason));
+                m_unresolved.handOverFailed(buyer, cardCode, reason);
+            });
+    connect(messenger, &MessengerHandOver::handedOver, this,
+            [this](const QString &buyer, const QString &cardCode) {
+                m_unresolved.handedOver(buyer, cardCode);
+            });
+    connect(&session.submission(), &SubmissionController::balanceTextChanged, this,
+            [this](const QString &text) { m_alerts.balanceText(text); });
+    // Sent again only by the agent's explicit 重新提交.
+    connect(
+        &m_decisions, &OrderDecisions::resubmitted, this,
+        [this](const QString &, int orderType) { m_session.submission().充值订单请求(orderType); });
+}
+
+Desk::~Desk() = default;
+
+QWidget *Desk::createHistoryWindow()
+{
+    auto *window = new OrderHistoryWindow(m_history, m_title);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &OrderHistoryWindow::reprintRequested, this, &Desk::reprintRequested);
+    window->runSearch();
+    return window;
+}
+
+QWidget *Desk::createUnresolvedWindow()
+{
+    auto *window = new UnresolvedWindow(m_unresolved, m_decisions, m_title);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &UnresolvedWindow::salesRecordsRequested, this, &Desk::salesRecordsRequested);
+    if (!m_unresolved.refresh())
+        Prompter::instance().inform(m_title, m_unresolved.lastError());
+    return window;
+}
+
+void Desk::editAlertSettings()
+{
+    const auto current = m_alerts.balanceThreshold();
+    const auto answer =
+        Prompter::instance().input(m_title, QStringLiteral("余额低于多少元时提醒？（0 为不提醒）"),
+                                   current ? QString::number(*current) : QStringLiteral("0"));
+    if (!answer)
+        return;
+    bool ok = false;
+    const double value = answer->trimmed().toDouble(&ok);
+    if (!ok || value < 0) {
+        Prompter::instance().inform(m_title, QStringLiteral("请输入一个不小于 0 的金额"));
+        return;
+    }
+    const std::optional<double> threshold = value > 0 ? std::optional<double>(value) : std::nullopt;
+    QString error;
+    if (!writeBalanceThreshold(m_settingsPath, threshold, &error)) {
+        Prompter::instance().inform(m_title, QStringLiteral("提醒设置没有保存：") + error);
+        return;
+    }
+    m_alerts.setBalanceThreshold(threshold);
+}

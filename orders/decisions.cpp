@@ -1,0 +1,405 @@
+#include "orders/decisions.h"
+
+#include "app/core/prompter.h"
+#include "orders/orderbook.h"
+#include "orders/orderhistory.h"
+#include "orders/orderstore.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt logCounter;
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+const char *const kCreateLog = "CREATE TABLE IF NOT EXISTS 人工处理记录 ("
+                               "%1, "
+                               "时间 TEXT NOT NULL, "
+                               "用户 TEXT NOT NULL, "
+                               "操作员 TEXT NOT NULL DEFAULT '', "
+                               "订单编号 TEXT NOT NULL, "
+                               "充值号码 TEXT NOT NULL DEFAULT '', "
+                               "售价 REAL NOT NULL DEFAULT 0, "
+                               "原状态 INTEGER NOT NULL, "
+                               "新状态 INTEGER NOT NULL, "
+                               "决定 TEXT NOT NULL)";
+const char *const kCreateLogIndex =
+    "CREATE INDEX IF NOT EXISTS 人工处理记录_用户_订单编号 ON 人工处理记录 (用户, 订单编号)";
+
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+const char *const kHeaders[] = {"时间", "问题",     "充值号码", "充值业务",
+                                "售价", "买家昵称", "订单编号", "情况"};
+
+QString troubleText(Trouble t)
+{
+    switch (t) {
+    case Trouble::Unknown:
+        return QStringLiteral("结果未知");
+    case Trouble::SubmitFailed:
+        return QStringLiteral("提交失败");
+    case Trouble::ConsignFailing:
+        return QStringLiteral("发货失败");
+    case Trouble::HandOverFailed:
+        return QStringLiteral("卡密未发出");
+    }
+    return {};
+}
+
+} // namespace
+
+QString orderSummary(const RechargeOrder &o)
+{
+    return QStringLiteral("订单 %1，号码 %2，金额 %3 元")
+        .arg(o.orderNo, o.rechargeAccount, orderNumberText(o.salePrice));
+}
+
+// ---- DecisionLog ----
+
+DecisionLog::DecisionLog(const QString &path, const QString &userId)
+    : DecisionLog(sqliteOrderDatabase(path), userId)
+{}
+
+DecisionLog::DecisionLog(const OrderDatabase &database, const QString &userId)
+    : m_database(database), m_userId(userId),
+      m_connection(QStringLiteral("decisionlog-%1").arg(logCounter.fetchAndAddRelaxed(1)))
+{}
+
+DecisionLog::~DecisionLog()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+bool DecisionLog::ensureOpen()
+{
+    if (QSqlDatabase::contains(m_connection) &&
+        QSqlDatabase::database(m_connection, false).isOpen())
+        return true;
+    if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
+        m_lastError = error;
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    const QString key = isPostgres(m_database)
+                            ? QStringLiteral("编号 BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
+                            : QStringLiteral("编号 INTEGER PRIMARY KEY");
+    if (!q.exec(QString::fromUtf8(kCreateLog).arg(key)) ||
+        !q.exec(QString::fromUtf8(kCreateLogIndex))) {
+        m_lastError = q.lastError().text().trimmed();
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+bool DecisionLog::record(const Decision &d)
+{
+    if (!ensureOpen())
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("INSERT INTO 人工处理记录 (时间, 用户, 操作员, 订单编号, 充值号码, "
+                             "售价, 原状态, 新状态, 决定) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QVariant values[] = {
+        d.time.toString(kTimeFormat),
+        text(m_userId),
+        text(d.operatorName),
+        text(d.orderNo),
+        text(d.rechargeAccount),
+        d.salePrice,
+        d.fromStatus,
+        d.toStatus,
+        text(d.decision),
+    };
+    for (int i = 0; i < int(std::size(values)); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text().trimmed();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QList<Decision>> DecisionLog::decisions(const QString &orderNo)
+{
+    if (!ensureOpen())
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT 时间, 用户, 操作员, 订单编号, 充值号码, 售价, 原状态, "
+                                 "新状态, 决定 FROM 人工处理记录 WHERE 用户 = ?");
+    if (!orderNo.isEmpty())
+        sql += QStringLiteral(" AND 订单编号 = ?");
+    sql += QStringLiteral(" ORDER BY 编号");
+    q.prepare(sql);
+    q.bindValue(0, text(m_userId));
+    if (!orderNo.isEmpty())
+        q.bindValue(1, orderNo);
+    if (!q.exec()) {
+        m_lastError = q.lastError().text().trimmed();
+        return std::nullopt;
+    }
+    QList<Decision> list;
+    while (q.next()) {
+        Decision d;
+        d.time = QDateTime::fromString(q.value(0).toString(), kTimeFormat);
+        d.userId = q.value(1).toString();
+        d.operatorName = q.value(2).toString();
+        d.orderNo = q.value(3).toString();
+        d.rechargeAccount = q.value(4).toString();
+        d.salePrice = q.value(5).toDouble();
+        d.fromStatus = q.value(6).toInt();
+        d.toStatus = q.value(7).toInt();
+        d.decision = q.value(8).toString();
+        list.append(d);
+    }
+    return list;
+}
+
+// ---- UnresolvedOrders ----
+
+UnresolvedOrders::UnresolvedOrders(OrderHistory &history, DecisionLog &log, const OrderBook *book,
+                                   QObject *parent)
+    : QAbstractTableModel(parent), m_history(history), m_log(log), m_book(book)
+{
+    setObjectName(QStringLiteral("unresolvedOrders"));
+}
+
+int UnresolvedOrders::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int UnresolvedOrders::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(std::size(kHeaders));
+}
+
+QVariant UnresolvedOrders::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size() || role != Qt::DisplayRole)
+        return {};
+    const UnresolvedOrder &u = m_rows.at(index.row());
+    switch (index.column()) {
+    case 0:
+        return u.when.toString(kTimeFormat);
+    case 1:
+        return troubleText(u.trouble);
+    case 2:
+        return u.order.rechargeAccount;
+    case 3:
+        return u.order.productName;
+    case 4:
+        return u.order.orderNo.isEmpty() ? QString() : orderNumberText(u.order.salePrice);
+    case 5:
+        return u.order.buyerNick;
+    case 6:
+        return u.order.orderNo;
+    case 7:
+        return u.what;
+    }
+    return {};
+}
+
+QVariant UnresolvedOrders::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < int(std::size(kHeaders)))
+        return QString::fromUtf8(kHeaders[section]);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+int UnresolvedOrders::rowOf(const QString &orderNo) const
+{
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows.at(i).order.orderNo == orderNo)
+            return i;
+    return -1;
+}
+
+bool UnresolvedOrders::refresh()
+{
+    QList<UnresolvedOrder> rows;
+    for (const int status : {OrderStatus::Submitting, OrderStatus::SubmitFailed}) {
+        OrderFilter f;
+        f.status = status;
+        const auto found = m_history.search(f, kLimit);
+        if (!found) {
+            m_lastError = m_history.lastError();
+            return false;
+        }
+        for (const HistoryRow &r : *found) {
+            UnresolvedOrder u;
+            u.order = r.order;
+            u.when = r.order.rechargeTime;
+            if (status == OrderStatus::Submitting) {
+                // Still out in this session: its answer may yet come.
+                if (m_inFlight) {
+                    if (m_inFlight(r.order.orderNo))
+                        continue;
+                } else if (m_book) {
+                    const auto e = m_book->entry(r.order.orderNo);
+                    if (e && e->order.status == OrderStatus::Submitting && e->note.isEmpty())
+                        continue;
+                }
+                u.trouble = Trouble::Unknown;
+                u.what = QStringLiteral("请求已发出，没有收到平台可读的应答：请在销售记录中核实");
+            } else {
+                u.trouble = Trouble::SubmitFailed;
+                u.what = QStringLiteral("提交失败，订单没有送到平台");
+                const auto decided = m_log.decisions(r.order.orderNo);
+                if (decided && !decided->isEmpty() &&
+                    decided->last().decision == kDecisionNotRecharged)
+                    u.what = QStringLiteral("%1 已核实未充值（%2），可重新提交")
+                                 .arg(decided->last().time.toString(kTimeFormat),
+                                      decided->last().operatorName);
+            }
+            rows.append(u);
+        }
+    }
+    for (const UnresolvedOrder &u : std::as_const(m_consign))
+        rows.append(u);
+    for (const UnresolvedOrder &u : std::as_const(m_handOver))
+        rows.append(u);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto &a, const auto &b) { return a.when > b.when; });
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+    m_lastError.clear();
+    return true;
+}
+
+void UnresolvedOrders::consignFailed(const QString &shipNo, const QString &reason)
+{
+    UnresolvedOrder u;
+    u.trouble = Trouble::ConsignFailing;
+    u.when = QDateTime::currentDateTime();
+    u.what = QStringLiteral("店铺没有接受发货标记：") + reason;
+    u.order.shipNo = shipNo;
+    if (m_book) {
+        const QString orderNo = m_book->findByShipNo(shipNo);
+        if (const auto e = m_book->entry(orderNo))
+            u.order = e->order;
+    }
+    if (u.order.orderNo.isEmpty())
+        u.order.orderNo = shipNo;
+    m_consign.insert(shipNo, u);
+    refresh();
+}
+
+void UnresolvedOrders::shipped(const QString &shipNo)
+{
+    if (m_consign.remove(shipNo))
+        refresh();
+}
+
+void UnresolvedOrders::handOverFailed(const QString &buyer, const QString &cardCode,
+                                      const QString &reason)
+{
+    UnresolvedOrder u;
+    u.trouble = Trouble::HandOverFailed;
+    u.when = QDateTime::currentDateTime();
+    u.what = QStringLiteral("卡密 %1 没有发给买家：%2").arg(cardCode, reason);
+    u.order.buyerNick = buyer;
+    u.order.cardCode = cardCode;
+    m_handOver.insert(buyer + QChar(0) + cardCode, u);
+    refresh();
+}
+
+void UnresolvedOrders::handedOver(const QString &buyer, const QString &cardCode)
+{
+    if (m_handOver.remove(buyer + QChar(0) + cardCode))
+        refresh();
+}
+
+// ---- OrderDecisions ----
+
+OrderDecisions::OrderDecisions(OrderStore &store, OrderBook &book, DecisionLog &log,
+                               Prompter &prompter, const QString &title,
+                               const QString &operatorName, QObject *parent)
+    : QObject(parent), m_store(store), m_book(book), m_log(log), m_prompter(prompter),
+      m_title(title), m_operator(operatorName)
+{}
+
+bool OrderDecisions::apply(const RechargeOrder &order, int toStatus, const QString &decision,
+                           const QString &question, const QString &note)
+{
+    if (!m_prompter.ask(m_title, question))
+        return false;
+    // By order number alone: the write-back takes a ship number first, and
+    // the decision is about this order.
+    const WriteBackResult written = m_store.反写数据库状态(order.orderNo, QString::number(toStatus),
+                                                           QString(), QString(), QString());
+    if (!written.ok()) {
+        m_prompter.inform(m_title, QStringLiteral("状态没有写入订单数据库，什么也没有改变：") +
+                                       written.error);
+        return false;
+    }
+    Decision d;
+    d.time = QDateTime::currentDateTime();
+    d.operatorName = m_operator;
+    d.orderNo = order.orderNo;
+    d.rechargeAccount = order.rechargeAccount;
+    d.salePrice = order.salePrice;
+    d.fromStatus = order.status;
+    d.toStatus = toStatus;
+    d.decision = decision;
+    const bool logged = m_log.record(d);
+
+    if (m_book.rowOf(order.orderNo) >= 0) {
+        m_book.setStatus(order.orderNo, toStatus, note, false);
+    } else if (toStatus == OrderStatus::Waiting) {
+        RechargeOrder waiting = order;
+        waiting.status = toStatus;
+        m_book.显示订单(waiting, 0);
+    }
+    if (!logged)
+        m_prompter.inform(m_title, QStringLiteral("订单状态已改，但这次处理没有记入处理记录：") +
+                                       m_log.lastError());
+    emit decided(order.orderNo);
+    return true;
+}
+
+bool OrderDecisions::markRecharged(const RechargeOrder &order)
+{
+    if (order.status != OrderStatus::Submitting)
+        return false;
+    return apply(order, OrderStatus::Recharged, kDecisionRecharged,
+                 QStringLiteral("确认这笔订单已经充值成功？\n%1\n请先在销售记录中核实。")
+                     .arg(orderSummary(order)),
+                 QString());
+}
+
+bool OrderDecisions::markNotRecharged(const RechargeOrder &order)
+{
+    if (order.status != OrderStatus::Submitting)
+        return false;
+    return apply(order, OrderStatus::SubmitFailed, kDecisionNotRecharged,
+                 QStringLiteral("确认这笔订单没有充值？\n%1\n它不会自动重新提交，需要时请用"
+                                "“重新提交”。")
+                     .arg(orderSummary(order)),
+                 QStringLiteral("已核实未充值"));
+}
+
+bool OrderDecisions::resubmit(const RechargeOrder &order)
+{
+    if (order.status != OrderStatus::SubmitFailed)
+        return false;
+    if (!apply(order, OrderStatus::Waiting, kDecisionResubmit,
+               QStringLiteral("重新提交这笔订单？平台会再充值一次。\n%1").arg(orderSummary(order)),
+               QString()))
+        return false;
+    emit resubmitted(order.orderNo, order.orderType);
+    return true;
+}

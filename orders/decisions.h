@@ -1,0 +1,167 @@
+#pragma once
+
+#include "app/core/config.h"
+#include "orders/rechargeorder.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class OrderBook;
+class OrderHistory;
+class OrderStore;
+class Prompter;
+
+// The decisions the agent takes by hand on an order, kept for good in the
+// table 人工处理记录 of data.mdb: who, when, on which order, from which status
+// to which.
+inline const QString kDecisionRecharged = QStringLiteral("已充值");
+inline const QString kDecisionNotRecharged = QStringLiteral("未充值");
+inline const QString kDecisionResubmit = QStringLiteral("重新提交");
+
+struct Decision
+{
+    QDateTime time;
+    QString userId;
+    QString operatorName;
+    QString orderNo;
+    QString rechargeAccount;
+    double salePrice = 0;
+    int fromStatus = 0;
+    int toStatus = 0;
+    QString decision;
+};
+
+class DecisionLog
+{
+public:
+    DecisionLog(const QString &path, const QString &userId);
+    DecisionLog(const OrderDatabase &database, const QString &userId);
+    ~DecisionLog();
+    DecisionLog(const DecisionLog &) = delete;
+    DecisionLog &operator=(const DecisionLog &) = delete;
+
+    bool record(const Decision &decision);
+    // The account's decisions, oldest first; of one order when given.
+    std::optional<QList<Decision>> decisions(const QString &orderNo = {});
+    QString lastError() const { return m_lastError; }
+
+private:
+    bool ensureOpen();
+
+    OrderDatabase m_database;
+    QString m_userId;
+    QString m_connection;
+    QString m_lastError;
+};
+
+// Why an order needs the agent.
+enum class Trouble
+{
+    Unknown,        // sent, no readable answer: may or may not be recharged
+    SubmitFailed,   // 提交失败: never reached the platform, or checked as not recharged
+    ConsignFailing, // recharged, the shop will not take the shipping mark
+    HandOverFailed, // the card code could not be typed to the buyer
+};
+
+struct UnresolvedOrder
+{
+    Trouble trouble = Trouble::Unknown;
+    RechargeOrder order; // for a hand-over only buyer and card code may be known
+    QString what;
+    QDateTime when;
+};
+
+// Every order that needs the agent: the unknown and failed submissions from
+// the store (every day, not only today's), and the shipping marks and card
+// hand-overs that failed since start-up, as the delivery reports them.
+class UnresolvedOrders : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int kLimit = 1000;
+
+    // The book, when given, tells an order still out (status -1 without a
+    // note) from one whose answer never came.
+    UnresolvedOrders(OrderHistory &history, DecisionLog &log, const OrderBook *book = nullptr,
+                     QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Tells an order whose request is still out from one of unknown outcome;
+    // without it, an order at -1 that the book shows without a note is out.
+    void setInFlight(std::function<bool(const QString &orderNo)> inFlight)
+    {
+        m_inFlight = std::move(inFlight);
+    }
+
+    bool refresh();
+    QString lastError() const { return m_lastError; }
+    const UnresolvedOrder &at(int row) const { return m_rows.at(row); }
+    int rowOf(const QString &orderNo) const;
+
+    // From the delivery and the hand-over; kept until the order ships or the
+    // hand-over succeeds. The latest reason stands.
+    void consignFailed(const QString &shipNo, const QString &reason);
+    void shipped(const QString &shipNo);
+    void handOverFailed(const QString &buyer, const QString &cardCode, const QString &reason);
+    void handedOver(const QString &buyer, const QString &cardCode);
+
+private:
+    OrderHistory &m_history;
+    DecisionLog &m_log;
+    const OrderBook *m_book;
+    std::function<bool(const QString &)> m_inFlight;
+    QList<UnresolvedOrder> m_rows;
+    QHash<QString, UnresolvedOrder> m_consign;  // by ship number
+    QHash<QString, UnresolvedOrder> m_handOver; // by buyer + card code
+    QString m_lastError;
+};
+
+// The agent's hand decisions on an unknown or failed order. Each asks first,
+// naming order, number and amount; writes the status through
+// 反写数据库状态; shows it in the order book; and records the decision. An
+// order checked as not recharged is never sent again by the client on its
+// own: only resubmit() puts it back to 等待提交, after a confirmation of its
+// own.
+class OrderDecisions : public QObject
+{
+    Q_OBJECT
+public:
+    OrderDecisions(OrderStore &store, OrderBook &book, DecisionLog &log, Prompter &prompter,
+                   const QString &title, const QString &operatorName, QObject *parent = nullptr);
+
+    // Only for an order of unknown outcome (status -1).
+    bool markRecharged(const RechargeOrder &order);
+    bool markNotRecharged(const RechargeOrder &order);
+    // Only for an order that failed to submit (status 4).
+    bool resubmit(const RechargeOrder &order);
+
+signals:
+    void decided(const QString &orderNo);
+    // The order waits again; the submission should be asked to send orders of this kind.
+    void resubmitted(const QString &orderNo, int orderType);
+
+private:
+    bool apply(const RechargeOrder &order, int toStatus, const QString &decision,
+               const QString &question, const QString &note);
+
+    OrderStore &m_store;
+    OrderBook &m_book;
+    DecisionLog &m_log;
+    Prompter &m_prompter;
+    QString m_title;
+    QString m_operator;
+};
+
+// "订单 <no>，号码 <account>，金额 <price> 元"
+QString orderSummary(const RechargeOrder &order);
