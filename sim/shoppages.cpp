@@ -4,6 +4,7 @@
 #include "sim/pages.h"
 
 #include <QRandomGenerator>
+#include <QStringEncoder>
 
 namespace sim {
 
@@ -154,6 +155,15 @@ QString accountPart(const TaobaoOrder &o)
     return {};
 }
 
+// The nick in the buyer link's query, as the site writes it: GBK, with
+// everything but letters, digits and "-_." percent-encoded.
+QString linkNick(const QString &nick)
+{
+    QStringEncoder gbk("GBK");
+    const QByteArray bytes = gbk(nick);
+    return QString::fromLatin1(QByteArray(bytes).toPercentEncoding("-_."));
+}
+
 // One order as the seller's list writes it: the account part sits in an inner
 // table whose tags are upper case, the consign link after it.
 QString orderBlock(const TaobaoOrder &o)
@@ -171,7 +181,7 @@ QString orderBlock(const TaobaoOrder &o)
            escapeHtml(o.quantity) +
            QStringLiteral("件</td>\n"
                           "<td class=\"buyer\"><a class=\"ww-inline\" href=\"#\" params=\"nick=") +
-           escapeHtml(o.buyer) + QStringLiteral("&site=cntaobao\">") + escapeHtml(o.buyer) +
+           linkNick(o.buyer) + QStringLiteral("&site=cntaobao\">") + escapeHtml(o.buyer) +
            QStringLiteral("</a></td>\n<td class=\"status\">买家已付款</td></tr>\n"
                           "<tr class=\"order-memo\"><td colspan=\"4\"><TABLE><TBODY><TR><TD>") +
            accountPart(o) +
