@@ -15,6 +15,7 @@ packages=(
   fonts-wqy-microhei
   espeak-ng sox
   clang-format
+  clang libclang-rt-dev ccache
 )
 
 missing=()
