@@ -5,6 +5,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -66,6 +67,24 @@ QString nickText(const QString &text)
     if (!html.contains(QLatin1Char('%')))
         return html;
     return fromGbk(QByteArray::fromPercentEncoding(toGbk(html)));
+}
+
+// As escapeValue, for the mark-shipped request, which the site reads as UTF-8.
+QString escapeUtf8Value(QStringView value)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QString out;
+    for (const char c : value.toUtf8()) {
+        const auto b = static_cast<uchar>(c);
+        if (b > 0x20 && b < 0x7F && std::string_view("&=+%#?").find(c) == std::string_view::npos) {
+            out.append(QLatin1Char(c));
+        } else {
+            out.append(QLatin1Char('%'));
+            out.append(QLatin1Char(hex[b >> 4]));
+            out.append(QLatin1Char(hex[b & 0xF]));
+        }
+    }
+    return out;
 }
 
 QString withoutBlanks(QString text)
@@ -230,8 +249,8 @@ QString paipaiConsignReferer(const QString &logisticsSite, const QString &dealId
 QString paipaiConsignBody(const QString &dealId, const QString &cardCode, const QString &buyer)
 {
     return QStringLiteral("g_tk=") + kPaipaiToken + QStringLiteral("&g_ty=j132&biz_deal=") +
-           escapeValue(dealId) + QStringLiteral("%23") + UrlEncodeUtf8(cardCode) +
-           QStringLiteral("%23") + escapeValue(buyer);
+           escapeUtf8Value(dealId) + QStringLiteral("%23") + UrlEncodeUtf8(cardCode) +
+           QStringLiteral("%23") + escapeUtf8Value(buyer);
 }
 
 ConsignAnswer readTaobaoConsignAnswer(const QString &page, const TaobaoMarkers &m)
