@@ -6,16 +6,20 @@
 #   ./run.sh                  client against the simulator
 #   ./run.sh --platform URL   client against a real platform base URL
 #   ./run.sh --offscreen      without a display
+#   ./run.sh --seats 2        two clients (seats) sharing one order store on a
+#                             throw-away PostgreSQL server (scripts/pg-local.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 platform=""
 offscreen=0
+seats=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --platform) platform="${2:?--platform needs a URL}"; shift 2 ;;
     --offscreen) offscreen=1; shift ;;
-    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    --seats) seats="${2:?--seats needs a number}"; shift 2 ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1 (see ./run.sh --help)" >&2; exit 2 ;;
   esac
 done
@@ -47,7 +51,9 @@ fi
 "$PWD/$build/sim/platform-sim" --port 0 --write-config run/client.ini > run/sim.log 2>&1 &
 sim=$!
 messenger=""
-trap 'kill $sim $messenger 2>/dev/null || true; wait $sim $messenger 2>/dev/null || true' EXIT
+others=""
+pgdir=""
+trap 'kill $sim $messenger $others 2>/dev/null || true; wait $sim $messenger $others 2>/dev/null || true; if [ -n "$pgdir" ]; then "$PWD/scripts/pg-local.sh" stop "$pgdir" || true; fi' EXIT
 # A signal ends the script through exit, so the simulator stops with it.
 trap 'exit 130' INT
 trap 'exit 143' TERM
@@ -65,4 +71,23 @@ if [ $offscreen -eq 0 ] && [ -n "${DISPLAY:-}" ]; then
   messenger=$!
   echo "Messenger: chats open as the client asks; sent card codes go to run/messenger.txt"
 fi
-(cd run && "$client" --config client.ini)
+if [ "$seats" -le 1 ]; then
+  (cd run && "$client" --config client.ini)
+  exit
+fi
+
+# Several seats: one PostgreSQL store, each seat a client in a folder of its own.
+eval "$(./scripts/pg-local.sh start)"
+pgdir=$AGENT_PG_DIR
+echo "Order store: PostgreSQL on $(grep '^port=' "$AGENT_PG_INI" | cut -d= -f2) (127.0.0.1), seats 前台1 … 前台$seats"
+for n in $(seq 1 "$seats"); do
+  mkdir -p "run/seat$n"
+  { sed -e '/^\[orders\]$/d' -e '/^database=data.mdb$/d' run/client.ini
+    cat "$AGENT_PG_INI"
+    echo "seat=前台$n"; } > "run/seat$n/client.ini"
+done
+for n in $(seq 2 "$seats"); do
+  (cd "run/seat$n" && "$client" --config client.ini) &
+  others="$others $!"
+done
+(cd run/seat1 && "$client" --config client.ini)

@@ -12,6 +12,11 @@ cmake --build "$build" -j2
 
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 
+# A PostgreSQL server of this run for the order store's server tests.
+pglocal="$PWD/scripts/pg-local.sh"
+eval "$("$pglocal" start)"
+trap '"$pglocal" stop "$AGENT_PG_DIR" || true' EXIT
+
 cd "$build"
 status=0
 ctest --output-on-failure --label-exclude xvfb || status=1

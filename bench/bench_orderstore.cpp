@@ -2,8 +2,19 @@
 // the stored-order lookup, the status polls' and the delivery's selections and
 // the day's list. Each is put beside the same work done with raw sqlite3
 // prepared statements on the same file, the floor the store is measured by.
+//
+// The same hot queries run on a PostgreSQL server holding the same million
+// orders (/1 rows; /0 is the SQLite file), when AGENT_PG_INI names a server
+// (eval "$(scripts/pg-local.sh start)"): its database is built on the first
+// run and kept. The stall rows measure what the window thread waits for the
+// store while it takes one harvested page of 50 orders and reads one poll
+// reply of 50 orders, with the longest wait as max_ms.
+#include "app/core/config.h"
+#include "app/web/networkaccess.h"
+#include "orders/orderbook.h"
 #include "orders/orderintake.h"
 #include "orders/orderstore.h"
+#include "recharge/statustracker.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -11,8 +22,11 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -177,24 +191,152 @@ void ensureFixture()
         if (!QFile::rename(building, g_fixture))
             std::exit(1);
     }
-    // Orders an interrupted run of the intake benchmark left behind.
+    // Orders an interrupted run of the intake or poll benchmarks left behind.
     sqlite3 *db = nullptr;
     check(sqlite3_open_v2(g_fixture.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), db,
           "open");
     sqlite3_busy_timeout(db, 5000);
     check(sqlite3_exec(db,
-                       "DELETE FROM 充值订单 WHERE 用户 = '10001' AND 订单编号 >= 'BENCH-' AND "
-                       "订单编号 < 'BENCH.'",
+                       "DELETE FROM 充值订单 WHERE (用户 = '10001' AND 订单编号 >= 'BENCH-' AND "
+                       "订单编号 < 'BENCH.') OR 用户 = '10099'",
                        nullptr, nullptr, nullptr),
           db, "clean");
     sqlite3_close(db);
 }
 
 std::unique_ptr<OrderStore> g_store;
+std::unique_ptr<OrderStore> g_pgStore;
+OrderDatabase g_pg;
 
-OrderStore &store()
+// range(0): 0 the SQLite file, 1 the server; null when no server was given.
+OrderStore *storeOf(benchmark::State &state)
 {
-    return *g_store;
+    state.SetLabel(state.range(0) ? "postgresql" : "sqlite");
+    OrderStore *s = state.range(0) ? g_pgStore.get() : g_store.get();
+    if (!s)
+        state.SkipWithError("no PostgreSQL server (AGENT_PG_INI)");
+    return s;
+}
+
+// Runs SQL on the server outside the store (set-up and clean-up, not timed).
+bool pgExec(const QString &sql)
+{
+    const QString name = QStringLiteral("bench-admin");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(g_pg.host);
+        db.setPort(g_pg.port);
+        db.setDatabaseName(g_pg.name);
+        db.setUserName(g_pg.user);
+        db.setPassword(g_pg.password);
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(sql);
+            if (!ok)
+                std::fprintf(stderr, "%s\n", qPrintable(q.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// The same million orders as the file, made by the server itself.
+void buildServerFixture()
+{
+    std::fprintf(stderr, "building %s on %s with %d orders...\n", qPrintable(g_pg.name),
+                 qPrintable(g_pg.server()), kRows);
+    {
+        OrderStore schema(g_pg, kUser); // the table and indexes as the client makes them
+        if (!schema.open())
+            std::exit(1);
+    }
+    const QString rows =
+        QStringLiteral(
+            "SELECT i, CASE WHEN i % 100000 IN (33333, 66666) THEN '10001' "
+            "WHEN i % 10 = 9 THEN '2000' || (1 + (i / 10) % 9) ELSE '10001' END AS u, "
+            "CASE WHEN i % 100000 IN (33333, 66666) THEN 1 + i % 2 WHEN i % 10 = 9 THEN 1 "
+            "WHEN i % 10 < 3 THEN 0 WHEN i % 10 < 8 THEN 1 ELSE 2 END AS t, "
+            "CASE WHEN i % 100000 = 33333 THEN 0 WHEN i % 100000 = 66666 THEN 1 "
+            "WHEN i % 10 = 9 THEN (CASE (i / 10) % 4 WHEN 0 THEN 0 WHEN 1 THEN 1 ELSE 3 END) "
+            "WHEN i % 10 < 3 THEN (CASE WHEN i % 7 = 0 THEN 2 ELSE 1 END) "
+            "ELSE (CASE WHEN i % 11 = 0 THEN 2 ELSE 3 END) END AS st "
+            "FROM generate_series(0, %1) AS i")
+            .arg(kRows - 1);
+    const QString number = QStringLiteral("'TB' || lpad((7300000 + i * 7)::text, 12, '0')");
+    const QString insert =
+        QStringLiteral(
+            "INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, "
+            "充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, 平台业务, 服务区, "
+            "实际数量, 用户, 查询地区, 买家号码) "
+            "SELECT t, '138' || (10000000 + i % 90000000), "
+            "CASE WHEN t = 0 THEN '移动话费' ELSE '移动话费50元 全国 自动充值 秒到' END, 50, 1, "
+            "to_char(timestamp '2022-12-01 08:00:00' + i * interval '30 seconds', "
+            "'YYYY-MM-DD HH24:MI:SS'), "
+            "CASE WHEN t = 0 THEN '手工订单' ELSE '买家' || i END, st, "
+            "CASE WHEN st IN (1, 3) THEN '卡号' || i || ' 密码' || i ELSE '' END, 'R' || i, '', "
+            "'', "
+            "CASE WHEN t = 0 THEN 'M' || %1 ELSE %1 END, "
+            "CASE WHEN t = 0 THEN 'M' || %1 ELSE 'S' || %1 END, '移动话费', '', '1', u, "
+            "CASE WHEN t = 0 THEN '广东移动' ELSE '' END, '' FROM (%2) AS f")
+            .arg(number, rows);
+    if (!pgExec(insert) || !pgExec(QStringLiteral("ANALYZE 充值订单")))
+        std::exit(1);
+}
+
+// The server's database of this fixture, built when missing.
+void ensureServerFixture()
+{
+    const QByteArray ini = qgetenv("AGENT_PG_INI");
+    if (ini.isEmpty()) {
+        std::fprintf(stderr, "no AGENT_PG_INI: the PostgreSQL rows are skipped\n");
+        return;
+    }
+    QSettings settings(QString::fromLocal8Bit(ini), QSettings::IniFormat);
+    const QString error = readOrderDatabase(
+        settings, QFileInfo(QString::fromLocal8Bit(ini)).absoluteDir(), QDir::currentPath(), g_pg);
+    if (!error.isEmpty() || g_pg.driver != OrderDatabase::Driver::PostgreSQL) {
+        std::fprintf(stderr, "%s names no usable server: %s\n", ini.constData(), qPrintable(error));
+        std::exit(1);
+    }
+    const QString name = QStringLiteral("agent_bench_orders_v%1_s%2")
+                             .arg(kFixtureVersion)
+                             .arg(OrderStore::kSchemaVersion);
+    const QString ready = QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1_ready'");
+    // Built under a name of its own and renamed when complete.
+    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+    bool exists = false;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("probe"));
+        db.setHostName(g_pg.host);
+        db.setPort(g_pg.port);
+        db.setDatabaseName(g_pg.name);
+        db.setUserName(g_pg.user);
+        db.setPassword(g_pg.password);
+        if (!db.open()) {
+            std::fprintf(stderr, "%s\n", qPrintable(db.lastError().text()));
+            std::exit(1);
+        }
+        QSqlQuery q(db);
+        q.exec(ready.arg(name));
+        exists = q.next();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+    if (!exists) {
+        pgExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+        if (!pgExec(QStringLiteral("CREATE DATABASE %1").arg(name)))
+            std::exit(1);
+        const QString admin = g_pg.name;
+        g_pg.name = name;
+        buildServerFixture();
+        g_pg.name = admin;
+        if (!pgExec(QStringLiteral("ALTER DATABASE %1 RENAME TO %1_ready").arg(name)))
+            std::exit(1);
+    }
+    g_pg.name = name + QStringLiteral("_ready");
+    // Orders an interrupted run left behind.
+    pgExec(QStringLiteral("DELETE FROM 充值订单 WHERE 订单编号 LIKE 'BENCH-%' OR 用户 = '10099'"));
 }
 
 // The floor: one raw connection with the statements prepared once.
@@ -294,18 +436,22 @@ void removeBenchOrders()
 
 void BM_Store_StoredLookup(benchmark::State &state)
 {
-    const bool stored = state.range(0) == 1;
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
+    const bool stored = state.range(1) == 1;
     std::vector<QString> numbers;
     for (int i : storedRows())
         numbers.push_back(QString::fromStdString(stored ? orderNoOf(i) : orderNoOf(i, "X")));
     size_t next = 0;
     for (auto _ : state) {
-        if (store().判断是否本地数据(numbers[next++ % numbers.size()]) == stored)
+        if (s->判断是否本地数据(numbers[next++ % numbers.size()]) == stored)
             state.SkipWithError("wrong answer");
     }
-    state.SetLabel(stored ? "stored" : "new");
+    state.SetLabel(std::string(state.range(0) ? "postgresql" : "sqlite") +
+                   (stored ? " stored" : " new"));
 }
-BENCHMARK(BM_Store_StoredLookup)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Store_StoredLookup)->ArgsProduct({{0, 1}, {1, 0}})->Unit(benchmark::kMicrosecond);
 
 void BM_Sqlite_StoredLookup(benchmark::State &state)
 {
@@ -335,14 +481,17 @@ BENCHMARK(BM_Sqlite_StoredLookup)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond)
 
 void BM_Store_WaitingOrders(benchmark::State &state)
 {
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
     for (auto _ : state) {
-        const auto orders = store().waitingOrders();
+        const auto orders = s->waitingOrders();
         if (!orders || orders->size() != kMatching)
             state.SkipWithError("wrong rows");
         benchmark::DoNotOptimize(orders);
     }
 }
-BENCHMARK(BM_Store_WaitingOrders)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Store_WaitingOrders)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_Sqlite_WaitingOrders(benchmark::State &state)
 {
@@ -357,14 +506,17 @@ BENCHMARK(BM_Sqlite_WaitingOrders)->Unit(benchmark::kMicrosecond);
 
 void BM_Store_RechargedShopOrders(benchmark::State &state)
 {
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
     for (auto _ : state) {
-        const auto orders = store().rechargedShopOrders();
+        const auto orders = s->rechargedShopOrders();
         if (!orders || orders->size() != kMatching)
             state.SkipWithError("wrong rows");
         benchmark::DoNotOptimize(orders);
     }
 }
-BENCHMARK(BM_Store_RechargedShopOrders)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Store_RechargedShopOrders)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_Sqlite_RechargedShopOrders(benchmark::State &state)
 {
@@ -379,14 +531,17 @@ BENCHMARK(BM_Sqlite_RechargedShopOrders)->Unit(benchmark::kMicrosecond);
 
 void BM_Store_DayList(benchmark::State &state)
 {
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
     for (auto _ : state) {
-        const auto orders = store().读取订单(kFixtureDay);
+        const auto orders = s->读取订单(kFixtureDay);
         if (!orders || orders->size() != 50)
             state.SkipWithError("wrong rows");
         benchmark::DoNotOptimize(orders);
     }
 }
-BENCHMARK(BM_Store_DayList)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Store_DayList)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_Sqlite_DayList(benchmark::State &state)
 {
@@ -409,13 +564,16 @@ int g_intakeRun = 0;
 // the stored-order lookup and, as the order list does with flag 1, the insert.
 void BM_Store_Intake(benchmark::State &state)
 {
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
     OrderIntake intake(
-        store(),
+        *s,
         [](const QString &, const QString &, int) {
             return QStringLiteral("移动话费<?>50<?>1<?>50");
         },
-        [](const RechargeOrder &order, int insertFlag) {
-            return insertFlag != 1 || store().插入订单(order);
+        [s](const RechargeOrder &order, int insertFlag) {
+            return insertFlag != 1 || s->插入订单(order);
         });
     const QString prefix = QStringLiteral("BENCH-%1-").arg(++g_intakeRun);
     int n = 0;
@@ -426,9 +584,104 @@ void BM_Store_Intake(benchmark::State &state)
                                QStringLiteral("移动话费1元 全国"), QString(), QString()))
             state.SkipWithError("refused");
     }
-    removeBenchOrders(); // after the loop: not timed
+    // After the loop: not timed.
+    if (state.range(0))
+        pgExec(QStringLiteral("DELETE FROM 充值订单 WHERE 订单编号 LIKE 'BENCH-%'"));
+    else
+        removeBenchOrders();
 }
-BENCHMARK(BM_Store_Intake)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Store_Intake)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The window thread's wait while one harvested page of 50 new shop orders
+// is taken (one transaction), as the harvester hands it to the intake.
+void BM_Stall_HarvestPage50(benchmark::State &state)
+{
+    OrderStore *s = storeOf(state);
+    if (!s)
+        return;
+    OrderIntake intake(*s, [](const QString &, const QString &, int) {
+        return QStringLiteral("移动话费<?>50<?>1<?>50");
+    });
+    const QString prefix = QStringLiteral("BENCH-page-%1-").arg(++g_intakeRun);
+    int n = 0;
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const int taken = intake.takePage([&] {
+            for (int i = 0; i < 50; ++i) {
+                const QString orderNo = prefix + QString::number(n++);
+                intake.插入新订单(1, orderNo, orderNo, QStringLiteral("买家"),
+                                  QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
+                                  QStringLiteral("移动话费1元 全国"), QString(), QString());
+            }
+        });
+        longest = std::max(longest, clock.nsecsElapsed() / 1e6);
+        if (taken != 50)
+            state.SkipWithError("not taken");
+    }
+    state.counters["max_ms"] = longest;
+    if (state.range(0))
+        pgExec(QStringLiteral("DELETE FROM 充值订单 WHERE 订单编号 LIKE 'BENCH-%'"));
+    else
+        removeBenchOrders();
+}
+BENCHMARK(BM_Stall_HarvestPage50)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The window thread's wait for one poll of 50 orders: the tick's selection of
+// the waiting orders, then the reply that all 50 are recharged, written in one
+// transaction. The orders are put back to waiting between rounds, not timed.
+void BM_Stall_Poll50(benchmark::State &state)
+{
+    if (!storeOf(state))
+        return;
+    const bool pg = state.range(0) == 1;
+    OrderStore s(pg ? g_pg : sqliteOrderDatabase(g_fixture), QStringLiteral("10099"));
+    OrderBook book;
+    NetworkAccess network;
+    StatusTracker tracker(book, s, network, PlatformEndpoint{});
+    QString reply = QStringLiteral("3");
+    for (int i = 0; i < 50; ++i) {
+        RechargeOrder o;
+        o.orderType = 1 + i % 2;
+        o.orderNo = QStringLiteral("BENCH-poll-%1").arg(i);
+        o.shipNo = o.orderNo;
+        o.rechargeId = QStringLiteral("BENCH-R%1").arg(i);
+        o.status = OrderStatus::Accepted;
+        o.rechargeTime = QDateTime::currentDateTime();
+        s.插入订单(o);
+        reply += QStringLiteral("<m><id>%1</id><status>1</status><hw>卡号%2</hw></m>")
+                     .arg(o.rechargeId)
+                     .arg(i);
+    }
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const auto waiting = s.waitingOrders();
+        const bool read = tracker.readReply(reply);
+        longest = std::max(longest, clock.nsecsElapsed() / 1e6);
+        if (!waiting || waiting->size() != 50 || !read)
+            state.SkipWithError("wrong rows");
+        state.PauseTiming();
+        s.inTransaction([&] {
+            for (int i = 0; i < 50; ++i)
+                s.反写数据库状态(QStringLiteral("BENCH-poll-%1").arg(i), QStringLiteral("0"),
+                                 QString(), QString(), QString());
+            return true;
+        });
+        state.ResumeTiming();
+    }
+    state.counters["max_ms"] = longest;
+    if (pg) {
+        pgExec(QStringLiteral("DELETE FROM 充值订单 WHERE 用户 = '10099'"));
+    } else {
+        check(sqlite3_exec(raw().db, "DELETE FROM 充值订单 WHERE 用户 = '10099'", nullptr, nullptr,
+                           nullptr),
+              raw().db, "clean");
+    }
+}
+BENCHMARK(BM_Stall_Poll50)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_Sqlite_Intake(benchmark::State &state)
 {
@@ -482,10 +735,19 @@ int main(int argc, char **argv)
         return 1;
     ensureFixture();
     g_store = std::make_unique<OrderStore>(g_fixture, kUser);
+    ensureServerFixture();
+    if (!g_pg.name.isEmpty()) {
+        g_pgStore = std::make_unique<OrderStore>(g_pg, kUser);
+        if (!g_pgStore->open()) {
+            std::fprintf(stderr, "%s\n", qPrintable(g_pgStore->lastError()));
+            return 1;
+        }
+    }
     g_raw = std::make_unique<Raw>();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_raw.reset();
+    g_pgStore.reset();
     g_store.reset();
     return 0;
 }

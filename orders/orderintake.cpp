@@ -63,31 +63,59 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
             return false;
         return m_show ? m_show(order, 1) : m_store.插入订单(order);
     }
-
-    bool isNew = false;
-    bool asked = false;
-    bool stored = false;
-    const bool committed = m_store.inTransaction([&] {
-        asked = true;
-        isNew = m_store.判断是否本地数据(orderNo);
-        if (!isNew)
-            return false;
-        stored = m_store.插入订单(order);
-        return stored;
+    if (m_page)
+        return takeInPage(order);
+    bool offered = false;
+    const int shown = takePage([&] {
+        offered = true;
+        takeInPage(order);
     });
-    if (!asked) {
-        // The file was busy or unusable: nothing is known of this order yet.
+    if (!offered) // the store could not be asked: nothing is known of this order yet
         m_seen.remove(orderNo);
+    return shown == 1;
+}
+
+bool OrderIntake::takeInPage(const RechargeOrder &order)
+{
+    switch (m_store.takeShopOrder(order)) {
+    case Take::Taken:
+        m_page->taken.append(order);
+        return true;
+    case Take::AlreadyStored:
+        // Another seat, or an earlier run, has it. Asked again only for the
+        // re-feedback line of an order already recharged.
+        m_store.判断是否本地数据(order.orderNo);
         return false;
+    case Take::Failed:
+        break;
     }
-    if (!isNew)
-        return false;
-    if (committed)
-        return m_show ? m_show(order, 0) : true;
-    // Shown, but not stored: it must never be sent.
-    if (m_show)
-        m_show(order, 0);
-    if (m_notStored)
-        m_notStored(orderNo);
+    // A server ends the transaction at its first failing statement: nothing
+    // of the page is kept, and the next harvest offers all of it again.
+    m_page->failed = true;
+    m_page->notKnown.append(order.orderNo);
     return false;
+}
+
+int OrderIntake::takePage(const std::function<void()> &offer)
+{
+    Page page;
+    m_page = &page;
+    const bool committed = m_store.inTransaction([&] {
+        offer();
+        return !page.failed;
+    });
+    m_page = nullptr;
+    if (!committed) {
+        for (const RechargeOrder &order : std::as_const(page.taken))
+            m_seen.remove(order.orderNo);
+        for (const QString &orderNo : std::as_const(page.notKnown))
+            m_seen.remove(orderNo);
+        return 0;
+    }
+    // Shown once stored: a listed shop order is always one this seat took.
+    for (const RechargeOrder &order : std::as_const(page.taken)) {
+        if (m_show)
+            m_show(order, 0);
+    }
+    return int(page.taken.size());
 }

@@ -3,8 +3,10 @@
 #include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
 
+#include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // The intake of new orders from the manual panel and the shop harvesters: it
@@ -28,11 +30,6 @@ public:
 
     void setMatcher(Matcher matcher) { m_matcher = std::move(matcher); }
     void setShowOrder(ShowOrder show) { m_show = std::move(show); }
-    // Marks a shown order that the store did not keep, so it is never sent.
-    void setNotStored(std::function<void(const QString &orderNo)> notStored)
-    {
-        m_notStored = std::move(notStored);
-    }
 
     // True when this order number was handed to the intake before since
     // start-up; otherwise it is remembered and the answer is false. Whole
@@ -43,18 +40,32 @@ public:
     // order number stays seen even when a later check refuses it, unless the
     // store could not be asked: then the next harvest offers it again.
     //
-    // For shop orders the store lookup and the insert are one transaction, so
-    // that two clients sharing the file never both take the same order.
+    // A shop order is taken only when the store's insert made its row, so
+    // that two seats sharing the store never both take it.
     bool 插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
                     const QString &buyerNick, const QString &rechargeAccount,
                     const QString &operationLabel, const QString &quantityText,
                     const QString &productName, const QString &serverArea,
                     const QString &queryArea);
 
+    // Runs offer, which hands the orders of one shop page to 插入新订单, as one
+    // store transaction, and shows the orders taken once it is committed.
+    // When it is not, none of them is kept and the next harvest offers them
+    // again. The number of orders taken.
+    int takePage(const std::function<void()> &offer);
+
 private:
+    struct Page
+    {
+        QList<RechargeOrder> taken;
+        QStringList notKnown; // the store could not be asked
+        bool failed = false;
+    };
+    bool takeInPage(const RechargeOrder &order);
+
     OrderStore &m_store;
     Matcher m_matcher;
     ShowOrder m_show;
-    std::function<void(const QString &)> m_notStored;
-    QSet<QString> m_seen; // not saved: a restart starts empty
+    Page *m_page = nullptr; // while a page is taken
+    QSet<QString> m_seen;   // not saved: a restart starts empty
 };

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 #include <QVariant>
 #include <QtDebug>
 
@@ -49,57 +50,105 @@ QDateTime timeFrom(const QString &text)
 }
 
 constexpr int kBusyTimeoutMs = 5000;
+// How long a server statement may wait (for a lock, or at all) before it
+// fails: the store runs on the window thread.
+constexpr int kServerWaitMs = 5000;
+constexpr int kConnectTimeoutSeconds = 5;
 constexpr int kDayListCap = 50;
 
-// Every column of 充值订单, in the table's order. Text columns hold empty text
-// rather than nothing, so a row read back never differs from the one written.
-const char *const kCreateTable = "CREATE TABLE IF NOT EXISTS 充值订单 ("
-                                 "类型 INTEGER NOT NULL DEFAULT 0, "
-                                 "充值号码 TEXT NOT NULL DEFAULT '', "
-                                 "充值业务 TEXT NOT NULL DEFAULT '', "
-                                 "售价 REAL NOT NULL DEFAULT 0, "
-                                 "数量 REAL NOT NULL DEFAULT 0, "
-                                 "充值时间 TEXT NOT NULL DEFAULT '', "
-                                 "买家昵称 TEXT NOT NULL DEFAULT '', "
-                                 "充值状态 INTEGER NOT NULL DEFAULT -2, "
-                                 "卡密 TEXT NOT NULL DEFAULT '', "
-                                 "充值编号 TEXT NOT NULL DEFAULT '', "
-                                 "打印 TEXT NOT NULL DEFAULT '', "
-                                 "随机数 TEXT NOT NULL DEFAULT '', "
-                                 "订单编号 TEXT NOT NULL DEFAULT '', "
-                                 "发货编号 TEXT NOT NULL DEFAULT '', "
-                                 "平台业务 TEXT NOT NULL DEFAULT '', "
-                                 "服务区 TEXT NOT NULL DEFAULT '', "
-                                 "实际数量 TEXT NOT NULL DEFAULT '', "
-                                 "用户 TEXT NOT NULL DEFAULT '', "
-                                 "查询地区 TEXT NOT NULL DEFAULT '', "
-                                 "买家号码 TEXT NOT NULL DEFAULT '')";
-
-// The lookups of the status polls (every 3 s), the delivery (every 5 s), the
-// intake and the write-back, and the day's list at start-up. The status index
-// carries 类型 so that the delivery's "type above 0" never walks the manual
-// orders, which stay at status 1 for good.
-const char *const kCreateIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS 充值订单_用户_状态 ON 充值订单 (用户, 充值状态, 类型)",
-    "CREATE INDEX IF NOT EXISTS 充值订单_用户_订单编号 ON 充值订单 (用户, 订单编号)",
-    "CREATE INDEX IF NOT EXISTS 充值订单_用户_发货编号 ON 充值订单 (用户, 发货编号)",
-    "CREATE INDEX IF NOT EXISTS 充值订单_用户_充值编号 ON 充值订单 (用户, 充值编号)",
-    "CREATE INDEX IF NOT EXISTS 充值订单_用户_充值时间 ON 充值订单 (用户, 充值时间)",
+// The few words in which the two engines' schemas differ.
+struct Dialect
+{
+    bool sqlite = true;
+    const char *real = "REAL";
+    const char *text = "TEXT";
 };
+
+const Dialect kSqlite{true, "REAL", "TEXT"};
+// Double precision, as SQLite's REAL is; text compared byte by byte, as
+// SQLite does, so that the times in text sort as times whatever the server's
+// locale.
+const Dialect kPostgres{false, "DOUBLE PRECISION", "TEXT COLLATE \"C\""};
+
+QString textColumn(const Dialect &d, const char *name)
+{
+    return QStringLiteral("%1 %2 NOT NULL DEFAULT ''")
+        .arg(QString::fromUtf8(name), QString::fromUtf8(d.text));
+}
+
+// The schema of the first release: every column of 充值订单 in the table's
+// order. Text columns hold empty text rather than nothing, so a row read back
+// never differs from the one written. PostgreSQL has no implicit rowid, so its
+// table carries one as a column of that name: the queries below order and pick
+// rows by it in both engines.
+QStringList schemaVersion1(const Dialect &d)
+{
+    QStringList columns;
+    if (!d.sqlite)
+        columns << QStringLiteral("rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+    columns << QStringLiteral("类型 INTEGER NOT NULL DEFAULT 0") << textColumn(d, "充值号码")
+            << textColumn(d, "充值业务")
+            << QStringLiteral("售价 %1 NOT NULL DEFAULT 0").arg(QString::fromUtf8(d.real))
+            << QStringLiteral("数量 %1 NOT NULL DEFAULT 0").arg(QString::fromUtf8(d.real))
+            << textColumn(d, "充值时间") << textColumn(d, "买家昵称")
+            << QStringLiteral("充值状态 INTEGER NOT NULL DEFAULT -2");
+    for (const char *name : {"卡密", "充值编号", "打印", "随机数", "订单编号", "发货编号",
+                             "平台业务", "服务区", "实际数量", "用户", "查询地区", "买家号码"})
+        columns << textColumn(d, name);
+    // The lookups of the status polls (every 3 s), the delivery (every 5 s),
+    // the intake and the write-back, and the day's list at start-up. The
+    // status index carries 类型 so that the delivery's "type above 0" never
+    // walks the manual orders, which stay at status 1 for good.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS 充值订单 (%1)").arg(columns.join(u", ")),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 充值订单_用户_状态 ON 充值订单 (用户, 充值状态, 类型)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 充值订单_用户_订单编号 ON 充值订单 (用户, 订单编号)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 充值订单_用户_发货编号 ON 充值订单 (用户, 发货编号)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 充值订单_用户_充值编号 ON 充值订单 (用户, 充值编号)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 充值订单_用户_充值时间 ON 充值订单 (用户, 充值时间)"),
+    };
+}
+
+// Several seats: the seat that took each order, the seat shipping it, and one
+// row per shop order of an account, so that two seats cannot both take it.
+QStringList schemaVersion2(const Dialect &d)
+{
+    return {
+        QStringLiteral("ALTER TABLE 充值订单 ADD COLUMN %1").arg(textColumn(d, "席位")),
+        QStringLiteral("ALTER TABLE 充值订单 ADD COLUMN %1").arg(textColumn(d, "发货席位")),
+        QStringLiteral("CREATE UNIQUE INDEX 充值订单_用户_店铺订单 ON 充值订单 (用户, 订单编号) "
+                       "WHERE 类型 IN (1, 2)"),
+    };
+}
+
+// Step n brings a store of version n - 1 to version n.
+using SchemaStep = QStringList (*)(const Dialect &);
+const SchemaStep kSchemaSteps[] = {schemaVersion1, schemaVersion2};
+static_assert(std::size(kSchemaSteps) == OrderStore::kSchemaVersion);
 
 const char *const kColumns = "类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, 充值状态, "
                              "卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, 平台业务, 服务区, "
-                             "实际数量, 用户, 查询地区, 买家号码";
+                             "实际数量, 用户, 查询地区, 买家号码, 席位";
+
+const char *const kInsert = "INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, "
+                            "买家昵称, 充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
+                            "平台业务, 服务区, 实际数量, 用户, 查询地区, 席位) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 // Each update touches the first row (in entry order) with the key.
-QString updateSql(const char *keyColumn)
+QString updateSql(const char *keyColumn, const char *condition = "")
 {
     return QStringLiteral("UPDATE 充值订单 SET 充值状态 = ?, "
                           "卡密 = COALESCE(NULLIF(?, ''), 卡密), "
                           "充值编号 = COALESCE(NULLIF(?, ''), 充值编号) "
-                          "WHERE rowid = (SELECT rowid FROM 充值订单 WHERE %1 = ? AND 用户 = ? "
-                          "ORDER BY rowid LIMIT 1)")
-        .arg(QString::fromUtf8(keyColumn));
+                          "WHERE rowid = (SELECT rowid FROM 充值订单 WHERE %1 = ? AND 用户 = ?%2 "
+                          "ORDER BY rowid LIMIT 1)%2")
+        .arg(QString::fromUtf8(keyColumn), QString::fromUtf8(condition));
 }
 
 // A null QString binds as SQL NULL, which the NOT NULL text columns refuse.
@@ -136,6 +185,7 @@ RechargeOrder orderFrom(const QSqlQuery &q)
     o.userId = q.value(17).toString();
     o.queryArea = q.value(18).toString();
     o.buyerNumber = q.value(19).toString();
+    o.seat = q.value(20).toString();
     return o;
 }
 
@@ -145,21 +195,28 @@ QAtomicInt connectionCounter;
 
 struct OrderStore::Connection
 {
-    Connection()
+    explicit Connection(const OrderDatabase &database)
         : name(QStringLiteral("orderstore-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
-          db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name))
+          postgres(database.driver == OrderDatabase::Driver::PostgreSQL),
+          db(QSqlDatabase::addDatabase(
+              postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name))
     {}
     ~Connection()
     {
-        for (auto *q :
-             {&insert, &lookup, &day, &waiting, &shipping, &byShip, &byOrder, &byRecharge})
+        for (auto *q : {&insert, &take, &lookup, &day, &waiting, &shipping, &byShip, &byOrder,
+                        &byRecharge, &byPoll, &claimSend, &claimShip, &releaseShip, &one})
             q->reset();
         db.close();
     }
 
+    const Dialect &dialect() const { return postgres ? kPostgres : kSqlite; }
+
     QString name;
+    bool postgres;
     QSqlDatabase db;
+    int depth = 0; // open transactions: 1 the transaction, more its savepoints
     std::optional<QSqlQuery> insert;
+    std::optional<QSqlQuery> take;
     std::optional<QSqlQuery> lookup;
     std::optional<QSqlQuery> day;
     std::optional<QSqlQuery> waiting;
@@ -167,9 +224,22 @@ struct OrderStore::Connection
     std::optional<QSqlQuery> byShip;
     std::optional<QSqlQuery> byOrder;
     std::optional<QSqlQuery> byRecharge;
+    std::optional<QSqlQuery> byPoll;
+    std::optional<QSqlQuery> claimSend;
+    std::optional<QSqlQuery> claimShip;
+    std::optional<QSqlQuery> releaseShip;
+    std::optional<QSqlQuery> one;
 };
 
-OrderStore::OrderStore(const QString &path, const QString &userId) : m_path(path), m_userId(userId)
+OrderStore::OrderStore(const QString &path, const QString &userId)
+    : OrderStore(sqliteOrderDatabase(path), userId)
+{}
+
+OrderStore::OrderStore(const OrderDatabase &database, const QString &userId)
+    : m_database(database), m_path(database.driver == OrderDatabase::Driver::PostgreSQL
+                                       ? database.server() + QLatin1Char('/') + database.name
+                                       : database.path),
+      m_userId(userId)
 {}
 
 OrderStore::~OrderStore()
@@ -187,6 +257,17 @@ void OrderStore::fail(const QString &what, const QString &detail)
     qWarning().noquote() << "order store" << m_path << "-" << m_lastError;
 }
 
+void OrderStore::failQuery(const QString &what, const QSqlQuery &query)
+{
+    const QSqlError error = query.lastError();
+    // A server that went away: the next operation outside a transaction
+    // connects again rather than failing for the rest of the run.
+    if (m_db && m_db->postgres &&
+        (error.type() == QSqlError::ConnectionError || !m_db->db.isOpen()))
+        m_broken = true;
+    fail(what, errorText(error));
+}
+
 bool OrderStore::open()
 {
     return ensureOpen();
@@ -194,11 +275,17 @@ bool OrderStore::open()
 
 bool OrderStore::ensureOpen()
 {
+    if (m_db && m_broken && m_db->depth == 0) {
+        const QString name = m_db->name;
+        m_db.reset();
+        QSqlDatabase::removeDatabase(name);
+    }
+    m_broken = false;
     if (m_db)
         return true;
-    auto c = std::make_unique<Connection>();
+    auto c = std::make_unique<Connection>(m_database);
     const QString name = c->name;
-    // Gives the connection back to Qt when the file turns out unusable.
+    // Gives the connection back to Qt when the database turns out unusable.
     auto giveUp = [&](const QString &what, const QString &detail) {
         c.reset();
         QSqlDatabase::removeDatabase(name);
@@ -206,12 +293,36 @@ bool OrderStore::ensureOpen()
         return false;
     };
 
-    c->db.setDatabaseName(m_path);
-    c->db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!c->db.open())
-        return giveUp(QStringLiteral("cannot open the file"), errorText(c->db.lastError()));
-
-    {
+    if (c->postgres) {
+        if (!c->db.isValid())
+            return giveUp(
+                QStringLiteral("没有 PostgreSQL 驱动（QPSQL），无法连接订单数据库服务器 %1")
+                    .arg(m_database.server()),
+                QString());
+        c->db.setHostName(m_database.host);
+        c->db.setPort(m_database.port);
+        c->db.setDatabaseName(m_database.name);
+        c->db.setUserName(m_database.user);
+        c->db.setPassword(m_database.password);
+        c->db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds));
+        if (!c->db.open())
+            return giveUp(QStringLiteral("无法连接订单数据库服务器 %1（数据库 %2，用户 %3）")
+                              .arg(m_database.server(), m_database.name, m_database.user),
+                          errorText(c->db.lastError()));
+        QSqlQuery q(c->db);
+        // Every query the store runs is an index probe of a few rows: parallel
+        // workers and compiled plans would only add their start-up time.
+        if (!q.exec(QStringLiteral("SET statement_timeout = %1").arg(kServerWaitMs)) ||
+            !q.exec(QStringLiteral("SET client_encoding = 'UTF8'")) ||
+            !q.exec(QStringLiteral("SET max_parallel_workers_per_gather = 0")) ||
+            !q.exec(QStringLiteral("SET jit = off")))
+            return giveUp(QStringLiteral("cannot set up the server connection"),
+                          errorText(q.lastError()));
+    } else {
+        c->db.setDatabaseName(m_path);
+        c->db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!c->db.open())
+            return giveUp(QStringLiteral("cannot open the file"), errorText(c->db.lastError()));
         QSqlQuery q(c->db);
         if (!q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyTimeoutMs)))
             return giveUp(QStringLiteral("cannot set the busy timeout"), errorText(q.lastError()));
@@ -222,27 +333,25 @@ bool OrderStore::ensureOpen()
         if (q.next() && q.value(0).toString().compare(u"wal", Qt::CaseInsensitive) != 0)
             qWarning().noquote() << "order store" << m_path << "- journal mode stays"
                                  << q.value(0).toString();
-        q.finish();
-        if (!q.exec(QString::fromUtf8(kCreateTable)))
-            return giveUp(QStringLiteral("cannot create the table 充值订单"),
-                          errorText(q.lastError()));
-        for (const char *sql : kCreateIndexes) {
-            if (!q.exec(QString::fromUtf8(sql)))
-                return giveUp(QStringLiteral("cannot create an index"), errorText(q.lastError()));
-        }
+    }
+    if (!prepareSchema(*c)) {
+        const QString error = m_lastError;
+        c.reset();
+        QSqlDatabase::removeDatabase(name);
+        m_lastError = error;
+        return false;
     }
 
     const QString columns = QString::fromUtf8(kColumns);
+    const QString shipClaimed = QStringLiteral("AND 充值状态 = 1 AND 类型 > 0 AND 发货席位 = ''");
     const struct
     {
         std::optional<QSqlQuery> *query;
         QString sql;
     } statements[] = {
-        {&c->insert,
-         QStringLiteral("INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, "
-                        "买家昵称, 充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
-                        "平台业务, 服务区, 实际数量, 用户, 查询地区) "
-                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")},
+        {&c->insert, QString::fromUtf8(kInsert)},
+        // Any unique index will do as the conflict: the shop orders' one.
+        {&c->take, QString::fromUtf8(kInsert) + QStringLiteral(" ON CONFLICT DO NOTHING")},
         {&c->lookup, QStringLiteral("SELECT 充值状态, 卡密, 买家号码 FROM 充值订单 "
                                     "WHERE 订单编号 = ? AND 用户 = ? ORDER BY rowid LIMIT 1")},
         {&c->day, QStringLiteral("SELECT %1 FROM 充值订单 "
@@ -250,16 +359,35 @@ bool OrderStore::ensureOpen()
                                  "ORDER BY 充值时间 DESC, rowid DESC LIMIT %2")
                       .arg(columns)
                       .arg(kDayListCap)},
+        // Sorted after the selection ("rowid + 0"): a server that misjudges how
+        // few rows match would otherwise walk the whole table in entry order.
         {&c->waiting, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 用户 = ? AND 充值状态 = 0 "
-                                     "ORDER BY rowid")
+                                     "ORDER BY rowid + 0")
                           .arg(columns)},
         {&c->shipping, QStringLiteral("SELECT %1 FROM 充值订单 "
-                                      "WHERE 用户 = ? AND 充值状态 = 1 AND 类型 > 0 "
-                                      "ORDER BY rowid")
-                           .arg(columns)},
+                                      "WHERE 用户 = ? %2 ORDER BY rowid + 0")
+                           .arg(columns, shipClaimed)},
         {&c->byShip, updateSql("发货编号")},
         {&c->byOrder, updateSql("订单编号")},
         {&c->byRecharge, updateSql("充值编号")},
+        {&c->byPoll, updateSql("充值编号", " AND 充值状态 = 0")},
+        // The condition stands in the outer WHERE as well: a server that
+        // waited for another seat's update checks it again on the new row.
+        {&c->claimSend,
+         QStringLiteral(
+             "UPDATE 充值订单 SET 充值状态 = -1 WHERE rowid = (SELECT rowid FROM 充值订单 "
+             "WHERE 订单编号 = ? AND 用户 = ? AND 充值状态 = -2 ORDER BY rowid LIMIT 1) "
+             "AND 充值状态 = -2")},
+        {&c->claimShip,
+         QStringLiteral(
+             "UPDATE 充值订单 SET 发货席位 = ? WHERE rowid = (SELECT rowid FROM 充值订单 "
+             "WHERE 发货编号 = ? AND 用户 = ? %1 ORDER BY rowid LIMIT 1) %1")
+             .arg(shipClaimed)},
+        {&c->releaseShip, QStringLiteral("UPDATE 充值订单 SET 发货席位 = '' "
+                                         "WHERE 发货编号 = ? AND 用户 = ? AND 发货席位 = ?")},
+        {&c->one, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 订单编号 = ? AND 用户 = ? "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(columns)},
     };
     for (const auto &s : statements) {
         s.query->emplace(c->db);
@@ -268,15 +396,83 @@ bool OrderStore::ensureOpen()
             return giveUp(QStringLiteral("cannot prepare a statement"),
                           errorText((*s.query)->lastError()));
     }
+
+    // Orders this seat was shipping when it last ended: nothing of that run
+    // is still out, so they are free to be shipped again.
+    QSqlQuery release(c->db);
+    release.prepare(QStringLiteral("UPDATE 充值订单 SET 发货席位 = '' WHERE 用户 = ? AND "
+                                   "发货席位 = ? AND 充值状态 = 1"));
+    release.addBindValue(text(m_userId));
+    release.addBindValue(text(seat()));
+    if (!release.exec())
+        qWarning().noquote() << "order store" << m_path << "- cannot free the shipping claims:"
+                             << errorText(release.lastError());
     m_db = std::move(c);
     return true;
 }
 
-bool OrderStore::插入订单(const RechargeOrder &o)
+bool OrderStore::prepareSchema(Connection &c)
 {
-    if (!ensureOpen())
+    QSqlQuery q(c.db);
+    const auto failed = [&](const QString &what) {
+        fail(what, errorText(q.lastError()));
+        q.exec(QStringLiteral("ROLLBACK"));
         return false;
-    QSqlQuery &q = *m_db->insert;
+    };
+    // One seat at a time creates or upgrades; the others find it done.
+    if (!q.exec(c.postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
+        return failed(QStringLiteral("cannot begin the schema check"));
+    if (c.postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7260411)")))
+        return failed(QStringLiteral("cannot lock the schema"));
+    // An upgrade of a large store may index it for a while; it happens once.
+    if (c.postgres && !q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
+        return failed(QStringLiteral("cannot lift the statement time-out"));
+
+    const QStringList tables = c.db.tables();
+    int version = 0;
+    if (tables.contains(QStringLiteral("schema_version"))) {
+        if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")))
+            return failed(QStringLiteral("cannot read the schema version"));
+        version = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+    } else if (tables.contains(QStringLiteral("充值订单"))) {
+        version = 1; // the first release kept no version
+    }
+    if (version > kSchemaVersion) {
+        q.exec(QStringLiteral("ROLLBACK"));
+        fail(QStringLiteral("订单数据库 %1 的结构版本是 %2，本客户端只认识到第 %3 版，"
+                            "请换用新版客户端")
+                 .arg(m_path)
+                 .arg(version)
+                 .arg(kSchemaVersion),
+             QString());
+        return false;
+    }
+    if (version == kSchemaVersion)
+        return q.exec(QStringLiteral("COMMIT")) || failed(QStringLiteral("cannot commit"));
+
+    for (int step = version; step < kSchemaVersion; ++step) {
+        for (const QString &sql : kSchemaSteps[step](c.dialect())) {
+            if (!q.exec(sql))
+                return failed(
+                    QStringLiteral("无法把订单数据库 %1 升级到第 %2 版").arg(m_path).arg(step + 1));
+        }
+    }
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version "
+                               "(version INTEGER NOT NULL)")) ||
+        !q.exec(QStringLiteral("DELETE FROM schema_version")) ||
+        !q.exec(
+            QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(kSchemaVersion)))
+        return failed(QStringLiteral("cannot write the schema version"));
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return failed(QStringLiteral("cannot commit the schema"));
+    return true;
+}
+
+namespace {
+
+void bindOrder(QSqlQuery &q, const RechargeOrder &o, const QString &userId, const QString &seat)
+{
     const QVariant values[] = {
         o.orderType,
         text(o.rechargeAccount),
@@ -295,22 +491,109 @@ bool OrderStore::插入订单(const RechargeOrder &o)
         text(o.platformProduct),
         text(o.serverArea),
         text(o.actualQuantity),
-        text(m_userId),
+        text(userId),
         text(o.queryArea),
+        text(seat),
     };
     for (int i = 0; i < int(std::size(values)); ++i)
         q.bindValue(i, values[i]);
+}
+
+} // namespace
+
+bool OrderStore::插入订单(const RechargeOrder &o)
+{
+    if (!ensureOpen())
+        return false;
+    QSqlQuery &q = *m_db->insert;
+    bindOrder(q, o, m_userId, seat());
     if (!q.exec()) {
-        fail(QStringLiteral("cannot store order %1").arg(o.orderNo), errorText(q.lastError()));
+        failQuery(QStringLiteral("cannot store order %1").arg(o.orderNo), q);
         return false;
     }
     return true;
 }
 
+Take OrderStore::takeShopOrder(const RechargeOrder &o)
+{
+    if (!ensureOpen())
+        return Take::Failed;
+    QSqlQuery &q = *m_db->take;
+    bindOrder(q, o, m_userId, seat());
+    if (!q.exec()) {
+        failQuery(QStringLiteral("cannot store order %1").arg(o.orderNo), q);
+        return Take::Failed;
+    }
+    const int made = q.numRowsAffected();
+    q.finish();
+    return made == 1 ? Take::Taken : Take::AlreadyStored;
+}
+
+Claim OrderStore::claim(QSqlQuery &q, const QString &what)
+{
+    if (!q.exec()) {
+        failQuery(QStringLiteral("cannot claim %1").arg(what), q);
+        return Claim::Failed;
+    }
+    const int changed = q.numRowsAffected();
+    q.finish();
+    return changed == 1 ? Claim::Claimed : Claim::TakenElsewhere;
+}
+
+Claim OrderStore::claimForSubmission(const QString &orderNo)
+{
+    if (!ensureOpen())
+        return Claim::Failed;
+    QSqlQuery &q = *m_db->claimSend;
+    q.bindValue(0, text(orderNo));
+    q.bindValue(1, text(m_userId));
+    return claim(q, QStringLiteral("order %1").arg(orderNo));
+}
+
+Claim OrderStore::claimForShipping(const QString &shipNo)
+{
+    if (!ensureOpen())
+        return Claim::Failed;
+    QSqlQuery &q = *m_db->claimShip;
+    q.bindValue(0, text(seat()));
+    q.bindValue(1, text(shipNo));
+    q.bindValue(2, text(m_userId));
+    return claim(q, QStringLiteral("ship number %1").arg(shipNo));
+}
+
+bool OrderStore::releaseShipping(const QString &shipNo)
+{
+    if (!ensureOpen())
+        return false;
+    QSqlQuery &q = *m_db->releaseShip;
+    q.bindValue(0, text(shipNo));
+    q.bindValue(1, text(m_userId));
+    q.bindValue(2, text(seat()));
+    if (!q.exec()) {
+        failQuery(QStringLiteral("cannot give back ship number %1").arg(shipNo), q);
+        return false;
+    }
+    q.finish();
+    return true;
+}
+
+std::optional<RechargeOrder> OrderStore::order(const QString &orderNo)
+{
+    if (!ensureOpen())
+        return std::nullopt;
+    QSqlQuery &q = *m_db->one;
+    q.bindValue(0, text(orderNo));
+    q.bindValue(1, text(m_userId));
+    const auto orders = readOrders(q, QStringLiteral("order %1").arg(orderNo));
+    if (!orders || orders->isEmpty())
+        return std::nullopt;
+    return orders->first();
+}
+
 std::optional<QList<RechargeOrder>> OrderStore::readOrders(QSqlQuery &q, const QString &what)
 {
     if (!q.exec()) {
-        fail(QStringLiteral("cannot read %1").arg(what), errorText(q.lastError()));
+        failQuery(QStringLiteral("cannot read %1").arg(what), q);
         return std::nullopt;
     }
     QList<RechargeOrder> orders;
@@ -354,7 +637,7 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
     q.bindValue(0, text(orderNo));
     q.bindValue(1, text(m_userId));
     if (!q.exec()) {
-        fail(QStringLiteral("cannot look up order %1").arg(orderNo), errorText(q.lastError()));
+        failQuery(QStringLiteral("cannot look up order %1").arg(orderNo), q);
         return false;
     }
     if (!q.next()) {
@@ -379,9 +662,28 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
     return false;
 }
 
+WriteBackResult OrderStore::writePollResult(const QString &rechargeId, const QString &statusText,
+                                            const QString &cardCode)
+{
+    if (rechargeId.isEmpty()) {
+        WriteBackResult result;
+        result.outcome = WriteBackResult::NoKey;
+        result.error = QStringLiteral("no recharge id given");
+        return result;
+    }
+    return writeBack(QString(), statusText, cardCode, rechargeId, QString(), true);
+}
+
 WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, const QString &statusText,
                                            const QString &cardCode, const QString &rechargeId,
                                            const QString &shipNo)
+{
+    return writeBack(orderNo, statusText, cardCode, rechargeId, shipNo, false);
+}
+
+WriteBackResult OrderStore::writeBack(const QString &orderNo, const QString &statusText,
+                                      const QString &cardCode, const QString &rechargeId,
+                                      const QString &shipNo, bool onlyWaiting)
 {
     WriteBackResult result;
     if (shipNo.isEmpty() && orderNo.isEmpty() && rechargeId.isEmpty()) {
@@ -413,7 +715,7 @@ WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, const 
         key = orderNo;
         keyName = QStringLiteral("order number");
     } else {
-        q = &*m_db->byRecharge;
+        q = onlyWaiting ? &*m_db->byPoll : &*m_db->byRecharge;
         key = rechargeId;
         keyName = QStringLiteral("recharge id");
     }
@@ -424,7 +726,7 @@ WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, const 
     q->bindValue(4, text(m_userId));
     if (!q->exec()) {
         result.error = errorText(q->lastError());
-        fail(QStringLiteral("cannot write the status of %1 %2").arg(keyName, key), result.error);
+        failQuery(QStringLiteral("cannot write the status of %1 %2").arg(keyName, key), *q);
         return result;
     }
     const int changed = q->numRowsAffected();
@@ -442,19 +744,41 @@ bool OrderStore::inTransaction(const std::function<bool()> &work)
 {
     if (!ensureOpen())
         return false;
-    QSqlQuery q(m_db->db);
-    // Taken for writing at once, so that the busy timeout waits for another
-    // writer here rather than failing half-way.
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        fail(QStringLiteral("cannot begin a transaction"), errorText(q.lastError()));
+    Connection &c = *m_db;
+    QSqlQuery q(c.db);
+    if (c.depth > 0) {
+        // Within a transaction a savepoint: a part that fails is undone alone,
+        // and a server keeps the rest of the transaction usable.
+        const QString savepoint = QStringLiteral("part%1").arg(c.depth);
+        if (!q.exec(QStringLiteral("SAVEPOINT ") + savepoint)) {
+            failQuery(QStringLiteral("cannot begin a part of the transaction"), q);
+            return false;
+        }
+        ++c.depth;
+        const bool kept = work();
+        --c.depth;
+        if (kept && q.exec(QStringLiteral("RELEASE SAVEPOINT ") + savepoint))
+            return true;
+        if (!q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint) ||
+            !q.exec(QStringLiteral("RELEASE SAVEPOINT ") + savepoint))
+            failQuery(QStringLiteral("cannot undo a part of the transaction"), q);
         return false;
     }
-    if (work() && q.exec(QStringLiteral("COMMIT")))
+    // SQLite takes the file for writing at once, so that the busy timeout
+    // waits for another writer here rather than failing half-way.
+    if (!q.exec(c.postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
+        failQuery(QStringLiteral("cannot begin a transaction"), q);
+        return false;
+    }
+    c.depth = 1;
+    const bool kept = work();
+    c.depth = 0;
+    if (kept && q.exec(QStringLiteral("COMMIT")))
         return true;
     if (q.lastError().isValid())
-        fail(QStringLiteral("cannot commit"), errorText(q.lastError()));
+        failQuery(QStringLiteral("cannot commit"), q);
     if (!q.exec(QStringLiteral("ROLLBACK")))
-        fail(QStringLiteral("cannot roll back"), errorText(q.lastError()));
+        failQuery(QStringLiteral("cannot roll back"), q);
     return false;
 }
 

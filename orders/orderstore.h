@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/config.h"
 #include "orders/rechargeorder.h"
 
 #include <QDate>
@@ -27,20 +28,41 @@ struct WriteBackResult
     bool ok() const { return outcome == Written; }
 };
 
-// The table 充值订单 in one SQLite file (data.mdb), shared by every account
-// that logs in on this computer and by other client processes.
+// What a claim on an order came to.
+enum class Claim
+{
+    Claimed,        // this seat has it now
+    TakenElsewhere, // another seat (or an earlier step) has it: leave it alone
+    Failed,         // the store could not be asked: nothing changed
+};
+
+// What taking a shop order into the store came to.
+enum class Take
+{
+    Taken,         // this call made the row
+    AlreadyStored, // the account holds the order already (another seat, or before)
+    Failed,        // the store could not be asked: nothing is known
+};
+
+// The table 充值订单, in an SQLite file (data.mdb, the one-seat default) or on
+// a PostgreSQL server that the seats of one agent share.
 //
 // One connection stays open for the store's life with its statements prepared
 // once, so the lookups that run every few seconds cost an index probe and no
-// schema work. The file is opened, and the table and its indexes created, on
+// schema work. The database is opened, and its schema created or upgraded, on
 // first use; an operation that cannot open it fails and the next one tries
-// again. WAL and a busy timeout let two processes write the same file without
-// losing a row.
+// again. With SQLite, WAL and a busy timeout let two processes write the same
+// file without losing a row.
+//
+// Several seats never take, send or ship one order twice, by the database
+// rather than by timing: a shop order is taken by the insert that made its row
+// (a unique index on account and order number), sent by the seat whose
+// conditional update moved it from -2 to -1, and shipped by the seat whose
+// conditional update claimed it.
 //
 // Every query is restricted to the store's account (userId), and every
-// inserted row carries it. The account is fixed when the store is made (the
-// recharge session passes the user id of the login) and can be changed
-// with setUserId. Values are always bound as parameters.
+// inserted row carries it and the seat's name. Values are always bound as
+// parameters.
 //
 // 充值时间 is kept as local time text "yyyy-MM-dd HH:mm:ss", which sorts and
 // compares as the time does; fractions of a second are not kept.
@@ -49,12 +71,20 @@ class OrderStore
 public:
     using FeedbackSink = std::function<void(const QString &line)>;
 
+    // The schema this client writes; a store of a later one is refused.
+    static constexpr int kSchemaVersion = 2;
+
+    // An SQLite file; the seat is the host name.
     OrderStore(const QString &path, const QString &userId);
+    OrderStore(const OrderDatabase &database, const QString &userId);
     ~OrderStore();
     OrderStore(const OrderStore &) = delete;
     OrderStore &operator=(const OrderStore &) = delete;
 
+    // The file, or "host:port/database" of the server.
     QString path() const { return m_path; }
+    const OrderDatabase &database() const { return m_database; }
+    QString seat() const { return m_database.seat; }
     QString userId() const { return m_userId; }
     void setUserId(const QString &userId) { m_userId = userId; }
 
@@ -68,8 +98,26 @@ public:
     // Why the last failing operation failed.
     QString lastError() const { return m_lastError; }
 
-    // Appends one row; 用户 is the store's account, 买家号码 is left empty.
+    // Appends one row; 用户 is the store's account, 席位 this seat, 买家号码
+    // is left empty.
     bool 插入订单(const RechargeOrder &order);
+
+    // Inserts a shop order unless the account holds its order number already;
+    // Taken only when this call made the row.
+    Take takeShopOrder(const RechargeOrder &order);
+
+    // Moves the account's order from -2 to -1, only if it is still -2: the
+    // seat that gets Claimed is the one that sends it.
+    Claim claimForSubmission(const QString &orderNo);
+    // Marks the recharged shop order (status 1) with the ship number as this
+    // seat's to ship, only if no seat has it yet.
+    Claim claimForShipping(const QString &shipNo);
+    // Gives a claimed order back, so that a later step ships it again.
+    bool releaseShipping(const QString &shipNo);
+
+    // The account's order with the number as stored now; nullopt when none
+    // or when it cannot be read.
+    std::optional<RechargeOrder> order(const QString &orderNo);
 
     // The account's 50 most recent orders of the given local calendar day (of
     // today without argument), returned OLDEST FIRST: a list that puts each
@@ -95,24 +143,41 @@ public:
 
     // Runs the writes of work in one transaction: all of them are kept when it
     // returns true and the commit succeeds, none otherwise. True when kept.
+    // Called within another, it is a part of that one (a savepoint): undone
+    // alone when work returns false, kept only if the whole is committed.
     bool inTransaction(const std::function<bool()> &work);
+
+    // A status poll's answer for one recharge id: written only while the order
+    // still waits on the platform (status 0), so that a late answer never
+    // moves back an order another seat has carried on. NoRow when none waits.
+    WriteBackResult writePollResult(const QString &rechargeId, const QString &statusText,
+                                    const QString &cardCode);
 
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.
     std::optional<QList<RechargeOrder>> waitingOrders();
     // The account's recharged shop orders (status 1, type above 0) that still
-    // have to be marked shipped; in the order they were entered.
+    // have to be marked shipped and that no seat is shipping; in the order
+    // they were entered.
     std::optional<QList<RechargeOrder>> rechargedShopOrders();
 
 private:
     struct Connection;
 
     bool ensureOpen();
+    bool prepareSchema(Connection &c);
     void fail(const QString &what, const QString &detail);
+    void failQuery(const QString &what, const QSqlQuery &query);
+    Claim claim(QSqlQuery &query, const QString &what);
+    WriteBackResult writeBack(const QString &orderNo, const QString &statusText,
+                              const QString &cardCode, const QString &rechargeId,
+                              const QString &shipNo, bool onlyWaiting);
     std::optional<QList<RechargeOrder>> readOrders(QSqlQuery &query, const QString &what);
 
+    OrderDatabase m_database;
     QString m_path;
     QString m_userId;
+    bool m_broken = false; // the server connection was lost: make a new one
     FeedbackSink m_feedback;
     QString m_lastError;
     std::unique_ptr<Connection> m_db;

@@ -26,6 +26,7 @@ struct RechargeOrder
     QString userId;
     QString queryArea;
     QString buyerNumber; // read only; the client never writes it
+    QString seat;        // the seat that took the order (written by the store)
 };
 
 namespace OrderStatus {

@@ -23,7 +23,7 @@ class RechargeSession : public QObject
 {
     Q_OBJECT
 public:
-    RechargeSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+    RechargeSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                     NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                     QObject *parent = nullptr);
     ~RechargeSession() override;
@@ -38,14 +38,20 @@ public:
 
     // What the main window's load starts once the catalogue has been asked
     // for: the trade counter from 0, today's orders from the store, and the
-    // status polls.
+    // status polls. A store that cannot be opened is said (storeUnavailable)
+    // at once; the session never falls back to another one.
     virtual void start();
-    // Today's orders, oldest first so that the newest ends on top. An order
-    // sent before the client ended, with no answer recorded, says its outcome
-    // is unknown: the platform may have recharged it.
+    // Today's orders of every seat of the account, oldest first so that the
+    // newest ends on top. At start-up an order this seat sent before it
+    // ended, with no answer recorded, says its outcome is unknown: the
+    // platform may have recharged it. Later (刷新) an order the list shows
+    // on its way keeps its row.
     void 读取订单();
 
 signals:
+    // For the agent: the store cannot be used, why (a server names host and
+    // port); no order is taken until it can be.
+    void storeUnavailable(const QString &text);
     // A line for the pending-feedback queue (待反馈编码 mode 1).
     void feedbackQueued(const QString &line);
     // After each status reply: time for the delivery step.
@@ -59,4 +65,5 @@ private:
     OrderIntake m_intake;
     SubmissionController m_submission;
     StatusTracker m_tracker;
+    bool m_started = false;
 };

@@ -123,9 +123,9 @@ bool StatusTracker::readReply(const QString &reply)
     // next poll asks again.
     const bool written = taken.isEmpty() || m_store.inTransaction([&] {
         for (const StatusRecord &record : std::as_const(taken)) {
-            if (m_store
-                    .反写数据库状态(QString(), record.status, record.cardCode, record.rechargeId,
-                                    QString())
+            // Written only while the order still waits: another seat may
+            // have read the same answer and carried the order on already.
+            if (m_store.writePollResult(record.rechargeId, record.status, record.cardCode)
                     .outcome == WriteBackResult::Failed)
                 return false;
         }

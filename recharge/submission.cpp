@@ -148,6 +148,15 @@ int SubmissionController::outstanding() const
     return count;
 }
 
+bool SubmissionController::isOut(const QString &orderNo) const
+{
+    for (const Transfer *inet : m_inet) {
+        if (inet->stillExecuting() && splitSideText(inet->tag()).orderNo == orderNo)
+            return true;
+    }
+    return false;
+}
+
 bool SubmissionController::manualBusy() const
 {
     return m_inet.at(kManualComponent)->stillExecuting();
@@ -197,15 +206,24 @@ void SubmissionController::充值订单请求(int kind)
 
         // The store says -1 before the request can go out: a request must
         // never be out while the store still says -2, or after a restart the
-        // order would be sent a second time.
-        const WriteBackResult submitting =
-            m_store.反写数据库状态(fields.orderNo, QString::number(OrderStatus::Submitting),
-                                   QString(), QString(), QString());
-        if (!submitting.ok()) {
+        // order would be sent a second time. The move from -2 is conditional,
+        // so of several seats that list the order only one sends it.
+        Claim claimed = m_store.claimForSubmission(fields.orderNo);
+        if (claimed == Claim::TakenElsewhere) {
+            // Another seat sent it (or it moved on): show what the store holds.
+            if (const auto stored = m_store.order(fields.orderNo)) {
+                m_book.显示订单(*stored, 0);
+                if (stored->status == OrderStatus::Submitting)
+                    m_book.setNote(fields.orderNo, kSentElsewhereText, false);
+                continue;
+            }
+            claimed = Claim::Failed; // not in the store at all: never sent
+        }
+        if (claimed == Claim::Failed) {
             // Nothing went out. A shop order keeps waiting for a later scan;
             // the agent at the counter is told at once.
             if (kind == 0)
-                markNotSent(fields.orderNo, submitting.error);
+                markNotSent(fields.orderNo, m_store.lastError());
             return;
         }
         if (!发送充值订单(fields, component, kind)) {

@@ -26,6 +26,8 @@ inline const QString kRechargeAccepted = QStringLiteral("充值提交成功！")
 // never sends it again (the scans only take "等待提交" rows); the agent looks
 // it up in the sales records. The store keeps it at -1.
 inline const QString kOutcomeUnknownText = QStringLiteral("结果未知,请在销售记录中核实");
+// Shown in t7 of a listed order that another seat of the account has sent.
+inline const QString kSentElsewhereText = QStringLiteral("已由其他席位提交");
 // Shown in t7, before the reason, of an order that never reached the platform.
 inline const QString kNotDeliveredPrefix = QStringLiteral("提交失败：");
 
@@ -119,6 +121,8 @@ public:
     int outstanding() const;
     // A manual order is out on component 6.
     bool manualBusy() const;
+    // The order's request is out on one of the components.
+    bool isOut(const QString &orderNo) const;
     int tradeCount() const { return m_tradeCount; }
     void resetTradeCount() { m_tradeCount = 0; }
 

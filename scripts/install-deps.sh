@@ -10,6 +10,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libcpp-httplib-dev libssl-dev
   libbenchmark-dev libsqlite3-dev libgumbo-dev
+  postgresql libqt6sql6-psql
   libxdo-dev
   xvfb xauth trayer x11-utils
   fonts-wqy-microhei

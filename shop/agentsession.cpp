@@ -1,11 +1,11 @@
 #include "shop/agentsession.h"
 
-AgentSession::AgentSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                            const ShopSites &sites, const QString &feedbackFile,
                            NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                            CardHandOver *handOver, DesktopWindows *desktop,
                            const MessengerWindows &windows, QObject *parent)
-    : RechargeSession(endpoint, databasePath, network, prompter, clipboard, parent),
+    : RechargeSession(endpoint, database, network, prompter, clipboard, parent),
       m_feedback(feedbackFile), m_taobao(network, sites, endpoint, intake(),
                                          [this](int kind) { submission().充值订单请求(kind); }),
       m_paipai(network, sites, endpoint, intake(),

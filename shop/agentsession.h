@@ -18,7 +18,7 @@ class AgentSession : public RechargeSession
 public:
     // handOver: where Taobao card codes go after the consign; when null, the
     // messenger hand-over on the desktop (which fails each one without a desktop).
-    AgentSession(const PlatformEndpoint &endpoint, const QString &databasePath,
+    AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                  const ShopSites &sites, const QString &feedbackFile, NetworkAccess &network,
                  Prompter &prompter, Clipboard &clipboard, CardHandOver *handOver = nullptr,
                  DesktopWindows *desktop = nullptr, const MessengerWindows &windows = {},

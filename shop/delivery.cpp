@@ -149,6 +149,10 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
     if (!taobao && order.orderType != 2)
         return false;
 
+    // Of several seats that see the order, the one whose claim holds ships it.
+    if (m_store.claimForShipping(order.shipNo) != Claim::Claimed)
+        return false;
+
     // The sent card and the messenger hand-over once per order, however often
     // its consign is tried.
     const bool firstTime = !m_handedOver.contains(order.shipNo);
@@ -212,6 +216,7 @@ void DeliveryController::onAnswer(int channel, int state)
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!written.ok()) {
         // The shop has it; the next step marks it again, which does no harm.
+        m_store.releaseShipping(shipNo);
         if (!orderNo.isEmpty())
             m_book.setNote(orderNo, 状态转换(OrderStatus::Shipped), true);
         emit deliveryNote(
@@ -226,6 +231,8 @@ void DeliveryController::onAnswer(int channel, int state)
 
 void DeliveryController::failed(const QString &shipNo, const QString &reason)
 {
+    // Free for the next step of any seat.
+    m_store.releaseShipping(shipNo);
     m_lastFailure.insert(shipNo, QDateTime::currentDateTimeUtc());
     const QString text = QStringLiteral("发货失败：") + reason;
     const QString orderNo = m_book.findByShipNo(shipNo);

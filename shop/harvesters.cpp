@@ -15,16 +15,16 @@ QString foundOrderLine(const QString &appTitle, const ShopOrder &o)
 
 namespace {
 
-// Hands the orders to the intake; the number it took.
+// Hands the orders of one page to the intake, in one store transaction; the
+// number it took.
 int takeOrders(OrderIntake &intake, int kind, const QList<ShopOrder> &orders)
 {
-    int taken = 0;
-    for (const ShopOrder &o : orders) {
-        if (intake.插入新订单(kind, o.orderId, o.orderNo, o.buyer, o.account, QString(), o.quantity,
-                              o.title, o.area, QString()))
-            ++taken;
-    }
-    return taken;
+    return intake.takePage([&] {
+        for (const ShopOrder &o : orders) {
+            intake.插入新订单(kind, o.orderId, o.orderNo, o.buyer, o.account, QString(), o.quantity,
+                              o.title, o.area, QString());
+        }
+    });
 }
 
 } // namespace

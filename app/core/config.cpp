@@ -1,8 +1,10 @@
 #include "app/core/config.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSysInfo>
 #include <QUrl>
 
 namespace {
@@ -113,12 +115,77 @@ ConfigResult loadClientConfig(const QString &file, const QString &appDir)
         c.transferTimeoutMs = static_cast<int>(seconds * 1000);
     }
 
-    const QString db = text("orders/database");
-    c.databasePath = db.isEmpty() ? QDir(appDir).absoluteFilePath(QStringLiteral("data.mdb"))
-                                  : resolvedPath(db, info.absoluteDir());
+    if (const QString error = readOrderDatabase(ini, info.absoluteDir(), appDir, c.orders);
+        !error.isEmpty()) {
+        result.error = QStringLiteral("配置文件 %1 的 [orders]：%2")
+                           .arg(QDir::toNativeSeparators(file), error);
+        return result;
+    }
+    c.databasePath = c.orders.path;
 
     result.config = c;
     return result;
+}
+
+OrderDatabase sqliteOrderDatabase(const QString &path)
+{
+    OrderDatabase d;
+    d.path = path;
+    d.seat = QSysInfo::machineHostName();
+    return d;
+}
+
+QString readOrderDatabase(QSettings &ini, const QDir &base, const QString &appDir,
+                          OrderDatabase &out)
+{
+    auto text = [&ini](const char *key) {
+        return ini.value(QLatin1String("orders/") + QLatin1String(key)).toString().trimmed();
+    };
+    OrderDatabase d;
+    const QString file = text("database");
+    d.seat = text("seat");
+    if (d.seat.isEmpty())
+        d.seat = QSysInfo::machineHostName();
+    const QString driver = text("driver").toLower();
+    if (driver.isEmpty() || driver == QLatin1String("sqlite")) {
+        d.path = file.isEmpty() ? QDir(appDir).absoluteFilePath(QStringLiteral("data.mdb"))
+                                : resolvedPath(file, base);
+        out = d;
+        return {};
+    }
+    if (driver != QLatin1String("postgresql"))
+        return QStringLiteral("driver 只能是 sqlite 或 postgresql，不是“%1”").arg(driver);
+
+    d.driver = OrderDatabase::Driver::PostgreSQL;
+    d.host = text("host");
+    d.name = file;
+    d.user = text("user");
+    if (d.host.isEmpty() || d.name.isEmpty() || d.user.isEmpty())
+        return QStringLiteral("PostgreSQL 需要 host、database 和 user");
+    if (ini.contains(QStringLiteral("orders/port"))) {
+        bool ok = false;
+        d.port = ini.value(QStringLiteral("orders/port")).toInt(&ok);
+        if (!ok || d.port <= 0 || d.port > 65535)
+            return QStringLiteral("port 不是有效端口");
+    }
+    d.passwordFile = resolvedPath(text("passwordFile"), base);
+    if (d.passwordFile.isEmpty())
+        return QStringLiteral("PostgreSQL 需要 passwordFile（存放密码的文件）");
+    const QFileInfo info(d.passwordFile);
+    if (!info.isFile())
+        return QStringLiteral("找不到密码文件 %1").arg(QDir::toNativeSeparators(d.passwordFile));
+    // A password others can read is a password others have.
+    constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (info.permissions() & others)
+        return QStringLiteral("密码文件 %1 别人也能读取，请只让它的所有者读写（chmod 600 %1）")
+            .arg(QDir::toNativeSeparators(d.passwordFile));
+    QFile f(d.passwordFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取密码文件 %1").arg(QDir::toNativeSeparators(d.passwordFile));
+    d.password = QString::fromUtf8(f.readLine()).trimmed();
+    out = d;
+    return {};
 }
 
 ConfigLocation locateClientConfig(const QStringList &arguments, const QString &appDir,

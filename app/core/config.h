@@ -4,6 +4,41 @@
 #include <QStringList>
 #include <optional>
 
+class QDir;
+class QSettings;
+
+// Where the orders are kept: an SQLite file (one seat), or a PostgreSQL
+// server that several seats of one agent share.
+struct OrderDatabase
+{
+    enum class Driver
+    {
+        SQLite,
+        PostgreSQL,
+    };
+    Driver driver = Driver::SQLite;
+    QString path; // the SQLite file, absolute
+    QString host;
+    int port = 5432;
+    QString name; // the database on the server
+    QString user;
+    QString password; // read from the password file
+    QString passwordFile;
+    // This seat's name, stored with every order it takes; the host name by default.
+    QString seat;
+
+    // "host:port", as messages name the server.
+    QString server() const { return host + QLatin1Char(':') + QString::number(port); }
+};
+
+// The one-seat default: an SQLite file, the seat named after the host.
+OrderDatabase sqliteOrderDatabase(const QString &path);
+
+// Reads the [orders] group of an INI file (relative paths from base). Refuses
+// a password file that others can read. Empty error when read.
+QString readOrderDatabase(QSettings &ini, const QDir &base, const QString &appDir,
+                          OrderDatabase &out);
+
 // Every outside address the client talks to, read from client.ini. Nothing
 // outside is a constant in code.
 struct ClientConfig
@@ -32,7 +67,8 @@ struct ClientConfig
     QString dataPackageUrl;
     QString calculatorProgram = QStringLiteral("gnome-calculator");
 
-    QString databasePath;           // absolute
+    QString databasePath; // absolute, the SQLite file
+    OrderDatabase orders;
     int transferTimeoutMs = 60'000; // a Transfer gives up after this long
 
     // A platform page: the base URL + the page's relative path.

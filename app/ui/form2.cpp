@@ -489,6 +489,9 @@ void Form2::wireSession()
     });
     connect(catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
             &TitleGeneratorPanel::addCategories);
+    connect(m_session.get(), &RechargeSession::storeUnavailable, this, [](const QString &text) {
+        Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
+    });
     connect(catalogue, &CatalogueController::catalogueMissing, this, [](const QString &reason) {
         // Without a catalogue every order is refused; the agent must know why.
         QString text = QStringLiteral("商品列表没有取到，订单无法匹配商品，请重新登录后再试");
@@ -845,6 +848,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_label7 && isLeftRelease(event)) {
         refreshAccountFigures();
+        m_session->读取订单(); // and what the other seats took today
         return true;
     }
     if (watched == m_text1 && event->type() == QEvent::MouseButtonPress)

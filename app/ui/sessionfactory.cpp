@@ -31,9 +31,8 @@ std::unique_ptr<AgentSession> makeAgentSession(DesktopWindows *desktop)
     const ShopSites sites{config.taobaoLogisticsUrl, config.taobaoMemberUrl, config.paipaiTradeUrl,
                           config.paipaiLogisticsUrl, config.messengerUrl};
     const MessengerWindows windows{config.messengerTitleForm, config.messengerClassChain};
-    return std::make_unique<AgentSession>(endpoint, config.databasePath, sites,
-                                          QDir::current().filePath(QStringLiteral("待反馈.txt")),
-                                          WebProfile::instance().networkAccess(),
-                                          Prompter::instance(), clipboard, nullptr, desktop,
-                                          windows);
+    return std::make_unique<AgentSession>(
+        endpoint, config.orders, sites, QDir::current().filePath(QStringLiteral("待反馈.txt")),
+        WebProfile::instance().networkAccess(), Prompter::instance(), clipboard, nullptr, desktop,
+        windows);
 }

@@ -117,10 +117,10 @@ void TestShopFlow::init()
     m_handOver.calls.clear();
     m_prompter = std::make_unique<PrompterGuard>();
     m_dir = std::make_unique<QTemporaryDir>();
-    m_session =
-        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
-                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
-                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+    m_session = std::make_unique<AgentSession>(
+        m_endpoint, sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_sites,
+        m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
+        &m_handOver);
 }
 
 void TestShopFlow::cleanup()
@@ -303,7 +303,7 @@ void TestShopFlow::taobaoCardReachesTheChat()
     windows.classChain.clear();
     m_session.reset();
     m_session = std::make_unique<AgentSession>(
-        m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")), m_sites,
+        m_endpoint, sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_sites,
         m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
         nullptr, &desktop, windows);
     MessengerHandOver &messenger = m_session->messenger();

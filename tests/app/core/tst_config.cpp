@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +17,8 @@ private slots:
     void defaults();
     void refusals_data();
     void refusals();
+    void orderServer_data();
+    void orderServer();
     void location();
     void machineIdForm_data();
     void machineIdForm();
@@ -77,6 +80,9 @@ void TestConfig::defaults()
                                             QStringLiteral("/opt/app"));
     QVERIFY2(r.config, qPrintable(r.error));
     QCOMPARE(r.config->databasePath, QStringLiteral("/opt/app/data.mdb"));
+    QCOMPARE(r.config->orders.driver, OrderDatabase::Driver::SQLite);
+    QCOMPARE(r.config->orders.path, QStringLiteral("/opt/app/data.mdb"));
+    QCOMPARE(r.config->orders.seat, QSysInfo::machineHostName());
     QCOMPARE(r.config->transferTimeoutMs, 60000);
     QCOMPARE(r.config->balanceQueryPort, 9009);
     QVERIFY(!r.config->calculatorProgram.isEmpty());
@@ -119,6 +125,68 @@ void TestConfig::refusals()
     QVERIFY(!r.config);
     QVERIFY2(r.error.contains(QDir::toNativeSeparators(file)), qPrintable(r.error));
     QVERIFY2(r.error.contains(named), qPrintable(r.error));
+}
+
+void TestConfig::orderServer_data()
+{
+    QTest::addColumn<QByteArray>("orders"); // the [orders] lines
+    QTest::addColumn<int>("permissions");   // of the password file; 0: no file
+    QTest::addColumn<QString>("refusal");   // what the message names; empty: accepted
+
+    const QByteArray server = "driver=postgresql\nhost=db.shop.lan\nport=6543\ndatabase=agent\n"
+                              "user=seat\npasswordFile=pw\n";
+    QTest::newRow("owner only") << server << 0600 << "";
+    QTest::newRow("owner read only, seat named") << server + "seat=前台二\n" << 0400 << "";
+    QTest::newRow("group can read") << server << 0640 << "chmod 600";
+    QTest::newRow("others can read") << server << 0604 << "chmod 600";
+    QTest::newRow("others can write") << server << 0602 << "chmod 600";
+    QTest::newRow("no password file") << server << 0 << "pw";
+    QTest::newRow("no password file named")
+        << QByteArray("driver=postgresql\nhost=h\ndatabase=d\nuser=u\n") << 0 << "passwordFile";
+    QTest::newRow("no host") << QByteArray(
+                                    "driver=postgresql\ndatabase=d\nuser=u\npasswordFile=pw\n")
+                             << 0600 << "host";
+    QTest::newRow("bad port") << server + "port=0\n" << 0600 << "port";
+    QTest::newRow("unknown driver") << QByteArray("driver=access\n") << 0 << "access";
+}
+
+void TestConfig::orderServer()
+{
+    QFETCH(QByteArray, orders);
+    QFETCH(int, permissions);
+    QFETCH(QString, refusal);
+    const QString pw = m_dir.filePath(QStringLiteral("pw"));
+    QFile::remove(pw);
+    if (permissions) {
+        QFile file(pw);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("s3cret \n");
+        file.close();
+        QVERIFY(QFile::setPermissions(
+            pw, QFile::Permissions((permissions & 0400 ? QFile::ReadOwner : 0) |
+                                   (permissions & 0200 ? QFile::WriteOwner : 0) |
+                                   (permissions & 0040 ? QFile::ReadGroup : 0) |
+                                   (permissions & 0004 ? QFile::ReadOther : 0) |
+                                   (permissions & 0002 ? QFile::WriteOther : 0))));
+    }
+    const QString file = write("[platform]\nbaseUrl=http://x/\n[orders]\n" + orders);
+    const ConfigResult r = loadClientConfig(file, m_dir.path());
+    if (!refusal.isEmpty()) {
+        QVERIFY(!r.config);
+        QVERIFY2(r.error.contains(QDir::toNativeSeparators(file)), qPrintable(r.error));
+        QVERIFY2(r.error.contains(refusal), qPrintable(r.error));
+        return;
+    }
+    QVERIFY2(r.config, qPrintable(r.error));
+    const OrderDatabase &d = r.config->orders;
+    QCOMPARE(d.driver, OrderDatabase::Driver::PostgreSQL);
+    QCOMPARE(d.server(), QStringLiteral("db.shop.lan:6543"));
+    QCOMPARE(d.name, QStringLiteral("agent"));
+    QCOMPARE(d.user, QStringLiteral("seat"));
+    QCOMPARE(d.password, QStringLiteral("s3cret"));
+    QCOMPARE(d.passwordFile, pw);
+    QCOMPARE(d.seat,
+             orders.contains("seat=") ? QStringLiteral("前台二") : QSysInfo::machineHostName());
 }
 
 void TestConfig::location()
