@@ -109,10 +109,10 @@ void TestHostileValues::init()
     m_network.setCookieJar(new QNetworkCookieJar);
     m_prompter = std::make_unique<PrompterGuard>();
     m_dir = std::make_unique<QTemporaryDir>();
-    m_session =
-        std::make_unique<AgentSession>(m_endpoint, m_dir->filePath(QStringLiteral("data.mdb")),
-                                       m_sites, m_dir->filePath(QStringLiteral("待反馈.txt")),
-                                       m_network, **m_prompter, m_clipboard, &m_handOver);
+    m_session = std::make_unique<AgentSession>(
+        m_endpoint, sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_sites,
+        m_dir->filePath(QStringLiteral("待反馈.txt")), m_network, **m_prompter, m_clipboard,
+        &m_handOver);
 }
 
 void TestHostileValues::cleanup()
