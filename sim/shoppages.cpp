@@ -4,7 +4,6 @@
 #include "sim/pages.h"
 
 #include <QRandomGenerator>
-#include <QStringEncoder>
 
 namespace sim {
 
@@ -155,13 +154,20 @@ QString accountPart(const TaobaoOrder &o)
     return {};
 }
 
-// The nick in the buyer link's query, as the site writes it: GBK, with
-// everything but letters, digits and "-_." percent-encoded.
+// The nick in the buyer link's query, as the site writes it: ASCII but
+// letters, digits and "-_." percent-encoded, Chinese as it stands.
 QString linkNick(const QString &nick)
 {
-    QStringEncoder gbk("GBK");
-    const QByteArray bytes = gbk(nick);
-    return QString::fromLatin1(QByteArray(bytes).toPercentEncoding("-_."));
+    QString out;
+    for (const QChar c : nick) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
+            (u >= 'a' && u <= 'z') || u == '-' || u == '_' || u == '.')
+            out.append(c);
+        else
+            out.append(QStringLiteral("%%1").arg(int(u), 2, 16, QLatin1Char('0')).toUpper());
+    }
+    return out;
 }
 
 // One order as the seller's list writes it: the account part sits in an inner
