@@ -26,4 +26,7 @@ if ctest -N --label-regex xvfb | grep -q 'Total Tests: [1-9]'; then
     bash -c 'trayer --edge top --align right >/dev/null 2>&1 & sleep 1; ctest --output-on-failure --label-regex xvfb; rc=$?; kill %1 2>/dev/null; exit $rc' \
     || status=1
 fi
+cd - >/dev/null
+# A few seconds of every page reader's fuzz target, in its own clang build.
+./scripts/fuzz.sh 5 || status=1
 exit $status

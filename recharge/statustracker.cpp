@@ -13,11 +13,18 @@ namespace {
 
 const QString kRecordEnd = QStringLiteral("</m>");
 
-// The text between the first start tag and the first end tag after it.
-QString tagged(const QString &record, const QString &start, const QString &end)
+// The text between the record's first start tag and the first end tag after
+// it; empty when the record lacks either.
+QString tagged(QStringView record, QStringView start, QStringView end)
 {
-    QString text = record;
-    return ExtractBetween(start, end, text);
+    const qsizetype from = record.indexOf(start);
+    if (from < 0)
+        return QString();
+    const qsizetype begin = from + start.size();
+    const qsizetype to = record.indexOf(end, begin);
+    if (to < 0)
+        return QString();
+    return record.sliced(begin, to - begin).toString();
 }
 
 } // namespace
@@ -38,11 +45,13 @@ std::optional<QList<StatusRecord>> readStatusReply(const QString &reply)
     QList<StatusRecord> records;
     QStringView rest(reply);
     for (qsizetype end = rest.indexOf(kRecordEnd); end >= 0; end = rest.indexOf(kRecordEnd)) {
-        // Each field is the first of its kind in what remains of the reply.
-        const QString remaining = rest.toString();
-        records.append({tagged(remaining, QStringLiteral("<id>"), QStringLiteral("</id>")),
-                        tagged(remaining, QStringLiteral("<status>"), QStringLiteral("</status>")),
-                        tagged(remaining, QStringLiteral("<hw>"), QStringLiteral("</hw>"))});
+        // A record's fields are its own: a record missing its card code must not
+        // take the next order's, nor one missing its id apply its status to the
+        // next order.
+        const QStringView record = rest.first(end);
+        records.append({tagged(record, u"<id>", u"</id>"),
+                        tagged(record, u"<status>", u"</status>"),
+                        tagged(record, u"<hw>", u"</hw>")});
         rest = rest.sliced(end + kRecordEnd.size());
     }
     return records;

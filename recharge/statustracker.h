@@ -33,6 +33,8 @@ struct StatusRecord
 };
 
 // The records of a reply, in order; nullopt when it does not begin with "3".
+// Each record ends with "</m>"; its fields are the text between the first of
+// their tags inside it, empty when the record lacks them.
 std::optional<QList<StatusRecord>> readStatusReply(const QString &reply);
 // What a poll may report: 0 still working, 1 recharged, 2 failed and refunded.
 // Anything else would move a sent order where no rule follows it (-2 would

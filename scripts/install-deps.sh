@@ -18,6 +18,7 @@ packages=(
   sqlite3 curl
   clang-format
   dpkg-dev file
+  clang libclang-rt-dev ccache
 )
 
 missing=()

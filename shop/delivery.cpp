@@ -41,9 +41,15 @@ void FeedbackQueue::待反馈编码(int mode, const QString &line)
             }
         }
         return;
-    case 1:
-        m_lines.append(line);
+    case 1: {
+        // One entry is one line of the file: a buyer's text holding a line
+        // break must not make two entries of it after a restart.
+        QString entry = line;
+        entry.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        entry.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        m_lines.append(entry);
         emit changed(m_lines);
+    }
         [[fallthrough]];
     case 2: {
         // In queue order, so that a restart keeps the order of the lines.

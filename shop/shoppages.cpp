@@ -1,9 +1,11 @@
 #include "shop/shoppages.h"
 
+#include "app/core/gbk.h"
 #include "app/core/platform.h"
 
 #include <cfenv>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -11,21 +13,27 @@ namespace {
 // the block's end; the cuts go on in W.
 void readAccount(CutText &w, ShopOrder &o, const TaobaoMarkers &m)
 {
-    const qsizetype end = w.view().indexOf(m.blockEnd);
+    const qsizetype end = w.find(m.blockEnd);
     if (end < 0)
         return;
-    const QStringView before = w.view().first(end);
-    if (before.contains(m.phoneLabel)) {
+    // Whether a label stands before the block's end; looked up through W's
+    // memory of its markers, so that a block reaching far down the page is not
+    // scanned again for every label.
+    const auto before = [&](const QString &label) {
+        const qsizetype at = w.find(label);
+        return at >= 0 && at + label.size() <= end;
+    };
+    if (before(m.phoneLabel)) {
         o.account = ExtractBetween(m.phoneLabel, m.phoneEnd, w);
-    } else if (before.contains(m.areaLabel)) {
+    } else if (before(m.areaLabel)) {
         o.area = ExtractBetween(m.areaLabel, m.areaEnd, w);
         o.account = ExtractBetween(m.gameAccountStart, m.doubleNoteEnd, w);
-    } else if (before.contains(m.qqLabel)) {
+    } else if (before(m.qqLabel)) {
         o.account = ExtractBetween(m.qqLabel, m.doubleNoteEnd, w);
-    } else if (before.contains(m.userNameLabel)) {
-        if (!before.contains(m.methodLabel)) {
+    } else if (before(m.userNameLabel)) {
+        if (!before(m.methodLabel)) {
             o.account = ExtractBetween(m.userNameLabel, m.fullWidthComma, w);
-        } else if (!before.contains(m.accountTypeLabel)) {
+        } else if (!before(m.accountTypeLabel)) {
             o.account = ExtractBetween(m.userNameLabel, m.methodLabel, w);
             o.area = ExtractBetween(m.methodLabel, m.fullWidthComma, w);
         } else {
@@ -33,6 +41,50 @@ void readAccount(CutText &w, ShopOrder &o, const TaobaoMarkers &m)
             o.area = ExtractBetween(m.methodLabel, m.fullWidthComma, w);
         }
     }
+}
+
+// The page is HTML as the site wrote it: text from people comes with its
+// markup characters escaped. The stored order holds what the buyer wrote, not
+// the page's escapes ("&amp;" last, so that an escaped escape stays one).
+QString htmlText(QString text)
+{
+    if (!text.contains(QLatin1Char('&')))
+        return text;
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    text.replace(QStringLiteral("&#39;"), QStringLiteral("'"));
+    text.replace(QStringLiteral("&#039;"), QStringLiteral("'"));
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    return text;
+}
+
+// The buyer's nick stands in a link's query ("nick=...&site=..."), where the
+// site percent-encodes what would end it; plain nicks pass unchanged.
+QString nickText(const QString &text)
+{
+    const QString html = htmlText(text);
+    if (!html.contains(QLatin1Char('%')))
+        return html;
+    return fromGbk(QByteArray::fromPercentEncoding(toGbk(html)));
+}
+
+// As escapeValue, for the mark-shipped request, which the site reads as UTF-8.
+QString escapeUtf8Value(QStringView value)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QString out;
+    for (const char c : value.toUtf8()) {
+        const auto b = static_cast<uchar>(c);
+        if (b > 0x20 && b < 0x7F && std::string_view("&=+%#?").find(c) == std::string_view::npos) {
+            out.append(QLatin1Char(c));
+        } else {
+            out.append(QLatin1Char('%'));
+            out.append(QLatin1Char(hex[b >> 4]));
+            out.append(QLatin1Char(hex[b & 0xF]));
+        }
+    }
+    return out;
 }
 
 QString withoutBlanks(QString text)
@@ -82,7 +134,7 @@ TaobaoPage readTaobaoPage(const QString &page, const TaobaoMarkers &m)
     // The section is copied once; every cut after it moves an offset.
     CutText w(ExtractBetween(m.logisStart, m.logisEnd, all));
     while (true) {
-        const qsizetype at = w.view().indexOf(m.block);
+        const qsizetype at = w.find(m.block);
         if (at < 0)
             break;
         w.advance(at + m.block.size());
@@ -92,9 +144,12 @@ TaobaoPage readTaobaoPage(const QString &page, const TaobaoMarkers &m)
         o.quantity = ExtractBetween(m.quantityStart, m.quantityEnd, w);
         o.buyer = ExtractBetween(m.buyerStart, m.buyerEnd, w);
         readAccount(w, o, m);
-        o.area = withoutBlanks(o.area);
-        o.account = withoutBlanks(o.account);
-        o.orderId = ExtractBetween(m.orderIdStart, m.orderIdEnd, w);
+        o.area = htmlText(withoutBlanks(o.area));
+        o.account = htmlText(withoutBlanks(o.account));
+        o.orderId = htmlText(ExtractBetween(m.orderIdStart, m.orderIdEnd, w));
+        o.orderNo = htmlText(o.orderNo);
+        o.title = htmlText(o.title);
+        o.buyer = nickText(o.buyer);
         result.orders.append(o);
     }
     return result;
@@ -103,7 +158,7 @@ TaobaoPage readTaobaoPage(const QString &page, const TaobaoMarkers &m)
 QString readSellerNick(const QString &page, const TaobaoMarkers &m)
 {
     QString text = page;
-    return ExtractBetween(m.nickStart, m.nickEnd, text);
+    return htmlText(ExtractBetween(m.nickStart, m.nickEnd, text));
 }
 
 QString taobaoOrderListUrl(const QString &logisticsSite, const QString &sj)
@@ -119,8 +174,8 @@ QString taobaoMemberPageUrl(const QString &memberSite)
 QString taobaoConsignUrl(const QString &logisticsSite, const QString &orderId,
                          const QString &tbToken)
 {
-    return siteAddress(logisticsSite, u"/user/consign_dummy.htm?order_id=") + orderId +
-           QStringLiteral("&source=&callUrl=&_tb_token_=") + tbToken +
+    return siteAddress(logisticsSite, u"/user/consign_dummy.htm?order_id=") + escapeValue(orderId) +
+           QStringLiteral("&source=&callUrl=&_tb_token_=") + escapeValue(tbToken) +
            QStringLiteral(
                "&action=user%2Fconsign_action&event_submit_do_dummy=anything&_fmw.n._0.g=");
 }
@@ -135,7 +190,7 @@ PaipaiAnswer readPaipaiAnswer(const QString &answer, const PaipaiMarkers &m)
     result.loginPage = !answer.contains(m.deal) && answer.contains(m.loginForm);
     CutText w(answer);
     while (true) {
-        const qsizetype at = w.view().indexOf(m.deal);
+        const qsizetype at = w.find(m.deal);
         if (at < 0)
             break;
         // The deal's own fields follow its marker.
@@ -147,8 +202,8 @@ PaipaiAnswer readPaipaiAnswer(const QString &answer, const PaipaiMarkers &m)
         o.title = ExtractBetween(m.nameStart, m.nameEnd, w);
         o.quantity = ExtractBetween(m.countStart, m.countEnd, w);
         // A message of the two wrapper blanks alone is no message.
-        const qsizetype s = w.view().indexOf(m.postscriptStart);
-        const qsizetype e = w.view().indexOf(m.postscriptEnd);
+        const qsizetype s = w.find(m.postscriptStart);
+        const qsizetype e = w.find(m.postscriptEnd);
         if (s >= 0 && e > s + m.postscriptStart.size()) {
             o.account = ExtractBetween(m.postscriptStart, m.postscriptEnd, w);
             o.account.remove(QLatin1Char(' '));
@@ -194,7 +249,8 @@ QString paipaiConsignReferer(const QString &logisticsSite, const QString &dealId
 QString paipaiConsignBody(const QString &dealId, const QString &cardCode, const QString &buyer)
 {
     return QStringLiteral("g_tk=") + kPaipaiToken + QStringLiteral("&g_ty=j132&biz_deal=") +
-           dealId + QStringLiteral("%23") + UrlEncodeUtf8(cardCode) + QStringLiteral("%23") + buyer;
+           escapeUtf8Value(dealId) + QStringLiteral("%23") + UrlEncodeUtf8(cardCode) +
+           QStringLiteral("%23") + escapeUtf8Value(buyer);
 }
 
 ConsignAnswer readTaobaoConsignAnswer(const QString &page, const TaobaoMarkers &m)

@@ -129,6 +129,30 @@ void setJson(httplib::Response &res, int status, const QJsonDocument &doc)
 
 } // namespace
 
+QStringList LoggedRequest::keys() const
+{
+    QStringList out;
+    const auto addPairs = [&out](const QByteArray &text) {
+        if (text.isEmpty())
+            return;
+        for (const QByteArray &pair : text.split('&')) {
+            const qsizetype eq = pair.indexOf('=');
+            out.append(QString::fromLatin1(eq < 0 ? pair : pair.left(eq)));
+        }
+    };
+    const qsizetype query = target.indexOf(QLatin1Char('?'));
+    if (query >= 0)
+        addPairs(target.mid(query + 1).toLatin1());
+    bool form = method == QLatin1String("POST");
+    for (const auto &[name, value] : headers) {
+        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
+            form = value.startsWith("application/x-www-form-urlencoded");
+    }
+    if (form)
+        addPairs(body);
+    return out;
+}
+
 QString escapeHtml(const QString &text)
 {
     return text.toHtmlEscaped();

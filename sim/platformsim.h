@@ -27,6 +27,10 @@ struct LoggedRequest
     QString target; // path with the raw, still percent-encoded query
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+
+    // The keys of the query and then of a form body, in the order they were
+    // written: what a value pasted in unescaped would change.
+    QStringList keys() const;
 };
 
 enum class FaultKind

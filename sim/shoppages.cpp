@@ -154,6 +154,22 @@ QString accountPart(const TaobaoOrder &o)
     return {};
 }
 
+// The nick in the buyer link's query, as the site writes it: ASCII but
+// letters, digits and "-_." percent-encoded, Chinese as it stands.
+QString linkNick(const QString &nick)
+{
+    QString out;
+    for (const QChar c : nick) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
+            (u >= 'a' && u <= 'z') || u == '-' || u == '_' || u == '.')
+            out.append(c);
+        else
+            out.append(QStringLiteral("%%1").arg(int(u), 2, 16, QLatin1Char('0')).toUpper());
+    }
+    return out;
+}
+
 // One order as the seller's list writes it: the account part sits in an inner
 // table whose tags are upper case, the consign link after it.
 QString orderBlock(const TaobaoOrder &o)
@@ -171,7 +187,7 @@ QString orderBlock(const TaobaoOrder &o)
            escapeHtml(o.quantity) +
            QStringLiteral("件</td>\n"
                           "<td class=\"buyer\"><a class=\"ww-inline\" href=\"#\" params=\"nick=") +
-           escapeHtml(o.buyer) + QStringLiteral("&site=cntaobao\">") + escapeHtml(o.buyer) +
+           linkNick(o.buyer) + QStringLiteral("&site=cntaobao\">") + escapeHtml(o.buyer) +
            QStringLiteral("</a></td>\n<td class=\"status\">买家已付款</td></tr>\n"
                           "<tr class=\"order-memo\"><td colspan=\"4\"><TABLE><TBODY><TR><TD>") +
            accountPart(o) +

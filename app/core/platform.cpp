@@ -65,9 +65,36 @@ void CutText::advance(qsizetype count)
     m_offset += qBound(qsizetype(0), count, size());
 }
 
+qsizetype CutText::find(QStringView marker)
+{
+    for (const Found &f : std::as_const(m_found)) {
+        if (f.marker != marker)
+            continue;
+        if (f.at < 0)
+            return -1;
+        if (f.at >= m_offset)
+            return f.at - m_offset;
+        break;
+    }
+    const qsizetype at = view().indexOf(marker);
+    const qsizetype absolute = at < 0 ? -1 : m_offset + at;
+    for (Found &f : m_found) {
+        if (f.marker == marker) {
+            f.at = absolute;
+            return at;
+        }
+    }
+    // A reader uses a handful of fixed markers; a caller that invents new ones
+    // does not make the list grow without end.
+    if (m_found.size() >= 32)
+        m_found.removeFirst();
+    m_found.append({marker.toString(), absolute});
+    return at;
+}
+
 QString ExtractBetween(QStringView start, QStringView end, CutText &text, bool takeRest)
 {
-    const qsizetype startAt = text.view().indexOf(start);
+    const qsizetype startAt = text.find(start);
     if (startAt < 0)
         return QString();
     text.advance(startAt + start.size());
@@ -75,7 +102,7 @@ QString ExtractBetween(QStringView start, QStringView end, CutText &text, bool t
     if (takeRest)
         return text.toString();
 
-    const qsizetype endAt = text.view().indexOf(end);
+    const qsizetype endAt = text.find(end);
     if (endAt < 0)
         return QString();
     const QString result = text.view().first(endAt).toString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -30,9 +31,22 @@ public:
     // Drops the first count characters (all of them when count is larger).
     void advance(qsizetype count);
 
+    // Where the first occurrence of marker begins in what is left, or -1. A reader
+    // that looks for a marker the page lacks, once per record, would otherwise scan
+    // the whole rest of the page each time; as the text only loses its front, an
+    // occurrence found earlier stays the first one until the front passes it.
+    qsizetype find(QStringView marker);
+
 private:
+    struct Found
+    {
+        QString marker;
+        qsizetype at; // in m_text; -1: nowhere at or after where the search began
+    };
+
     QString m_text;
     qsizetype m_offset = 0;
+    QList<Found> m_found;
 };
 
 // Cuts the text after the first start marker. With takeRest the whole remainder is the

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "app/core/loginanswer.h"
+
 class Browser;
 class Form3;
 class Form14;
@@ -18,16 +20,6 @@ class QLineEdit;
 inline const QString kSavedAccountsFile = QStringLiteral("zh.txt");
 inline const QString kLoginSucceeded = QStringLiteral("登陆成功！");
 inline const QString kClientVersion = QStringLiteral("1.5");
-
-// What the platform's login answer carries.
-struct LoginAnswer
-{
-    QString sessionKey, userName, balance, frozenFunds, userId, userLevel;
-    QString bonusCommission, salesCommission;
-};
-// The markers of a success page, read in their order; nullopt names nothing
-// but means the page lacks one of them.
-std::optional<LoginAnswer> parseLoginAnswer(const QString &bodyHtml, QString *missing = nullptr);
 
 // One saved line of zh.txt: the account is cut at the first "&", the password
 // is all that follows it (so a password holding "&" survives).

@@ -971,6 +971,14 @@ void TestSubmission::pollReplyNotBeginningWithThree()
     QCOMPARE(deliveries, 0);
     QCOMPARE(stored(QStringLiteral("O1"))->status, 0);
     QCOMPARE(readStatusReply(QStringLiteral("3")), QList<StatusRecord>());
+
+    // A record's fields are its own: one without a card code does not take
+    // the next order's, one without an id does not take the next order's id.
+    const auto records =
+        readStatusReply(QStringLiteral("3<id>R1</id><status>1</status></m><status>2</status></m>"
+                                       "<id>R3</id><status>1</status><hw>CODE3</hw></m>"));
+    QVERIFY(records.has_value());
+    QCOMPARE(*records, (QList<StatusRecord>{{"R1", "1", ""}, {"", "2", ""}, {"R3", "1", "CODE3"}}));
 }
 
 void TestSubmission::pollAgainstTheSimulator_data()

@@ -50,6 +50,7 @@ private slots:
     void taobaoAccountForms_data();
     void taobaoAccountForms();
     void taobaoPage();
+    void taobaoEscapedText();
     void taobaoLoginPage();
     void sellerNick();
     void paipaiDeals();
@@ -127,6 +128,21 @@ void TestShopPages::taobaoPage()
     QCOMPARE(readTaobaoPage(orderPage(lower)).orders.value(0).account, QString());
 }
 
+void TestShopPages::taobaoEscapedText()
+{
+    // The site escapes what buyers write; the order holds what they wrote.
+    const TaobaoPage page = readTaobaoPage(
+        orderPage(block("T1&amp;2", "手机/小灵通号码:13&amp;8&lt;o&gt;备注:", "ID1",
+                        "移动 &lt;tbody&gt;&quot;&#39;&amp;amp; 50元", "1", "a%26b%0D%0A%D6%D0") +
+                  block("T2", "QQ:&lt;/TBODY&gt;备注::", "ID2")));
+    QCOMPARE(page.orders.size(), 2);
+    QCOMPARE(page.orders[0].orderNo, QStringLiteral("T1&2"));
+    QCOMPARE(page.orders[0].account, QStringLiteral("13&8<o>"));
+    QCOMPARE(page.orders[0].title, QStringLiteral("移动 <tbody>\"'&amp; 50元"));
+    QCOMPARE(page.orders[0].buyer, QStringLiteral("a&b\r\n中"));
+    QCOMPARE(page.orders[1].account, QStringLiteral("</TBODY>"));
+}
+
 void TestShopPages::taobaoLoginPage()
 {
     const QString login = QStringLiteral(
@@ -201,6 +217,13 @@ void TestShopPages::requests()
              QStringLiteral("g_tk=40265813975&g_ty=j132&biz_deal=D9%23AB%2D1%20%E5%8D%A1%2320002"));
     QCOMPARE(paipaiConsignBody("D9", "", "20002"),
              QStringLiteral("g_tk=40265813975&g_ty=j132&biz_deal=D9%23%2320002"));
+    // Values from the shops' pages never add a key.
+    QCOMPARE(paipaiConsignBody("D&9", "", "2&x=1"),
+             QStringLiteral("g_tk=40265813975&g_ty=j132&biz_deal=D%269%23%232%26x%3D1"));
+    QCOMPARE(taobaoConsignUrl("http://tb/wuliu/", "I&D=7", "t#k"),
+             QStringLiteral("http://tb/wuliu/user/consign_dummy.htm?order_id=I%26D%3D7&source=&"
+                            "callUrl=&_tb_token_=t%23k&action=user%2Fconsign_action&"
+                            "event_submit_do_dummy=anything&_fmw.n._0.g="));
 }
 
 void TestShopPages::consignAnswers_data()
