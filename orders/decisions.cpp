@@ -30,11 +30,6 @@ const char *const kCreateLog = "CREATE TABLE IF NOT EXISTS 人工处理记录 ("
 const char *const kCreateLogIndex =
     "CREATE INDEX IF NOT EXISTS 人工处理记录_用户_订单编号 ON 人工处理记录 (用户, 订单编号)";
 
-QString text(const QString &value)
-{
-    return value.isNull() ? QStringLiteral("") : value;
-}
-
 const char *const kHeaders[] = {"时间", "问题",     "充值号码", "充值业务",
                                 "售价", "买家昵称", "订单编号", "情况"};
 
@@ -112,14 +107,14 @@ bool DecisionLog::record(const Decision &d)
                              "售价, 原状态, 新状态, 决定) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const QVariant values[] = {
         d.time.toString(kTimeFormat),
-        text(m_userId),
-        text(d.operatorName),
-        text(d.orderNo),
-        text(d.rechargeAccount),
+        columnText(m_userId),
+        columnText(d.operatorName),
+        columnText(d.orderNo),
+        columnText(d.rechargeAccount),
         d.salePrice,
         d.fromStatus,
         d.toStatus,
-        text(d.decision),
+        columnText(d.decision),
     };
     for (int i = 0; i < int(std::size(values)); ++i)
         q.bindValue(i, values[i]);
@@ -142,7 +137,7 @@ std::optional<QList<Decision>> DecisionLog::decisions(const QString &orderNo)
         sql += QStringLiteral(" AND 订单编号 = ?");
     sql += QStringLiteral(" ORDER BY 编号");
     q.prepare(sql);
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     if (!orderNo.isEmpty())
         q.bindValue(1, orderNo);
     if (!q.exec()) {

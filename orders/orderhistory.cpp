@@ -46,34 +46,6 @@ QString prefixEnd(const QString &prefix)
     return prefix + QString::fromUcs4(U"\U0010FFFF");
 }
 
-QString text(const QString &value)
-{
-    return value.isNull() ? QStringLiteral("") : value;
-}
-
-// "yyyy-MM-dd HH:mm:ss" read by hand: QDateTime's format parser costs more
-// than the query that found the row.
-QDateTime timeFrom(const QString &text)
-{
-    if (text.size() != 19)
-        return {};
-    const auto number = [&](int from, int length) {
-        int value = 0;
-        for (int i = from; i < from + length; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c - u'0');
-        }
-        return value;
-    };
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    const QTime time(number(11, 2), number(14, 2), number(17, 2));
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
-}
-
 HistoryRow rowFrom(const QSqlQuery &q)
 {
     HistoryRow r;
@@ -85,7 +57,7 @@ HistoryRow rowFrom(const QSqlQuery &q)
     o.salePrice = q.value(4).toDouble();
     o.quantity = q.value(5).toDouble();
     r.key.time = q.value(6).toString();
-    o.rechargeTime = timeFrom(r.key.time);
+    o.rechargeTime = storedTimeFrom(r.key.time);
     o.buyerNick = q.value(7).toString();
     o.status = q.value(8).toInt();
     o.cardCode = q.value(9).toString();
@@ -233,7 +205,7 @@ std::optional<QList<HistoryRow>> OrderHistory::search(const OrderFilter &f, int 
     if (!ensureOpen())
         return std::nullopt;
     QString where = QStringLiteral("用户 = ?");
-    QVariantList values{text(m_userId)};
+    QVariantList values{columnText(m_userId)};
     const char *index = kTimeIndex;
     auto prefix = [&](const char *column, const QString &value) {
         where += QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(QString::fromUtf8(column));
@@ -331,7 +303,7 @@ std::optional<QList<DailyTotal>> OrderHistory::dailyTotals(const QDate &from, co
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     q.prepare(sql);
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     q.bindValue(1, dayStart(from));
     q.bindValue(2, dayStart(to.addDays(1)));
     if (source)
@@ -363,7 +335,7 @@ std::optional<RechargeOrder> OrderHistory::order(const QString &orderNo)
     q.prepare(QStringLiteral("SELECT %1 FROM 充值订单 WHERE 用户 = ? AND 订单编号 = ? "
                              "ORDER BY rowid LIMIT 1")
                   .arg(QString::fromUtf8(kColumns)));
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     q.bindValue(1, orderNo);
     if (!q.exec() || !q.next())
         return std::nullopt;

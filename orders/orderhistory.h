@@ -99,11 +99,6 @@ private:
 QString openDeskConnection(const OrderDatabase &database, const QString &connectionName);
 bool isPostgres(const OrderDatabase &database);
 
-// Opens (or finds open) the named connection to the order database: the
-// SQLite file, or the PostgreSQL server the seats share. Empty when open.
-QString openDeskConnection(const OrderDatabase &database, const QString &connectionName);
-bool isPostgres(const OrderDatabase &database);
-
 // Rows of one search shown a page at a time: the model holds the page in
 // view and nothing more. Columns: 充值时间, 来源, 充值号码, 充值业务, 售价,
 // 买家昵称, 充值状态, 订单编号, 卡密.

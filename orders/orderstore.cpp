@@ -17,38 +17,6 @@ namespace {
 // 充值时间 as text "yyyy-MM-dd HH:mm:ss": local time, to the second, so that
 // text order is time order. Written and read by hand: QDateTime's format
 // parser costs more than the query that reads the row.
-QString timeText(const QDateTime &time)
-{
-    if (!time.isValid())
-        return QStringLiteral("");
-    const QDateTime local = time.toLocalTime();
-    const QDate d = local.date();
-    const QTime t = local.time();
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
-                             t.hour(), t.minute(), t.second());
-}
-
-QDateTime timeFrom(const QString &text)
-{
-    if (text.size() != 19)
-        return {};
-    const auto number = [&](int from, int length) {
-        int value = 0;
-        for (int i = from; i < from + length; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c - u'0');
-        }
-        return value;
-    };
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    const QTime time(number(11, 2), number(14, 2), number(17, 2));
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
-}
-
 constexpr int kBusyTimeoutMs = 5000;
 // How long a server statement may wait (for a lock, or at all) before it
 // fails: the store runs on the window thread.
@@ -152,11 +120,6 @@ QString updateSql(const char *keyColumn, const char *condition = "")
 }
 
 // A null QString binds as SQL NULL, which the NOT NULL text columns refuse.
-QString text(const QString &value)
-{
-    return value.isNull() ? QStringLiteral("") : value;
-}
-
 QString errorText(const QSqlError &error)
 {
     return error.text().trimmed();
@@ -170,7 +133,7 @@ RechargeOrder orderFrom(const QSqlQuery &q)
     o.productName = q.value(2).toString();
     o.salePrice = q.value(3).toDouble();
     o.quantity = q.value(4).toDouble();
-    o.rechargeTime = timeFrom(q.value(5).toString());
+    o.rechargeTime = storedTimeFrom(q.value(5).toString());
     o.buyerNick = q.value(6).toString();
     o.status = q.value(7).toInt();
     o.cardCode = q.value(8).toString();
@@ -407,8 +370,8 @@ bool OrderStore::ensureOpen()
     QSqlQuery release(c->db);
     release.prepare(QStringLiteral("UPDATE 充值订单 SET 发货席位 = '' WHERE 用户 = ? AND "
                                    "发货席位 = ? AND 充值状态 = 1"));
-    release.addBindValue(text(m_userId));
-    release.addBindValue(text(seat()));
+    release.addBindValue(columnText(m_userId));
+    release.addBindValue(columnText(seat()));
     if (!release.exec())
         qWarning().noquote() << "order store" << m_path << "- cannot free the shipping claims:"
                              << errorText(release.lastError());
@@ -480,25 +443,25 @@ void bindOrder(QSqlQuery &q, const RechargeOrder &o, const QString &userId, cons
 {
     const QVariant values[] = {
         o.orderType,
-        text(o.rechargeAccount),
-        text(o.productName),
+        columnText(o.rechargeAccount),
+        columnText(o.productName),
         o.salePrice,
         o.quantity,
-        timeText(o.rechargeTime),
-        text(o.buyerNick),
+        storedTimeText(o.rechargeTime),
+        columnText(o.buyerNick),
         o.status,
-        text(o.cardCode),
-        text(o.rechargeId),
-        text(o.printMark),
-        text(o.randomNo),
-        text(o.orderNo),
-        text(o.shipNo),
-        text(o.platformProduct),
-        text(o.serverArea),
-        text(o.actualQuantity),
-        text(userId),
-        text(o.queryArea),
-        text(seat),
+        columnText(o.cardCode),
+        columnText(o.rechargeId),
+        columnText(o.printMark),
+        columnText(o.randomNo),
+        columnText(o.orderNo),
+        columnText(o.shipNo),
+        columnText(o.platformProduct),
+        columnText(o.serverArea),
+        columnText(o.actualQuantity),
+        columnText(userId),
+        columnText(o.queryArea),
+        columnText(seat),
     };
     for (int i = 0; i < int(std::size(values)); ++i)
         q.bindValue(i, values[i]);
@@ -550,8 +513,8 @@ Claim OrderStore::claimForSubmission(const QString &orderNo)
     if (!ensureOpen())
         return Claim::Failed;
     QSqlQuery &q = *m_db->claimSend;
-    q.bindValue(0, text(orderNo));
-    q.bindValue(1, text(m_userId));
+    q.bindValue(0, columnText(orderNo));
+    q.bindValue(1, columnText(m_userId));
     return claim(q, QStringLiteral("order %1").arg(orderNo));
 }
 
@@ -560,9 +523,9 @@ Claim OrderStore::claimForShipping(const QString &shipNo)
     if (!ensureOpen())
         return Claim::Failed;
     QSqlQuery &q = *m_db->claimShip;
-    q.bindValue(0, text(seat()));
-    q.bindValue(1, text(shipNo));
-    q.bindValue(2, text(m_userId));
+    q.bindValue(0, columnText(seat()));
+    q.bindValue(1, columnText(shipNo));
+    q.bindValue(2, columnText(m_userId));
     return claim(q, QStringLiteral("ship number %1").arg(shipNo));
 }
 
@@ -571,9 +534,9 @@ bool OrderStore::releaseShipping(const QString &shipNo)
     if (!ensureOpen())
         return false;
     QSqlQuery &q = *m_db->releaseShip;
-    q.bindValue(0, text(shipNo));
-    q.bindValue(1, text(m_userId));
-    q.bindValue(2, text(seat()));
+    q.bindValue(0, columnText(shipNo));
+    q.bindValue(1, columnText(m_userId));
+    q.bindValue(2, columnText(seat()));
     if (!q.exec()) {
         failQuery(QStringLiteral("cannot give back ship number %1").arg(shipNo), q);
         return false;
@@ -587,8 +550,8 @@ std::optional<RechargeOrder> OrderStore::order(const QString &orderNo)
     if (!ensureOpen())
         return std::nullopt;
     QSqlQuery &q = *m_db->one;
-    q.bindValue(0, text(orderNo));
-    q.bindValue(1, text(m_userId));
+    q.bindValue(0, columnText(orderNo));
+    q.bindValue(1, columnText(m_userId));
     const auto orders = readOrders(q, QStringLiteral("order %1").arg(orderNo));
     if (!orders || orders->isEmpty())
         return std::nullopt;
@@ -625,9 +588,9 @@ std::optional<QList<RechargeOrder>> OrderStore::读取订单(const QDate &day)
     if (!ensureOpen())
         return std::nullopt;
     QSqlQuery &q = *m_db->day;
-    q.bindValue(0, text(m_userId));
-    q.bindValue(1, timeText(QDateTime(day, QTime(0, 0))));
-    q.bindValue(2, timeText(QDateTime(day.addDays(1), QTime(0, 0))));
+    q.bindValue(0, columnText(m_userId));
+    q.bindValue(1, storedTimeText(QDateTime(day, QTime(0, 0))));
+    q.bindValue(2, storedTimeText(QDateTime(day.addDays(1), QTime(0, 0))));
     auto orders = readOrders(q, QStringLiteral("the orders of %1").arg(day.toString(Qt::ISODate)));
     if (orders)
         std::reverse(orders->begin(), orders->end()); // newest were read first
@@ -639,8 +602,8 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
     if (!ensureOpen())
         return false;
     QSqlQuery &q = *m_db->lookup;
-    q.bindValue(0, text(orderNo));
-    q.bindValue(1, text(m_userId));
+    q.bindValue(0, columnText(orderNo));
+    q.bindValue(1, columnText(m_userId));
     if (!q.exec()) {
         failQuery(QStringLiteral("cannot look up order %1").arg(orderNo), q);
         return false;
@@ -725,10 +688,10 @@ WriteBackResult OrderStore::writeBack(const QString &orderNo, const QString &sta
         keyName = QStringLiteral("recharge id");
     }
     q->bindValue(0, status);
-    q->bindValue(1, text(cardCode));
-    q->bindValue(2, text(rechargeId));
+    q->bindValue(1, columnText(cardCode));
+    q->bindValue(2, columnText(rechargeId));
     q->bindValue(3, key);
-    q->bindValue(4, text(m_userId));
+    q->bindValue(4, columnText(m_userId));
     if (!q->exec()) {
         result.error = errorText(q->lastError());
         failQuery(QStringLiteral("cannot write the status of %1 %2").arg(keyName, key), *q);
@@ -792,7 +755,7 @@ std::optional<QList<RechargeOrder>> OrderStore::waitingOrders()
     if (!ensureOpen())
         return std::nullopt;
     QSqlQuery &q = *m_db->waiting;
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     return readOrders(q, QStringLiteral("the waiting orders"));
 }
 
@@ -801,7 +764,7 @@ std::optional<QList<RechargeOrder>> OrderStore::pendingOrders()
     if (!ensureOpen())
         return std::nullopt;
     QSqlQuery &q = *m_db->pending;
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     return readOrders(q, QStringLiteral("the pending orders"));
 }
 
@@ -810,6 +773,6 @@ std::optional<QList<RechargeOrder>> OrderStore::rechargedShopOrders()
     if (!ensureOpen())
         return std::nullopt;
     QSqlQuery &q = *m_db->shipping;
-    q.bindValue(0, text(m_userId));
+    q.bindValue(0, columnText(m_userId));
     return readOrders(q, QStringLiteral("the recharged shop orders"));
 }

@@ -21,3 +21,37 @@ QString 状态转换(int status)
         return QString();
     }
 }
+
+QString storedTimeText(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QStringLiteral("");
+    const QDateTime local = time.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
+                             t.hour(), t.minute(), t.second());
+}
+
+// Read by hand: QDateTime's format parser costs more than the query that
+// found the row.
+QDateTime storedTimeFrom(const QString &text)
+{
+    if (text.size() != 19)
+        return {};
+    const auto number = [&](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}

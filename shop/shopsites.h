@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/core/config.h"
+
 #include <QString>
 
 // The market places' sites, from the configuration; each ends in "/".
@@ -11,3 +13,9 @@ struct ShopSites
     QString paipaiLogistics;
     QString messenger;
 };
+
+inline ShopSites shopSitesOf(const ClientConfig &c)
+{
+    return {c.taobaoLogisticsUrl, c.taobaoMemberUrl, c.paipaiTradeUrl, c.paipaiLogisticsUrl,
+            c.messengerUrl};
+}

@@ -28,8 +28,7 @@ std::unique_ptr<AgentSession> makeAgentSession(DesktopWindows *desktop)
     const ClientConfig &config = currentConfig();
     const PlatformEndpoint endpoint{config.platformBaseUrl, session.sessionKey, session.machineId,
                                     session.userId, session.appTitle};
-    const ShopSites sites{config.taobaoLogisticsUrl, config.taobaoMemberUrl, config.paipaiTradeUrl,
-                          config.paipaiLogisticsUrl, config.messengerUrl};
+    const ShopSites sites = shopSitesOf(config);
     const MessengerWindows windows{config.messengerTitleForm, config.messengerClassChain};
     return std::make_unique<AgentSession>(
         endpoint, config.orders, sites, QDir::current().filePath(QStringLiteral("待反馈.txt")),

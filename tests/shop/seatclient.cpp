@@ -74,8 +74,7 @@ int main(int argc, char *argv[])
     NetworkAccess network;
     const PlatformEndpoint endpoint{c.platformBaseUrl, key, QStringLiteral("MID"),
                                     QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
-    const ShopSites sites{c.taobaoLogisticsUrl, c.taobaoMemberUrl, c.paipaiTradeUrl,
-                          c.paipaiLogisticsUrl, c.messengerUrl};
+    const ShopSites sites = shopSitesOf(c);
     AgentSession session(endpoint, c.orders, sites,
                          QFileInfo(configFile).absoluteDir().filePath(QStringLiteral("待反馈.txt")),
                          network, *prompter, clipboard, &handOver);

@@ -99,8 +99,7 @@ void TestShopFlow::initTestCase()
     QString error;
     QVERIFY2(m_env.start(&error), qPrintable(error));
     const ClientConfig &c = m_env.config();
-    m_sites = {c.taobaoLogisticsUrl, c.taobaoMemberUrl, c.paipaiTradeUrl, c.paipaiLogisticsUrl,
-               c.messengerUrl};
+    m_sites = shopSitesOf(c);
     QString key;
     m_env.sim().withState([&key](sim::State &s) { key = s.openSession(QStringLiteral("demo")); });
     m_endpoint = {c.platformBaseUrl, key, QStringLiteral("MID"), QStringLiteral("10086"),
