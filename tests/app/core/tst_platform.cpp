@@ -22,6 +22,9 @@ private slots:
     void extractBetween();
     void extractBetweenConsecutive_data();
     void extractBetweenConsecutive();
+    void cutTextFind_data();
+    void cutTextFind();
+    void cutTextFindRandomTextsAsIndexOf();
 
     void urlEncodeGbk_data();
     void urlEncodeGbk();
@@ -179,6 +182,88 @@ void TestPlatform::extractBetweenConsecutive()
         QCOMPARE(ExtractBetween(start, end, cut), expected);
         QCOMPARE(ExtractBetween(start, end, plain), expected);
         QCOMPARE(cut.toString(), plain);
+    }
+}
+
+void TestPlatform::cutTextFind_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("marker");
+
+    // Markers are matched eight positions at a time by their first and last
+    // character: rows around those blocks' edges and on near misses.
+    const QString filler(40, QLatin1Char('x'));
+    QTest::newRow("empty marker") << "abc"
+                                  << "";
+    QTest::newRow("empty text") << ""
+                                << "<b>";
+    QTest::newRow("one-character marker") << filler + "|"
+                                          << "|";
+    QTest::newRow("marker longer than text") << "<tb"
+                                             << "<tbody>";
+    QTest::newRow("marker is the text") << "<tbody>"
+                                        << "<tbody>";
+    QTest::newRow("marker at 7") << filler.left(7) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at 8") << filler.left(8) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at 9") << filler.left(9) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at the very end") << filler + "<tbody>"
+                                            << "<tbody>";
+    QTest::newRow("marker cut off by the end") << filler + "<tbody"
+                                               << "<tbody>";
+    QTest::newRow("first and last match, middle differs") << filler + "<tbodx><tbody>"
+                                                          << "<tbody>";
+    QTest::newRow("repeated first character") << filler + "<<<<<<<<<tbody>"
+                                              << "<tbody>";
+    QTest::newRow("overlapping occurrences") << filler + "abababab"
+                                             << "abab";
+    QTest::newRow("case differs") << filler + "<TBODY>"
+                                  << "<tbody>";
+    QTest::newRow("chinese marker") << filler + "充值用户名充值用户名:u1"
+                                    << "充值用户名:";
+    QTest::newRow("character with the marker's low byte") << filler + QChar(0x013C) + "b>"
+                                                          << "<b>";
+}
+
+void TestPlatform::cutTextFind()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, marker);
+    const qsizetype expected = text.indexOf(marker);
+    CutText cut(text);
+    QCOMPARE(cut.find(marker), expected);
+    // Past the first character the next occurrence is sought anew.
+    cut.advance(1);
+    QCOMPARE(cut.find(marker), QStringView(text).sliced(qMin(1, text.size())).indexOf(marker));
+}
+
+void TestPlatform::cutTextFindRandomTextsAsIndexOf()
+{
+    // Few letters, so that near misses and overlaps are common.
+    std::mt19937 random(20120402);
+    std::uniform_int_distribution<int> letter(0, 2);
+    std::uniform_int_distribution<int> textLength(0, 60);
+    std::uniform_int_distribution<int> markerLength(0, 6);
+    const auto draw = [&](int length) {
+        QString s;
+        for (int i = 0; i < length; ++i)
+            s.append(QChar(u"ab<"[letter(random)]));
+        return s;
+    };
+    for (int round = 0; round < 5000; ++round) {
+        const QString text = draw(textLength(random));
+        const QString marker = draw(markerLength(random));
+        // Searched again as the front moves on, as a reader does.
+        CutText cut(text);
+        while (true) {
+            const qsizetype from = text.size() - cut.size();
+            const qsizetype expected = QStringView(text).sliced(from).indexOf(marker);
+            QVERIFY2(
+                cut.find(marker) == expected,
+                qPrintable(QStringLiteral("'%1' in '%2' from %3").arg(marker, text).arg(from)));
+            if (cut.isEmpty())
+                break;
+            cut.advance(1 + letter(random));
+        }
     }
 }
 
