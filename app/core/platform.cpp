@@ -5,10 +5,16 @@
 #include <QRandomGenerator>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -39,6 +45,42 @@ QString percentEncodeBytes(const QByteArray &bytes)
             appendPercentByte(out, static_cast<uchar>(c));
     }
     return out;
+}
+
+// text.indexOf(marker), for readers that seek each of their markers through
+// most of a long page: eight positions at a time are tested for the marker's
+// first and last character, and only where both match is the rest compared.
+qsizetype indexOfMarker(QStringView text, QStringView marker)
+{
+    const qsizetype m = marker.size();
+    if (m < 2)
+        return m == 0 ? 0 : text.indexOf(marker.front());
+    const qsizetype lastStart = text.size() - m;
+    const char16_t *const h = text.utf16();
+    const char16_t *const nd = marker.utf16();
+    const auto matchesAt = [&](qsizetype at) { return std::equal(nd + 1, nd + m - 1, h + at + 1); };
+    qsizetype at = 0;
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi16(short(nd[0]));
+    const __m128i last = _mm_set1_epi16(short(nd[m - 1]));
+    for (; at + 8 <= lastStart + 1; at += 8) {
+        const __m128i fronts = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at));
+        const __m128i backs = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + m - 1));
+        // Two mask bits per position.
+        auto both = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(fronts, first), _mm_cmpeq_epi16(backs, last))));
+        for (; both != 0; both &= both - 1, both &= both - 1) {
+            const qsizetype candidate = at + std::countr_zero(both) / 2;
+            if (matchesAt(candidate))
+                return candidate;
+        }
+    }
+#endif
+    for (; at <= lastStart; ++at) {
+        if (h[at] == nd[0] && h[at + m - 1] == nd[m - 1] && matchesAt(at))
+            return at;
+    }
+    return -1;
 }
 
 } // namespace
@@ -76,7 +118,7 @@ qsizetype CutText::find(QStringView marker)
             return f.at - m_offset;
         break;
     }
-    const qsizetype at = view().indexOf(marker);
+    const qsizetype at = indexOfMarker(view(), marker);
     const qsizetype absolute = at < 0 ? -1 : m_offset + at;
     for (Found &f : m_found) {
         if (f.marker == marker) {

@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <random>
 
 class TestPlatform : public QObject
 {
@@ -20,6 +22,9 @@ private slots:
     void extractBetween();
     void extractBetweenConsecutive_data();
     void extractBetweenConsecutive();
+    void cutTextFind_data();
+    void cutTextFind();
+    void cutTextFindRandomTextsAsIndexOf();
 
     void urlEncodeGbk_data();
     void urlEncodeGbk();
@@ -27,6 +32,9 @@ private slots:
     void urlEncodeUtf8();
     void escapeValue_data();
     void escapeValue();
+    void fromGbkReadsAsConverter_data();
+    void fromGbkReadsAsConverter();
+    void fromGbkRandomBytesReadAsConverter();
 
     void md5Short_data();
     void md5Short();
@@ -177,6 +185,88 @@ void TestPlatform::extractBetweenConsecutive()
     }
 }
 
+void TestPlatform::cutTextFind_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("marker");
+
+    // Markers are matched eight positions at a time by their first and last
+    // character: rows around those blocks' edges and on near misses.
+    const QString filler(40, QLatin1Char('x'));
+    QTest::newRow("empty marker") << "abc"
+                                  << "";
+    QTest::newRow("empty text") << ""
+                                << "<b>";
+    QTest::newRow("one-character marker") << filler + "|"
+                                          << "|";
+    QTest::newRow("marker longer than text") << "<tb"
+                                             << "<tbody>";
+    QTest::newRow("marker is the text") << "<tbody>"
+                                        << "<tbody>";
+    QTest::newRow("marker at 7") << filler.left(7) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at 8") << filler.left(8) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at 9") << filler.left(9) + "<tbody>" + filler << "<tbody>";
+    QTest::newRow("marker at the very end") << filler + "<tbody>"
+                                            << "<tbody>";
+    QTest::newRow("marker cut off by the end") << filler + "<tbody"
+                                               << "<tbody>";
+    QTest::newRow("first and last match, middle differs") << filler + "<tbodx><tbody>"
+                                                          << "<tbody>";
+    QTest::newRow("repeated first character") << filler + "<<<<<<<<<tbody>"
+                                              << "<tbody>";
+    QTest::newRow("overlapping occurrences") << filler + "abababab"
+                                             << "abab";
+    QTest::newRow("case differs") << filler + "<TBODY>"
+                                  << "<tbody>";
+    QTest::newRow("chinese marker") << filler + "充值用户名充值用户名:u1"
+                                    << "充值用户名:";
+    QTest::newRow("character with the marker's low byte") << filler + QChar(0x013C) + "b>"
+                                                          << "<b>";
+}
+
+void TestPlatform::cutTextFind()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, marker);
+    const qsizetype expected = text.indexOf(marker);
+    CutText cut(text);
+    QCOMPARE(cut.find(marker), expected);
+    // Past the first character the next occurrence is sought anew.
+    cut.advance(1);
+    QCOMPARE(cut.find(marker), QStringView(text).sliced(qMin(1, text.size())).indexOf(marker));
+}
+
+void TestPlatform::cutTextFindRandomTextsAsIndexOf()
+{
+    // Few letters, so that near misses and overlaps are common.
+    std::mt19937 random(20120402);
+    std::uniform_int_distribution<int> letter(0, 2);
+    std::uniform_int_distribution<int> textLength(0, 60);
+    std::uniform_int_distribution<int> markerLength(0, 6);
+    const auto draw = [&](int length) {
+        QString s;
+        for (int i = 0; i < length; ++i)
+            s.append(QChar(u"ab<"[letter(random)]));
+        return s;
+    };
+    for (int round = 0; round < 5000; ++round) {
+        const QString text = draw(textLength(random));
+        const QString marker = draw(markerLength(random));
+        // Searched again as the front moves on, as a reader does.
+        CutText cut(text);
+        while (true) {
+            const qsizetype from = text.size() - cut.size();
+            const qsizetype expected = QStringView(text).sliced(from).indexOf(marker);
+            QVERIFY2(
+                cut.find(marker) == expected,
+                qPrintable(QStringLiteral("'%1' in '%2' from %3").arg(marker, text).arg(from)));
+            if (cut.isEmpty())
+                break;
+            cut.advance(1 + letter(random));
+        }
+    }
+}
+
 void TestPlatform::urlEncodeGbk_data()
 {
     QTest::addColumn<QString>("text");
@@ -270,6 +360,91 @@ void TestPlatform::escapeValue()
     QFETCH(QString, value);
     QFETCH(QString, escaped);
     QCOMPARE(::escapeValue(value), escaped);
+}
+
+// The whole text through Qt's own GBK converter in one call, the reading that
+// fromGbk's ASCII fast path must keep.
+static QString convertedGbk(const QByteArray &bytes)
+{
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    return decoder(bytes);
+}
+
+void TestPlatform::fromGbkReadsAsConverter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray zhongWen("\xD6\xD0\xCE\xC4"); // 中文
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("pure ASCII") << QByteArray("<td class=\"x\">a&amp;b 123</td>\r\n");
+    QTest::newRow("pure chinese") << zhongWen;
+    QTest::newRow("mixed") << "a" + zhongWen + "b\xD5\xC5z";
+    QTest::newRow("trail byte in ASCII range") << QByteArray("x\x81\x40y\x81\x7E");
+    QTest::newRow("trail byte in ASCII range, alone") << QByteArray("\x81\x40");
+    QTest::newRow("lead byte at the end") << "ab" + zhongWen + "\xD6";
+    QTest::newRow("lone lead byte") << QByteArray("\x81");
+    QTest::newRow("lone 0x80") << QByteArray("a\x80z");
+    QTest::newRow("lone 0xFF") << QByteArray("a\xFFz");
+    // 0x80 and 0xFF are single characters, so the 0x81 after them is a lead.
+    QTest::newRow("0x80 before a pair with ASCII trail") << QByteArray("\x80\x81\x40z");
+    QTest::newRow("0xFF before a pair with ASCII trail") << QByteArray("\xFF\x81\x40z");
+    QTest::newRow("lead then digit") << QByteArray("\x81\x30\x81\x30");
+    QTest::newRow("lead then line feed") << QByteArray("\xD6\nx");
+    QTest::newRow("lead then 0x7F") << QByteArray("\x81\x7F\x41");
+    QTest::newRow("lead then NUL") << QByteArray("\x81\0a", 3);
+    QTest::newRow("lead then 0xFF") << QByteArray("\x81\xFF\x40");
+    QTest::newRow("lead then 0x80") << QByteArray("\x81\x80");
+    QTest::newRow("user-defined area") << QByteArray("\xAA\xA1\xFE\xFE\xA2\xA0");
+    // ASCII runs are copied 16 bytes at a time: high bytes just before, on and
+    // after the edge of a block, and runs far longer than one.
+    QTest::newRow("high byte at 15") << QByteArray(15, 'a') + zhongWen;
+    QTest::newRow("high byte at 16") << QByteArray(16, 'a') + zhongWen;
+    QTest::newRow("high byte at 17") << QByteArray(17, 'a') + zhongWen;
+    QTest::newRow("high byte at 31 after chinese") << zhongWen + QByteArray(27, 'a') + zhongWen;
+    QTest::newRow("long ASCII run between chinese")
+        << zhongWen + QByteArray(1000, 'x') + zhongWen + QByteArray(33, 'y');
+    QTest::newRow("long chinese run") << zhongWen.repeated(2000);
+    QTest::newRow("long chinese run after ASCII, ending in a lead")
+        << QByteArray(20, 'a') + zhongWen.repeated(2000) + "\xD6";
+    QTest::newRow("long invalid run") << QByteArray("\x81\x30").repeated(1000) + "ok";
+}
+
+void TestPlatform::fromGbkReadsAsConverter()
+{
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(fromGbk(bytes), convertedGbk(bytes));
+}
+
+void TestPlatform::fromGbkRandomBytesReadAsConverter()
+{
+    // Bytes drawn mostly from the ones that sit on the edges: ASCII trail
+    // bytes, single-byte high characters, leads and invalid trails.
+    static constexpr uchar edges[] = {0x00, 0x0A, 0x30, 0x3F, 0x40, 0x41, 0x7E,
+                                      0x7F, 0x80, 0x81, 0xA1, 0xD6, 0xFE, 0xFF};
+    std::mt19937 random(20120401);
+    std::uniform_int_distribution<int> length(0, 70);
+    std::uniform_int_distribution<int> kind(0, 3);
+    std::uniform_int_distribution<int> edge(0, int(std::size(edges)) - 1);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    std::uniform_int_distribution<int> letter('a', 'z');
+    for (int round = 0; round < 5000; ++round) {
+        QByteArray bytes;
+        for (int i = length(random); i > 0; --i) {
+            switch (kind(random)) {
+            case 0:
+                bytes.append(char(edges[edge(random)]));
+                break;
+            case 1:
+                bytes.append(char(anyByte(random)));
+                break;
+            default:
+                // Runs of letters, some long enough to fill a 16-byte block.
+                bytes.append(QByteArray(1 + anyByte(random) % 20, char(letter(random))));
+                break;
+            }
+        }
+        QVERIFY2(fromGbk(bytes) == convertedGbk(bytes), bytes.toHex(' ').constData());
+    }
 }
 
 void TestPlatform::md5Short_data()
