@@ -6,12 +6,9 @@
 #include <QNetworkCookieJar>
 
 NetworkAccess::NetworkAccess(int transferTimeoutMs, QObject *parent)
-    : QObject(parent),
-      // Made before the manager that owns the jar, so it goes first.
-      m_once(new QNetworkAccessManager(this)), m_shared(new QNetworkAccessManager(this)),
+    : QObject(parent), m_shared(new QNetworkAccessManager(this)),
       m_transferTimeoutMs(transferTimeoutMs > 0 ? transferTimeoutMs : 60'000)
 {
-    // One jar for both from the start, so cookies never depend on the manager.
     setCookieJar(new QNetworkCookieJar);
 }
 
@@ -19,12 +16,8 @@ NetworkAccess::~NetworkAccess() = default;
 
 void NetworkAccess::setCookieJar(QNetworkCookieJar *jar)
 {
-    // Each setCookieJar takes the jar as its child and deletes a jar that was
-    // its own (the previous one belongs to m_shared), so the owner is set
-    // again last.
-    m_once->setCookieJar(jar);
+    // The manager takes the jar as its child and deletes the one before.
     m_shared->setCookieJar(jar);
-    jar->setParent(m_shared);
 }
 
 QUrl wireUrl(const QString &address)

@@ -6,11 +6,11 @@
 class QNetworkAccessManager;
 class QNetworkCookieJar;
 
-// The HTTP access every Transfer goes through: one manager for ordinary
-// requests and one for requests that must reach the server at most once
-// (connections of their own, never a reused one), both with the same cookie
-// jar, and the time-out a new Transfer gets. Made once at start-up and handed
-// to whatever sends requests; tests make their own.
+// The HTTP access every Transfer goes through: the manager for ordinary
+// requests, whose cookie jar the at-most-once requests (written on
+// connections of their own) read and feed too, and the time-out a new
+// Transfer gets. Made once at start-up and handed to whatever sends
+// requests; tests make their own.
 class NetworkAccess : public QObject
 {
     Q_OBJECT
@@ -19,16 +19,14 @@ public:
     ~NetworkAccess() override;
 
     QNetworkAccessManager *shared() const { return m_shared; }
-    QNetworkAccessManager *once() const { return m_once; }
 
-    // Both managers use the jar; this object owns it from now on.
+    // The manager uses the jar; this object owns it from now on.
     void setCookieJar(QNetworkCookieJar *jar);
 
     int transferTimeoutMs() const { return m_transferTimeoutMs; }
     void setTransferTimeoutMs(int ms) { m_transferTimeoutMs = ms > 0 ? ms : 60'000; }
 
 private:
-    QNetworkAccessManager *m_once;
     QNetworkAccessManager *m_shared;
     int m_transferTimeoutMs;
 };

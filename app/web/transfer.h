@@ -7,7 +7,9 @@
 
 class NetworkAccess;
 class QNetworkReply;
+class QTcpSocket;
 class QTimer;
+class QUrl;
 
 // The header line every form request carries.
 inline const QString kFormContentTypeHeader =
@@ -27,7 +29,7 @@ public:
     enum class Failure
     {
         None,
-        NotDelivered,   // no connection was made and no byte went out
+        NotDelivered,   // no byte of the request reached the network
         TimedOut,       // no complete answer within the time-out
         ConnectionLost, // the connection broke after the request may have gone out
         HttpError,      // the server answered with an HTTP error status
@@ -42,7 +44,7 @@ public:
     // separated by CR LF. The body is sent in GBK.
     bool execute(const QString &url, const QString &operation = QStringLiteral("GET"),
                  const QString &body = QString(), const QString &headerLines = QString());
-    bool stillExecuting() const { return !m_reply.isNull(); }
+    bool stillExecuting() const { return !m_reply.isNull() || m_socket; }
 
     // Of the last request: the body decoded from GBK, available after stateChanged.
     QString body() const { return m_body; }
@@ -59,15 +61,19 @@ public:
     QString tag() const { return m_tag; }
     void setTag(const QString &tag) { m_tag = tag; }
 
-    // Requests that move money must reach the server at most once. Qt's HTTP
-    // layer re-sends a buffered body by itself when a connection closes before
-    // the answer; with this set, a body goes out as a one-shot stream Qt
-    // cannot rewind, on a connection of its own that is never reused, and a
-    // re-send Qt would have made ends the request as ConnectionLost instead.
+    // Requests that move money must reach the server at most once, and the
+    // caller must know whether one can have reached it at all. Qt's HTTP layer
+    // re-sends a body by itself when a connection closes before the answer,
+    // queues requests behind six connections a host, and reads a body before
+    // any connection takes it. With this set the request goes out on a
+    // connection of its own, written here, exactly once: NotDelivered then
+    // means that no byte of it reached the network; anything later that ends
+    // without an answer is TimedOut or ConnectionLost. A redirect after it is
+    // followed with a GET, as a browser does.
     bool atMostOnce() const { return m_atMostOnce; }
     void setAtMostOnce(bool atMostOnce) { m_atMostOnce = atMostOnce; }
-    // Of the running or last request: whether any byte of its body may have
-    // been handed to a connection.
+    // Of the running or last request: whether any byte of it may have been
+    // handed to the network.
     bool bodyMayHaveLeft() const { return m_bodyMayHaveLeft; }
 
     // Milliseconds after which a running request is given up (state 11,
@@ -80,9 +86,20 @@ signals:
 
 private:
     void finish();
+    void startOnce(const QUrl &url, const QByteArray &verb, const QByteArray &head,
+                   const QByteArray &body);
+    void onceRead();
+    void onceEnded(const QString &error);
+    void onceAnswered();
+    void followRedirect(const QUrl &to);
+    void complete(Failure failure, const QString &error);
 
     NetworkAccess &m_network;
     QPointer<QNetworkReply> m_reply;
+    QTcpSocket *m_socket = nullptr; // the at-most-once request's own connection
+    QByteArray m_onceUrl;           // its address, for cookies and redirects
+    QByteArray m_onceIn;            // what came back on it so far
+    qint64 m_onceOut = 0;           // bytes of it still in the socket's buffer
     QTimer *m_timer = nullptr;
     bool m_timedOut = false;
     QString m_tag;
