@@ -10,6 +10,9 @@
 #include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
 
+#include <QDateTime>
+#include <QTimer>
+
 namespace {
 
 const QString kSideSeparator = QStringLiteral("||");
@@ -188,6 +191,11 @@ void SubmissionController::充值订单请求(int kind)
         return;
     // The newest waiting order goes first, as the list shows it on top.
     for (const QString &orderNo : m_book.waiting(kind)) {
+        if (const auto held = m_heldUntil.constFind(orderNo); held != m_heldUntil.cend()) {
+            if (*held > QDateTime::currentMSecsSinceEpoch())
+                continue;
+            m_heldUntil.erase(held);
+        }
         const int component = kind == 0 ? kManualComponent : 获取空闲充值inet();
         if (component < 0 || m_inet.at(component)->stillExecuting())
             return; // the rest keep waiting for a later call
@@ -314,12 +322,28 @@ void SubmissionController::onFailure(int index)
 void SubmissionController::markNotDelivered(const QString &sideText, const QString &reason)
 {
     const SideText side = splitSideText(sideText);
+    const QString listed = listedOrder(sideText);
+    // Nothing of the request reached the network: a shop order waits for the
+    // next scan once more, rather than becoming a desk item over a hiccup.
+    if (side.kind != QLatin1String("0") && !listed.isEmpty() &&
+        !m_sentAgain.contains(side.orderNo)) {
+        if (m_store
+                .反写数据库状态(side.orderNo, QString::number(OrderStatus::Waiting), QString(),
+                                QString(), QString())
+                .ok()) {
+            m_sentAgain.insert(side.orderNo);
+            m_heldUntil.insert(side.orderNo, QDateTime::currentMSecsSinceEpoch() + kResendAfterMs);
+            m_book.setStatus(listed, OrderStatus::Waiting);
+            const int kind = side.kind.toInt();
+            QTimer::singleShot(kResendAfterMs, this, [this, kind] { 充值订单请求(kind); });
+            return;
+        }
+    }
     const bool stored =
         m_store
             .反写数据库状态(side.orderNo, QString::number(OrderStatus::SubmitFailed), QString(),
                             QString(), QString())
             .ok();
-    const QString listed = listedOrder(sideText);
     if (!listed.isEmpty())
         m_book.setStatus(listed, OrderStatus::SubmitFailed, kNotDeliveredPrefix + reason, true,
                          !stored);

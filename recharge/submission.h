@@ -2,8 +2,10 @@
 
 #include "app/core/endpoint.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -92,20 +94,23 @@ QString tradeCountText(int count);
 // alone, one at a time.
 //
 // Every order ends in a status that tells the truth: refused (2), accepted
-// (0 or 1), not delivered (4, the connection was never made), or unknown (the
+// (0 or 1), not delivered (4, no byte of the request reached the network; a
+// shop order waits for the next scan once before that), or unknown (the
 // request went out and no readable answer came back: the store keeps -1, the
 // row shows kOutcomeUnknownText and the order is never sent again, since the
 // platform may have recharged it). A 5xx answer counts as unknown: the
 // platform may have taken the order before it failed.
 //
 // Every recharge request goes out at most once (Transfer::setAtMostOnce), and
-// only a request whose connection was never made counts as not delivered.
+// only a request of which no byte reached the network counts as not delivered.
 class SubmissionController : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kPoolSize = 6;
     static constexpr int kManualComponent = 6;
+    // A shop order whose request never left is sent again after this long.
+    static constexpr int kResendAfterMs = 2000;
 
     using FeedbackSink = std::function<void(const QString &line)>;
 
@@ -175,4 +180,8 @@ private:
     QList<Transfer *> m_inet;
     FeedbackSink m_feedback;
     int m_tradeCount = 0;
+    // Shop orders put back to wait after a request that never left: once each,
+    // and not before a moment has passed.
+    QSet<QString> m_sentAgain;
+    QHash<QString, qint64> m_heldUntil; // order number -> ms since the epoch
 };

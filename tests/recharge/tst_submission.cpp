@@ -82,6 +82,7 @@ private slots:
     void platformTakesAKeyOnce();
     void errorOutcomes_data();
     void errorOutcomes();
+    void notDeliveredShopOrderIsSentOnceMore();
     void keepAliveClosedBetweenOrders();
     void manualOrdersBackToBack();
     void submittingWriteFails_data();
@@ -633,6 +634,11 @@ void TestSubmission::errorOutcomes()
     m_submission->充值订单请求(kind);
     QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    if (refused && kind != 0) {
+        // A shop order is tried once more before it is given up.
+        QTRY_COMPARE_WITH_TIMEOUT(stored(orderNo)->status, storeStatus, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    }
 
     const QString row = rowStatus(kind, orderNo);
     QCOMPARE(stored(orderNo)->status, storeStatus);
@@ -668,6 +674,28 @@ void TestSubmission::errorOutcomes()
     QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), received);
     QCOMPARE(m_env.sim().rechargeCount(orderNo), recharged);
     QCOMPARE(stored(orderNo)->status, storeStatus);
+}
+
+void TestSubmission::notDeliveredShopOrderIsSentOnceMore()
+{
+    // The platform was out of reach for a moment: no byte of the request
+    // left, so the shop order waits and goes out again, once, and is not a
+    // desk item the agent must look into.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    setPlatform(QStringLiteral("http://127.0.0.1:%1/platform/").arg(probe.serverPort()));
+    probe.close();
+    const QString orderNo = QStringLiteral("ND1");
+    addOrder(makeOrder(1, orderNo));
+    m_submission->充值订单请求(1);
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
+    QCOMPARE(stored(orderNo)->status, int(OrderStatus::Waiting));
+    QCOMPARE(rowStatus(1, orderNo), 状态转换(OrderStatus::Waiting));
+
+    setPlatform(m_env.config().platformBaseUrl);
+    QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, orderNo), QStringLiteral("等待服务器充值"), 20000);
+    QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), 1);
+    QCOMPARE(stored(orderNo)->status, int(OrderStatus::Accepted));
 }
 
 void TestSubmission::keepAliveClosedBetweenOrders()
