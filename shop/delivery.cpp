@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -107,13 +108,21 @@ int DeliveryController::获取空闲发货inet(int first) const
 
 void DeliveryController::淘宝拍拍发货()
 {
+    shipNext(true);
+}
+
+void DeliveryController::shipNext(bool withFailing)
+{
+    if (获取空闲发货inet(0) < 0)
+        return;
     const auto orders = m_store.rechargedShopOrders();
     if (!orders)
         return;
-    // The first order in the store's order that has not failed; failing
-    // ones take their turn by the age of their last failure.
-    const RechargeOrder *pick = nullptr;
-    QDateTime pickFailed;
+    // In the store's order the orders that have not failed; failing ones
+    // after them, by the age of their last failure, so that an order the shop
+    // keeps refusing never holds up the others.
+    QList<const RechargeOrder *> fresh;
+    QList<std::pair<QDateTime, const RechargeOrder *>> failing;
     for (const RechargeOrder &order : *orders) {
         if (m_inFlight.contains(order.shipNo))
             continue;
@@ -124,20 +133,23 @@ void DeliveryController::淘宝拍拍发货()
         if (order.orderType == 1 && m_taobao.tbToken().isEmpty())
             continue;
         const auto failed = m_lastFailure.constFind(order.shipNo);
-        if (failed == m_lastFailure.cend()) {
-            pick = &order;
-            break;
-        }
-        if (!pick || *failed < pickFailed) {
-            pick = &order;
-            pickFailed = *failed;
-        }
+        if (failed == m_lastFailure.cend())
+            fresh.append(&order);
+        else if (withFailing)
+            failing.append({*failed, &order});
     }
-    if (!pick)
-        return;
-    const int channel = 获取空闲发货inet(0);
-    if (channel >= 0)
-        发货(*pick, channel); // one order a step
+    std::stable_sort(failing.begin(), failing.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &f : failing)
+        fresh.append(f.second);
+    // Every free channel takes one, so shipping keeps pace with the recharges.
+    int channel = 获取空闲发货inet(0);
+    for (const RechargeOrder *order : fresh) {
+        if (channel < 0)
+            return;
+        if (发货(*order, channel))
+            channel = 获取空闲发货inet(channel + 1);
+    }
 }
 
 bool DeliveryController::发货(const RechargeOrder &order, int channel)
@@ -227,6 +239,10 @@ void DeliveryController::onAnswer(int channel, int state)
     if (!orderNo.isEmpty())
         m_book.setStatus(orderNo, OrderStatus::Shipped);
     emit shipped(shipNo);
+    // The channel is free and the shop takes marks: the next orders need not
+    // wait for the tick. Orders the shop refused wait for it, so a refusal is
+    // not asked again at once.
+    shipNext(false);
 }
 
 void DeliveryController::failed(const QString &shipNo, const QString &reason)

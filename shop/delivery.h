@@ -63,8 +63,9 @@ private:
 };
 
 // The delivery step: every five seconds (Timer淘宝拍拍发货), and after each
-// status reply, one recharged shop order is marked shipped at its shop on one
-// of the channels Inet发货0 … Inet发货5. The shop's answer decides: only an
+// status reply, recharged shop orders are marked shipped at their shops, one
+// on each free channel of Inet发货0 … Inet发货5; a channel whose mark the
+// shop took goes on with the next order at once. The shop's answer decides: only an
 // order the shop took is written 3; any other answer leaves it at 1, says
 // why, and a later step tries again, after the orders that have not failed.
 // While its request is out an order is not offered again.
@@ -101,6 +102,9 @@ signals:
     void shipFailed(const QString &shipNo, const QString &reason);
 
 private:
+    // One order on each free channel; orders whose last consign failed only
+    // when withFailing, after the others.
+    void shipNext(bool withFailing);
     void onAnswer(int channel, int state);
     void failed(const QString &shipNo, const QString &reason);
 
