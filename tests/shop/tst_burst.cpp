@@ -1,0 +1,151 @@
+// A seller's busy hour: 200 paid orders in the two shops at once, taken,
+// recharged and shipped by the engine's own timers against the simulator,
+// with no fault anywhere. Every order must reach the platform exactly once,
+// none may end unknown, and every one is marked shipped once.
+#include "app/core/platform.h"
+#include "app/web/networkaccess.h"
+#include "app/web/transfer.h"
+#include "shop/agentsession.h"
+#include "sim/platformsim.h"
+#include "tests/support/burst.h"
+#include "tests/support/recordingclipboard.h"
+#include "tests/support/recordingprompter.h"
+#include "tests/support/simenvironment.h"
+
+#include <QNetworkCookieJar>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int kOrders = 200;
+constexpr int kTickMs = 300; // monitors, polls and delivery, quicker than an agent's
+constexpr int kSettleMs = 180'000;
+
+// Every order's status in the file, read on a connection of its own as
+// another program would (the day's list shows only the newest 50).
+QHash<QString, int> storedStatuses(const QString &file)
+{
+    QHash<QString, int> out;
+    const QString name = QStringLiteral("burst-check");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单"));
+            while (q.next())
+                out.insert(q.value(0).toString(), q.value(1).toInt());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return out;
+}
+
+class NoHandOver final : public CardHandOver
+{
+public:
+    void handOver(const QString &, const QString &) override {}
+};
+
+} // namespace
+
+class TestBurst : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void twoHundredPaidOrdersAtOnce();
+
+private:
+    bool post(const QString &url, const QString &body);
+
+    SimEnvironment m_env;
+    NetworkAccess m_network;
+    RecordingClipboard m_clipboard;
+    NoHandOver m_handOver;
+};
+
+void TestBurst::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_env.start(&error), qPrintable(error));
+}
+
+bool TestBurst::post(const QString &url, const QString &body)
+{
+    Transfer transfer(m_network);
+    QSignalSpy done(&transfer, &Transfer::stateChanged);
+    return transfer.execute(url, QStringLiteral("POST"), body) && done.wait(20000) &&
+           transfer.state() == Transfer::ResponseCompleted;
+}
+
+void TestBurst::twoHundredPaidOrdersAtOnce()
+{
+    sim::PlatformSim &sim = m_env.sim();
+    sim.setRechargeFinish(2, true);
+    sim.withState([](sim::State &s) {
+        s.findAccount(QStringLiteral("demo"))->balance = QStringLiteral("1000000.00");
+    });
+    const ClientConfig &c = m_env.config();
+    QString key;
+    sim.withState([&key](sim::State &s) { key = s.openSession(QStringLiteral("demo")); });
+    const PlatformEndpoint endpoint{c.platformBaseUrl, key, QStringLiteral("MID"),
+                                    QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("taobao/wuliu/login"),
+                 QStringLiteral("TPL_username=demo_seller&TPL_password=tb123456")));
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("paipai/trade/login"),
+                 QStringLiteral("uin=10001&password=pp123456")));
+    QVERIFY(post(sim.rootUrl() + QStringLiteral("paipai/trade/tradepassword"),
+                 QStringLiteral("tradePassword=123456")));
+
+    PrompterGuard prompter;
+    QTemporaryDir dir;
+    AgentSession session(endpoint, sqliteOrderDatabase(dir.filePath(QStringLiteral("data.mdb"))),
+                         shopSitesOf(c), dir.filePath(QStringLiteral("待反馈.txt")), m_network,
+                         *prompter, m_clipboard, &m_handOver);
+    session.tracker().timer()->setInterval(kTickMs);
+    session.delivery().timer()->setInterval(kTickMs);
+    session.monitor().taobaoTimer()->setInterval(kTickMs);
+    session.monitor().paipaiTimer()->setInterval(kTickMs);
+    session.start();
+    QSignalSpy catalogued(&session.catalogue(), &CatalogueController::rowsAdded);
+    session.catalogue().获取商品信息();
+    QVERIFY(catalogued.wait(20000));
+
+    const QList<BurstOrder> burst = offerBurst(sim, kOrders);
+    session.monitor().startTaobao();
+    session.monitor().startPaipai();
+
+    const QString file = dir.filePath(QStringLiteral("data.mdb"));
+    const auto shipped = [&] {
+        const QHash<QString, int> stored = storedStatuses(file);
+        return stored.size() == kOrders &&
+               std::all_of(stored.cbegin(), stored.cend(),
+                           [](int status) { return status == OrderStatus::Shipped; });
+    };
+    static_cast<void>(QTest::qWaitFor(shipped, kSettleMs)); // what is left is listed below
+    QTest::qWait(3 * kTickMs); // a few more ticks: nothing more may go out
+
+    const QHash<QString, int> stored = storedStatuses(file);
+    QStringList wrong;
+    for (const BurstOrder &o : burst) {
+        const int requests = sim.rechargeRequestsFor(o.key);
+        const int marks = shopMarks(sim, o);
+        const int status = stored.value(o.key, -99);
+        if (requests != 1 || marks != 1 || status != OrderStatus::Shipped)
+            wrong << QStringLiteral("%1: %2 recharge requests, %3 marks, status %4")
+                         .arg(o.key)
+                         .arg(requests)
+                         .arg(marks)
+                         .arg(status);
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+}
+
+QTEST_GUILESS_MAIN(TestBurst)
+#include "tst_burst.moc"

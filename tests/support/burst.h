@@ -1,0 +1,23 @@
+#pragma once
+
+#include "sim/platformsim.h"
+
+#include <QList>
+#include <QString>
+
+// One paid shop order of a burst, as the client will know it.
+struct BurstOrder
+{
+    int type = 1;   // 1 Taobao, 2 Paipai
+    QString key;    // the order number the recharge request carries
+    QString shipId; // what the shop's consign or mark takes
+    bool card = false;
+};
+
+// Puts n paid orders into the simulated shops at once: Taobao and Paipai in
+// turn, phone credit, game points and card products that the default
+// catalogue matches, no fault on any of them.
+QList<BurstOrder> offerBurst(sim::PlatformSim &sim, int n);
+
+// How often the shop was asked to mark the order shipped.
+int shopMarks(const sim::PlatformSim &sim, const BurstOrder &order);
