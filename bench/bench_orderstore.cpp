@@ -9,12 +9,17 @@
 // run and kept. The stall rows measure what the window thread waits for the
 // store while it takes one harvested page of 50 orders and reads one poll
 // reply of 50 orders, with the longest wait as max_ms.
+//
+// The history's first open: its indexes built at start-up on a worker thread
+// (beside the same build on the window thread, as the history once did), and
+// then the window thread's open and first page.
 #include "app/core/config.h"
 #include "app/web/networkaccess.h"
 #include "orders/orderbook.h"
 #include "orders/orderhistory.h"
 #include "orders/orderintake.h"
 #include "orders/orderstore.h"
+#include "orders/storeindexes.h"
 #include "recharge/statustracker.h"
 
 #include <benchmark/benchmark.h>
@@ -24,12 +29,14 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -909,6 +916,110 @@ void BM_Sqlite_DailyTotals(benchmark::State &state)
     sqlite3_finalize(q);
 }
 BENCHMARK(BM_Sqlite_DailyTotals)->Unit(benchmark::kMillisecond);
+
+// A copy of the fixture as a store of an earlier release left it: without
+// the indexes only the history uses. Made with SQLite's backup, so the copy
+// is whole whatever the WAL holds.
+QString historylessCopy()
+{
+    const QString copy = g_fixture + QStringLiteral(".noindex");
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(copy + QString::fromLatin1(suffix));
+    sqlite3 *from = nullptr;
+    sqlite3 *to = nullptr;
+    check(sqlite3_open_v2(g_fixture.toUtf8().constData(), &from, SQLITE_OPEN_READONLY, nullptr),
+          from, "open");
+    check(sqlite3_open_v2(copy.toUtf8().constData(), &to,
+                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+          to, "open copy");
+    sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
+    check(sqlite3_backup_step(backup, -1), to, "backup");
+    sqlite3_backup_finish(backup);
+    check(sqlite3_exec(to,
+                       "DROP INDEX 充值订单_用户_号码_时间; DROP INDEX 充值订单_用户_买家_时间; "
+                       "DROP INDEX 充值订单_用户_状态_时间; DROP INDEX 充值订单_用户_类型_时间; "
+                       "PRAGMA journal_mode = WAL; PRAGMA wal_checkpoint(TRUNCATE)",
+                       nullptr, nullptr, nullptr),
+          to, "drop");
+    sqlite3_close(to);
+    sqlite3_close(from);
+    return copy;
+}
+
+// The start-up build of the history's indexes on a store that lacks them,
+// real time: /0 on a worker thread, the window thread's event loop running
+// (max_gap_ms: its longest wait between two 5 ms ticks); /1 on the window
+// thread, as the history's first open did, which waits the whole build.
+void BM_History_IndexBuild(benchmark::State &state)
+{
+    const bool worker = state.range(0) == 0;
+    const QString copy = historylessCopy();
+    const OrderDatabase database = sqliteOrderDatabase(copy);
+    double longestGap = 0;
+    IndexBuild result;
+    for (auto _ : state) {
+        QElapsedTimer since;
+        since.start();
+        if (worker) {
+            StoreIndexBuilder builder(database);
+            QEventLoop loop;
+            QTimer tick;
+            tick.setInterval(5);
+            QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+                longestGap = std::max(longestGap, since.nsecsElapsed() / 1e6);
+                since.restart();
+            });
+            QObject::connect(&builder, &StoreIndexBuilder::finished, &loop, &QEventLoop::quit);
+            tick.start();
+            builder.start();
+            loop.exec();
+            result = builder.result();
+        } else {
+            result = buildHistoryIndexes(database);
+            longestGap = since.nsecsElapsed() / 1e6;
+        }
+    }
+    if (!result.ok() || result.built.size() != 4)
+        state.SkipWithError("not built");
+    state.counters["max_gap_ms"] = longestGap;
+    state.SetLabel(worker ? "worker" : "window thread");
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(copy + QString::fromLatin1(suffix));
+}
+BENCHMARK(BM_History_IndexBuild)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The window thread's first open of the history once the start-up build has
+// made its indexes: a new connection, the look at the catalogue, and the
+// first page of the newest orders (/1 on the server).
+void BM_History_FirstOpen(benchmark::State &state)
+{
+    if (!storeOf(state))
+        return;
+    const OrderDatabase database = state.range(0) ? g_pg : sqliteOrderDatabase(g_fixture);
+    if (!buildHistoryIndexes(database).ok()) {
+        state.SkipWithError("no indexes");
+        return;
+    }
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        OrderHistory history(database, kUser);
+        const auto rows = history.open()
+                              ? history.search({}, OrderHistoryModel::kDefaultPageSize + 1)
+                              : std::nullopt;
+        longest = std::max(longest, clock.nsecsElapsed() / 1e6);
+        if (!rows || rows->size() != OrderHistoryModel::kDefaultPageSize + 1)
+            state.SkipWithError("no page");
+    }
+    state.counters["max_ms"] = longest;
+}
+BENCHMARK(BM_History_FirstOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

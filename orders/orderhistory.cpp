@@ -1,6 +1,7 @@
 #include "orders/orderhistory.h"
 
 #include "orders/orderbook.h"
+#include "orders/storeindexes.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>
@@ -14,22 +15,6 @@ namespace {
 
 QAtomicInt historyCounter;
 constexpr int kBusyTimeoutMs = 5000;
-
-// Each search goes down the one index that fits its most selective filter,
-// named so that the planner never guesses on a file it has no statistics of.
-const struct
-{
-    const char *name;
-    const char *sql;
-} kIndexes[] = {
-    {"充值订单_用户_号码_时间", "ON 充值订单 (用户, 充值号码, 充值时间)"},
-    {"充值订单_用户_买家_时间", "ON 充值订单 (用户, 买家昵称, 充值时间)"},
-    {"充值订单_用户_状态_时间", "ON 充值订单 (用户, 充值状态, 充值时间)"},
-    {"充值订单_用户_类型_时间", "ON 充值订单 (用户, 类型, 充值时间)"},
-};
-// Made by the store itself.
-const char *const kOrderNoIndex = "充值订单_用户_订单编号";
-const char *const kTimeIndex = "充值订单_用户_充值时间";
 
 const char *const kColumns = "rowid, 类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, "
                              "充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
@@ -147,30 +132,20 @@ OrderHistory::~OrderHistory()
     }
 }
 
-bool OrderHistory::createIndexes(const QString &connectionName, QString *error)
-{
-    QSqlQuery q(QSqlDatabase::database(connectionName, false));
-    for (const auto &index : kIndexes) {
-        const QString sql = QStringLiteral("CREATE INDEX IF NOT EXISTS %1 %2")
-                                .arg(QString::fromUtf8(index.name), QString::fromUtf8(index.sql));
-        if (!q.exec(sql)) {
-            if (error)
-                *error = q.lastError().text().trimmed();
-            return false;
-        }
-    }
-    return true;
-}
-
 bool OrderHistory::open()
 {
     return ensureOpen();
 }
 
+bool OrderHistory::isOpen() const
+{
+    return QSqlDatabase::contains(m_connection) &&
+           QSqlDatabase::database(m_connection, false).isOpen();
+}
+
 bool OrderHistory::ensureOpen()
 {
-    if (QSqlDatabase::contains(m_connection) &&
-        QSqlDatabase::database(m_connection, false).isOpen())
+    if (isOpen())
         return true;
     if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
         m_lastError = error;
@@ -184,15 +159,10 @@ bool OrderHistory::ensureOpen()
         db.close();
         return false;
     }
-    QString error;
-    QSqlQuery q(db);
-    if (!createIndexes(m_connection, &error) ||
-        !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 充值订单 (用户, 订单编号)")
-                    .arg(QString::fromUtf8(kOrderNoIndex))) ||
-        !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 充值订单 (用户, 充值时间)")
-                    .arg(QString::fromUtf8(kTimeIndex)))) {
-        m_lastError = QStringLiteral("无法建立索引：") +
-                      (error.isEmpty() ? q.lastError().text().trimmed() : error);
+    // Made at start-up on a worker thread before anything takes orders;
+    // only a start that skipped that step makes them here, on this thread.
+    if (const IndexBuild build = buildHistoryIndexes(db); !build.ok()) {
+        m_lastError = build.error;
         db.close();
         return false;
     }
@@ -206,37 +176,37 @@ std::optional<QList<HistoryRow>> OrderHistory::search(const OrderFilter &f, int 
         return std::nullopt;
     QString where = QStringLiteral("用户 = ?");
     QVariantList values{columnText(m_userId)};
-    const char *index = kTimeIndex;
+    const char *index = historyindex::kTime;
     auto prefix = [&](const char *column, const QString &value) {
         where += QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(QString::fromUtf8(column));
         values << value << prefixEnd(value);
     };
     if (!f.rechargeAccount.isEmpty()) {
         prefix("充值号码", f.rechargeAccount);
-        index = kIndexes[0].name;
+        index = historyindex::kNumber;
     }
     if (!f.orderNo.isEmpty()) {
         prefix("订单编号", f.orderNo);
         if (f.rechargeAccount.isEmpty())
-            index = kOrderNoIndex;
+            index = historyindex::kOrderNo;
     }
     if (!f.buyer.isEmpty()) {
         prefix("买家昵称", f.buyer);
         if (f.rechargeAccount.isEmpty() && f.orderNo.isEmpty())
-            index = kIndexes[1].name;
+            index = historyindex::kBuyer;
     }
     const bool byText = !f.rechargeAccount.isEmpty() || !f.orderNo.isEmpty() || !f.buyer.isEmpty();
     if (f.status) {
         where += QStringLiteral(" AND 充值状态 = ?");
         values << *f.status;
         if (!byText)
-            index = kIndexes[2].name;
+            index = historyindex::kStatus;
     }
     if (f.source) {
         where += QStringLiteral(" AND 类型 = ?");
         values << *f.source;
         if (!byText && !f.status)
-            index = kIndexes[3].name;
+            index = historyindex::kSource;
     }
     if (f.from.isValid()) {
         where += QStringLiteral(" AND 充值时间 >= ?");
@@ -296,7 +266,7 @@ std::optional<QList<DailyTotal>> OrderHistory::dailyTotals(const QDate &from, co
                        "FROM 充值订单%1 WHERE 用户 = ? AND 充值时间 >= ? AND 充值时间 < ?")
             .arg(isPostgres(m_database)
                      ? QString()
-                     : QStringLiteral(" INDEXED BY ") + QString::fromUtf8(kTimeIndex));
+                     : QStringLiteral(" INDEXED BY ") + QString::fromUtf8(historyindex::kTime));
     if (source)
         sql += QStringLiteral(" AND 类型 = ?");
     sql += QStringLiteral(" GROUP BY 1, 2 ORDER BY 1 DESC, 2");

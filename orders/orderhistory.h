@@ -68,8 +68,10 @@ public:
     OrderHistory(const OrderHistory &) = delete;
     OrderHistory &operator=(const OrderHistory &) = delete;
 
-    // Opens the file and makes the indexes the searches need.
+    // Opens the file; makes the indexes the searches need if they are missing.
     bool open();
+    bool isOpen() const;
+    const OrderDatabase &database() const { return m_database; }
     QString lastError() const { return m_lastError; }
     QString userId() const { return m_userId; }
 
@@ -81,9 +83,6 @@ public:
                                                  std::optional<int> source = {});
     // One order by its order number; nullopt when there is none or on error.
     std::optional<RechargeOrder> order(const QString &orderNo);
-
-    // The indexes the searches use, on any connection to the database.
-    static bool createIndexes(const QString &connectionName, QString *error);
 
 private:
     bool ensureOpen();

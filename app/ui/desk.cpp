@@ -3,6 +3,7 @@
 #include "app/core/prompter.h"
 #include "app/ui/tray.h"
 #include "orders/deskwindows.h"
+#include "orders/storeindexprogress.h"
 #include "recharge/submission.h"
 #include "shop/agentsession.h"
 #include "shop/delivery.h"
@@ -92,7 +93,7 @@ QWidget *Desk::createHistoryWindow()
     auto *window = new OrderHistoryWindow(m_history, m_title);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &OrderHistoryWindow::reprintRequested, this, &Desk::reprintRequested);
-    window->runSearch();
+    whenIndexed(window, [window] { window->runSearch(); });
     return window;
 }
 
@@ -101,9 +102,31 @@ QWidget *Desk::createUnresolvedWindow()
     auto *window = new UnresolvedWindow(m_unresolved, m_decisions, m_title);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &UnresolvedWindow::salesRecordsRequested, this, &Desk::salesRecordsRequested);
-    if (!m_unresolved.refresh())
-        Prompter::instance().inform(m_title, m_unresolved.lastError());
+    whenIndexed(window, [this] {
+        if (!m_unresolved.refresh())
+            Prompter::instance().inform(m_title, m_unresolved.lastError());
+    });
     return window;
+}
+
+void Desk::whenIndexed(QWidget *window, const std::function<void()> &then)
+{
+    if (m_history.isOpen()) {
+        then();
+        return;
+    }
+    // The start-up build has normally made the indexes and this finds them
+    // in a few milliseconds. A store it could not index is indexed here,
+    // behind a dialog over the window, one index per statement: a write of
+    // the engine meanwhile waits for one index, within its busy timeout.
+    buildStoreIndexes(m_history.database(), window, m_title, true, window,
+                      [this, then](const IndexBuild &build) {
+                          if (!build.ok()) {
+                              Prompter::instance().inform(m_title, indexBuildFailureText(build));
+                              return;
+                          }
+                          then();
+                      });
 }
 
 void Desk::editAlertSettings()

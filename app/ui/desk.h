@@ -59,6 +59,9 @@ signals:
     void reprintRequested(const RechargeOrder &order);
 
 private:
+    // Runs then once the history's indexes are there.
+    void whenIndexed(QWidget *window, const std::function<void()> &then);
+
     AgentSession &m_session;
     QString m_title;
     QString m_settingsPath;

@@ -7,6 +7,7 @@
 #include "app/ui/messageboxprompter.h"
 #include "app/ui/msndres.h"
 #include "app/ui/unattended.h"
+#include "orders/storeindexprogress.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,11 +50,24 @@ int startClient(const QStringList &arguments)
     setCurrentConfig(*loaded.config);
     DigitSpeaker::install(std::make_unique<MSndRes>());
 
-    auto *login = new Form1;
-    login->show();
-    if (unattended.requested) {
-        auto *run = new UnattendedRun(unattended.options, qApp);
-        run->start(login);
-    }
+    const auto showLogin = [options = unattended.options, requested = unattended.requested] {
+        auto *login = new Form1;
+        login->show();
+        if (requested) {
+            auto *run = new UnattendedRun(options, qApp);
+            run->start(login);
+        }
+    };
+    // The order history's indexes take seconds to build on a large store and
+    // hold its write lock meanwhile: built here, before the login, while no
+    // engine takes orders. When they are there this costs a glance at the
+    // catalogue and the login opens at once.
+    const QString title = Brand::word + Brand::titleSuffix;
+    buildStoreIndexes(loaded.config->orders, nullptr, title, !unattended.requested, qApp,
+                      [showLogin, title](const IndexBuild &build) {
+                          if (!build.ok())
+                              Prompter::instance().inform(title, indexBuildFailureText(build));
+                          showLogin();
+                      });
     return -1;
 }

@@ -1,18 +1,25 @@
 // The agent's desk over a real SQLite file: searches and daily totals over a
 // small fixture store, keyset pages, the CSV bytes, a cancelled export, the
 // unresolved orders with the hand decisions and their record, and alerts.
+// The history's indexes: built once on a worker, found without a CREATE,
+// and a build that fails says why.
 #include "orders/alerts.h"
 #include "orders/decisions.h"
 #include "orders/orderbook.h"
 #include "orders/orderhistory.h"
 #include "orders/orderstore.h"
+#include "orders/storeindexes.h"
 #include "tests/support/recordingprompter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -65,6 +72,66 @@ QStringList orderNos(const QList<HistoryRow> &rows)
     return list;
 }
 
+// Every statement the SQLite connections opened while it lives run, as
+// SQLite itself sees them (Qt's driver uses the same library).
+class StatementLog
+{
+public:
+    StatementLog()
+    {
+        s_log = this;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&attach));
+    }
+    ~StatementLog()
+    {
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&attach));
+        s_log = nullptr;
+    }
+    StatementLog(const StatementLog &) = delete;
+    StatementLog &operator=(const StatementLog &) = delete;
+
+    QStringList matching(const QString &word) const
+    {
+        return m_statements.filter(word, Qt::CaseInsensitive);
+    }
+
+private:
+    static int attach(sqlite3 *db, const char **, const sqlite3_api_routines *)
+    {
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &trace, nullptr);
+        return SQLITE_OK;
+    }
+    static int trace(unsigned, void *, void *, void *sql)
+    {
+        if (s_log)
+            s_log->m_statements << QString::fromUtf8(static_cast<const char *>(sql));
+        return 0;
+    }
+
+    static inline StatementLog *s_log = nullptr;
+    QStringList m_statements;
+};
+
+// The indexes of 充值订单 in the file, read on a connection of the test's own.
+QStringList indexesIn(const QString &path)
+{
+    QStringList names;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "indexes");
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                       "tbl_name = '充值订单' AND sql IS NOT NULL"),
+                        db);
+            while (q.next())
+                names << q.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase("indexes");
+    names.sort();
+    return names;
+}
+
 class RecordingSink : public AlertSink
 {
 public:
@@ -94,6 +161,10 @@ private slots:
     void resubmitOnlyAfterConfirmation();
     void alertsOnce();
     void thresholdFile();
+    void builderMakesEveryIndexOnce();
+    void historyOpensWithoutCreate();
+    void buildFailure_data();
+    void buildFailure();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -506,6 +577,88 @@ void TestOrderHistory::thresholdFile()
     QCOMPARE(readBalanceThreshold(path), std::optional<double>(50.5));
     QVERIFY(writeBalanceThreshold(path, std::nullopt));
     QCOMPARE(readBalanceThreshold(path), std::nullopt);
+}
+
+void TestOrderHistory::builderMakesEveryIndexOnce()
+{
+    const QStringList before = indexesIn(m_path);
+    StoreIndexBuilder builder(sqliteOrderDatabase(m_path));
+    QSignalSpy finished(&builder, &StoreIndexBuilder::finished);
+    builder.start();
+    QVERIFY(builder.isRunning());
+    QVERIFY(finished.wait(10000));
+    QVERIFY2(builder.result().ok(), qPrintable(builder.result().error));
+    QStringList expected{historyindex::kNumber, historyindex::kBuyer, historyindex::kStatus,
+                         historyindex::kSource};
+    QCOMPARE(builder.result().built, expected);
+    expected += before;
+    expected.sort();
+    QCOMPARE(indexesIn(m_path), expected);
+
+    // Found made: nothing to do, and no CREATE reaches the file.
+    StatementLog log;
+    const IndexBuild again = buildHistoryIndexes(sqliteOrderDatabase(m_path));
+    QVERIFY(again.ok());
+    QCOMPARE(again.built, QStringList{});
+    QCOMPARE(log.matching("CREATE"), QStringList{});
+
+    // A store not made yet is left for the store to make.
+    const QString none = m_dir->filePath(QStringLiteral("none.mdb"));
+    QVERIFY(buildHistoryIndexes(sqliteOrderDatabase(none)).ok());
+    QVERIFY(!QFile::exists(none));
+}
+
+void TestOrderHistory::historyOpensWithoutCreate()
+{
+    QVERIFY(buildHistoryIndexes(sqliteOrderDatabase(m_path)).ok());
+    StatementLog log;
+    OrderHistory history(m_path, kUser);
+    QVERIFY2(history.open(), qPrintable(history.lastError()));
+    QCOMPARE(history.search({}, 100)->size(), qsizetype(std::size(kFixture)));
+    QVERIFY(!log.matching("FROM 充值订单").isEmpty()); // the log sees the history's file
+    QCOMPARE(log.matching("CREATE"), QStringList{});
+}
+
+void TestOrderHistory::buildFailure_data()
+{
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("another writer holds the store") << true << "locked";
+    QTest::newRow("not a database") << false << "not a database";
+}
+
+void TestOrderHistory::buildFailure()
+{
+    QFETCH(bool, locked);
+    QFETCH(QString, reason);
+    const QStringList before = indexesIn(m_path);
+    QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
+    writer.setDatabaseName(m_path);
+    if (locked) {
+        QVERIFY(writer.open());
+        QVERIFY(QSqlQuery(writer).exec(QStringLiteral("BEGIN IMMEDIATE")));
+    } else {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(m_path + QString::fromLatin1(suffix));
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, 'x'));
+    }
+
+    StoreIndexBuilder builder(sqliteOrderDatabase(m_path), 100);
+    QSignalSpy finished(&builder, &StoreIndexBuilder::finished);
+    builder.start();
+    QVERIFY(finished.wait(10000));
+    QVERIFY(!builder.result().ok());
+    QVERIFY2(builder.result().error.contains(reason, Qt::CaseInsensitive),
+             qPrintable(builder.result().error));
+    QCOMPARE(builder.result().built, QStringList{});
+
+    writer.close();
+    writer = {};
+    QSqlDatabase::removeDatabase("writer");
+    if (locked)
+        QCOMPARE(indexesIn(m_path), before);
 }
 
 QTEST_GUILESS_MAIN(TestOrderHistory)
