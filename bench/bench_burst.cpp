@@ -70,6 +70,7 @@ void BM_Burst(benchmark::State &state)
             return;
         }
         sim::PlatformSim &sim = env.sim();
+        sim.clearShops();
         sim.setRechargeFinish(2, true);
         QString key;
         sim.withState([&key](sim::State &s) {
