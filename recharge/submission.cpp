@@ -10,7 +10,7 @@
 #include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
 
-#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QTimer>
 
 namespace {
@@ -192,7 +192,7 @@ void SubmissionController::充值订单请求(int kind)
     // The newest waiting order goes first, as the list shows it on top.
     for (const QString &orderNo : m_book.waiting(kind)) {
         if (const auto held = m_heldUntil.constFind(orderNo); held != m_heldUntil.cend()) {
-            if (*held > QDateTime::currentMSecsSinceEpoch())
+            if (!held->hasExpired())
                 continue;
             m_heldUntil.erase(held);
         }
@@ -332,10 +332,12 @@ void SubmissionController::markNotDelivered(const QString &sideText, const QStri
                                 QString(), QString())
                 .ok()) {
             m_sentAgain.insert(side.orderNo);
-            m_heldUntil.insert(side.orderNo, QDateTime::currentMSecsSinceEpoch() + kResendAfterMs);
+            m_heldUntil.insert(side.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
             m_book.setStatus(listed, OrderStatus::Waiting);
             const int kind = side.kind.toInt();
-            QTimer::singleShot(kResendAfterMs, this, [this, kind] { 充值订单请求(kind); });
+            // Precise: a coarse timer may end a little early, before the hold.
+            QTimer::singleShot(kResendAfterMs, Qt::PreciseTimer, this,
+                               [this, kind] { 充值订单请求(kind); });
             return;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "app/core/endpoint.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -183,5 +184,5 @@ private:
     // Shop orders put back to wait after a request that never left: once each,
     // and not before a moment has passed.
     QSet<QString> m_sentAgain;
-    QHash<QString, qint64> m_heldUntil; // order number -> ms since the epoch
+    QHash<QString, QDeadlineTimer> m_heldUntil;
 };

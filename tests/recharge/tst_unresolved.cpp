@@ -122,6 +122,10 @@ void TestUnresolved::faultsThenDecisions()
         probe.close();
         m_submission->setEndpoint(closed);
         send(QStringLiteral("U-FAIL"));
+        // A shop order is tried once more before it counts as not delivered.
+        QTRY_COMPARE_WITH_TIMEOUT(m_book->entry(QStringLiteral("U-FAIL"))->order.status,
+                                  int(OrderStatus::SubmitFailed), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 20000);
         m_submission->setEndpoint(endpoint);
     }
     // Fine: needs nobody.
