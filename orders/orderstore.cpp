@@ -1,5 +1,7 @@
 #include "orders/orderstore.h"
 
+#include "orders/orderdatabase.h"
+
 #include <QAtomicInt>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -14,14 +16,9 @@
 
 namespace {
 
-// 充值时间 as text "yyyy-MM-dd HH:mm:ss": local time, to the second, so that
-// text order is time order. Written and read by hand: QDateTime's format
-// parser costs more than the query that reads the row.
-constexpr int kBusyTimeoutMs = 5000;
 // How long a server statement may wait (for a lock, or at all) before it
 // fails: the store runs on the window thread.
 constexpr int kServerWaitMs = 5000;
-constexpr int kConnectTimeoutSeconds = 5;
 constexpr int kDayListCap = 50;
 
 // The few words in which the two engines' schemas differ.
@@ -119,7 +116,13 @@ QString updateSql(const char *keyColumn, const char *condition = "")
         .arg(QString::fromUtf8(keyColumn), QString::fromUtf8(condition));
 }
 
-// A null QString binds as SQL NULL, which the NOT NULL text columns refuse.
+// QSqlDatabase::commit() reads the server's answer: an exec("COMMIT")
+// succeeds on a transaction a server already aborted and rolled back.
+bool commitTransaction(QSqlDatabase &db)
+{
+    return db.commit();
+}
+
 QString errorText(const QSqlError &error)
 {
     return error.text().trimmed();
@@ -160,9 +163,7 @@ struct OrderStore::Connection
 {
     explicit Connection(const OrderDatabase &database)
         : name(QStringLiteral("orderstore-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
-          postgres(database.driver == OrderDatabase::Driver::PostgreSQL),
-          db(QSqlDatabase::addDatabase(
-              postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name))
+          postgres(isPostgres(database))
     {}
     ~Connection()
     {
@@ -178,6 +179,9 @@ struct OrderStore::Connection
     bool postgres;
     QSqlDatabase db;
     int depth = 0; // open transactions: 1 the transaction, more its savepoints
+    // A statement of the open transaction failed: a server has already
+    // thrown the transaction away, whatever a later COMMIT says.
+    bool failedInside = false;
     std::optional<QSqlQuery> insert;
     std::optional<QSqlQuery> take;
     std::optional<QSqlQuery> lookup;
@@ -217,6 +221,8 @@ OrderStore::~OrderStore()
 
 void OrderStore::fail(const QString &what, const QString &detail)
 {
+    if (m_db && m_db->depth > 0)
+        m_db->failedInside = true;
     m_lastError = detail.isEmpty() ? what : what + QStringLiteral(": ") + detail;
     qWarning().noquote() << "order store" << m_path << "-" << m_lastError;
 }
@@ -257,47 +263,13 @@ bool OrderStore::ensureOpen()
         return false;
     };
 
-    if (c->postgres) {
-        if (!c->db.isValid())
-            return giveUp(
-                QStringLiteral("没有 PostgreSQL 驱动（QPSQL），无法连接订单数据库服务器 %1")
-                    .arg(m_database.server()),
-                QString());
-        c->db.setHostName(m_database.host);
-        c->db.setPort(m_database.port);
-        c->db.setDatabaseName(m_database.name);
-        c->db.setUserName(m_database.user);
-        c->db.setPassword(m_database.password);
-        c->db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds));
-        if (!c->db.open())
-            return giveUp(QStringLiteral("无法连接订单数据库服务器 %1（数据库 %2，用户 %3）")
-                              .arg(m_database.server(), m_database.name, m_database.user),
-                          errorText(c->db.lastError()));
-        QSqlQuery q(c->db);
-        // Every query the store runs is an index probe of a few rows: parallel
-        // workers and compiled plans would only add their start-up time.
-        if (!q.exec(QStringLiteral("SET statement_timeout = %1").arg(kServerWaitMs)) ||
-            !q.exec(QStringLiteral("SET client_encoding = 'UTF8'")) ||
-            !q.exec(QStringLiteral("SET max_parallel_workers_per_gather = 0")) ||
-            !q.exec(QStringLiteral("SET jit = off")))
-            return giveUp(QStringLiteral("cannot set up the server connection"),
-                          errorText(q.lastError()));
-    } else {
-        c->db.setDatabaseName(m_path);
-        c->db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-        if (!c->db.open())
-            return giveUp(QStringLiteral("cannot open the file"), errorText(c->db.lastError()));
-        QSqlQuery q(c->db);
-        if (!q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyTimeoutMs)))
-            return giveUp(QStringLiteral("cannot set the busy timeout"), errorText(q.lastError()));
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-            return giveUp(QStringLiteral("cannot read the file"), errorText(q.lastError()));
-        // A file system without shared memory keeps the rollback journal:
-        // slower for two processes, still correct with the busy timeout.
-        if (q.next() && q.value(0).toString().compare(u"wal", Qt::CaseInsensitive) != 0)
-            qWarning().noquote() << "order store" << m_path << "- journal mode stays"
-                                 << q.value(0).toString();
+    const ConnectionUse use{kServerWaitMs, true};
+    if (const QString error = openOrderConnection(m_database, name, use); !error.isEmpty()) {
+        c.reset(); // the opener gave the connection back
+        fail(error, QString());
+        return false;
     }
+    c->db = QSqlDatabase::database(name, false);
     if (!prepareSchema(*c)) {
         const QString error = m_lastError;
         c.reset();
@@ -417,7 +389,7 @@ bool OrderStore::prepareSchema(Connection &c)
         return false;
     }
     if (version == kSchemaVersion)
-        return q.exec(QStringLiteral("COMMIT")) || failed(QStringLiteral("cannot commit"));
+        return commitTransaction(c.db) || failed(QStringLiteral("cannot commit"));
 
     for (int step = version; step < kSchemaVersion; ++step) {
         for (const QString &sql : kSchemaSteps[step](c.dialect())) {
@@ -432,7 +404,7 @@ bool OrderStore::prepareSchema(Connection &c)
         !q.exec(
             QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(kSchemaVersion)))
         return failed(QStringLiteral("cannot write the schema version"));
-    if (!q.exec(QStringLiteral("COMMIT")))
+    if (!commitTransaction(c.db))
         return failed(QStringLiteral("cannot commit the schema"));
     return true;
 }
@@ -739,12 +711,19 @@ bool OrderStore::inTransaction(const std::function<bool()> &work)
         return false;
     }
     c.depth = 1;
+    c.failedInside = false;
     const bool kept = work();
     c.depth = 0;
-    if (kept && q.exec(QStringLiteral("COMMIT")))
-        return true;
-    if (q.lastError().isValid())
-        failQuery(QStringLiteral("cannot commit"), q);
+    if (kept && !c.failedInside) {
+        if (commitTransaction(c.db))
+            return true;
+        // The server has ended the transaction, or will with the ROLLBACK.
+        fail(QStringLiteral("cannot commit"), errorText(c.db.lastError()));
+    } else if (kept) {
+        // The work did not notice; the transaction is thrown away all the same.
+        fail(QStringLiteral("a statement of the transaction failed, nothing of it is kept"),
+             m_lastError);
+    }
     if (!q.exec(QStringLiteral("ROLLBACK")))
         failQuery(QStringLiteral("cannot roll back"), q);
     return false;

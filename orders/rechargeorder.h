@@ -42,8 +42,9 @@ constexpr int SubmitFailed = 4; // 提交失败
 // The display text of a status; empty for a value that is none of them.
 QString 状态转换(int status);
 
-// 充值时间 as the table keeps it, "yyyy-MM-dd HH:mm:ss" in local time, and
-// back; an unreadable text gives an invalid time.
+// 充值时间 as the table keeps it, "yyyy-MM-dd HH:mm:ss" in local time to the
+// second, so that text order is time order; and back, where an unreadable
+// text gives an invalid time.
 QString storedTimeText(const QDateTime &time);
 QDateTime storedTimeFrom(const QString &text);
 

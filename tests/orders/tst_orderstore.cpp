@@ -284,6 +284,8 @@ private slots:
     void unreachableServer();
     void seatsClaim();
     void roundTrip();
+    void failedStatementFailsTheTransaction();
+    void harvestedPageWithAFailedStatement();
     void intakeChecks_data();
     void intakeChecks();
     void intakeBuildsOrder_data();
@@ -572,6 +574,79 @@ void TestOrderStore::seatsClaim()
              WriteBackResult::NoRow);
     QCOMPARE(a->order(QStringLiteral("T1")).value().status, OrderStatus::Shipped);
     QCOMPARE(a->order(QStringLiteral("T1")).value().cardCode, QStringLiteral("C1"));
+}
+
+// Makes the store refuse to insert the order, as a failing disk or a
+// constraint would, on either engine.
+bool refuseInsertOf(RawFile &raw, const QString &orderNo)
+{
+    if (!backend().postgres)
+        return raw.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 充值订单 "
+                                       "WHEN NEW.订单编号 = '%1' "
+                                       "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                            .arg(orderNo));
+    return raw.exec(
+               QStringLiteral("CREATE OR REPLACE FUNCTION refuse_order() RETURNS trigger AS $$ "
+                              "BEGIN IF NEW.订单编号 = '%1' THEN RAISE EXCEPTION 'refused'; "
+                              "END IF; RETURN NEW; END $$ LANGUAGE plpgsql")
+                   .arg(orderNo)) &&
+           raw.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 充值订单 "
+                                   "FOR EACH ROW EXECUTE FUNCTION refuse_order()"));
+}
+
+bool allowInserts(RawFile &raw)
+{
+    return raw.exec(backend().postgres ? QStringLiteral("DROP TRIGGER refuse ON 充值订单")
+                                       : QStringLiteral("DROP TRIGGER refuse"));
+}
+
+void TestOrderStore::failedStatementFailsTheTransaction()
+{
+    // A statement fails half-way and the work goes on as if it had not: a
+    // server has thrown the transaction away already (and its COMMIT still
+    // says yes). Nothing of it may be taken for stored, on either engine.
+    OrderStore store(db(), kUser);
+    QVERIFY2(store.插入订单(makeOrder(QStringLiteral("DUP"))), qPrintable(store.lastError()));
+    const bool kept = store.inTransaction([&] {
+        store.插入订单(makeOrder(QStringLiteral("FIRST")));
+        store.插入订单(makeOrder(QStringLiteral("DUP"))); // a shop order's number is taken once
+        store.插入订单(makeOrder(QStringLiteral("LAST")));
+        return true;
+    });
+    QVERIFY(!kept);
+    QVERIFY(!store.lastError().isEmpty());
+    RawFile raw(db());
+    QCOMPARE(raw.column(QStringLiteral("SELECT 订单编号 FROM 充值订单 ORDER BY rowid")),
+             QStringList{QStringLiteral("DUP")});
+    // And the store goes on.
+    QVERIFY2(store.插入订单(makeOrder(QStringLiteral("AFTER"))), qPrintable(store.lastError()));
+    QCOMPARE(raw.column(QStringLiteral("SELECT count(*) FROM 充值订单")),
+             QStringList{QStringLiteral("2")});
+}
+
+void TestOrderStore::harvestedPageWithAFailedStatement()
+{
+    // One harvested page is one transaction: the middle order cannot be
+    // stored, so none of the page is kept, the caller hears of it, and the
+    // next harvest offers all three again.
+    Session s(db());
+    QVERIFY2(s.store.open(), qPrintable(s.store.lastError()));
+    RawFile raw(db());
+    QVERIFY(refuseInsertOf(raw, QStringLiteral("H2")));
+    const auto page = [&] {
+        for (const char *no : {"H1", "H2", "H3"})
+            s.offer(QString::fromLatin1(no));
+    };
+    QCOMPARE(s.intake.takePage(page), 0);
+    QVERIFY(!s.store.lastError().isEmpty());
+    QCOMPARE(raw.column(QStringLiteral("SELECT count(*) FROM 充值订单")),
+             QStringList{QStringLiteral("0")});
+    QVERIFY(s.shown.isEmpty());
+
+    QVERIFY(allowInserts(raw));
+    QCOMPARE(s.intake.takePage(page), 3);
+    QCOMPARE(raw.column(QStringLiteral("SELECT 订单编号 FROM 充值订单 ORDER BY rowid")),
+             (QStringList{QStringLiteral("H1"), QStringLiteral("H2"), QStringLiteral("H3")}));
 }
 
 void TestOrderStore::roundTrip()
