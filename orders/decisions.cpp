@@ -80,7 +80,7 @@ bool DecisionLog::ensureOpen()
     if (QSqlDatabase::contains(m_connection) &&
         QSqlDatabase::database(m_connection, false).isOpen())
         return true;
-    if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
+    if (const QString error = openOrderConnection(m_database, m_connection); !error.isEmpty()) {
         m_lastError = error;
         return false;
     }

@@ -14,7 +14,6 @@
 namespace {
 
 QAtomicInt historyCounter;
-constexpr int kBusyTimeoutMs = 5000;
 
 const char *const kColumns = "rowid, 类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, "
                              "充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
@@ -76,45 +75,6 @@ QString sourceText(int source)
     }
 }
 
-bool isPostgres(const OrderDatabase &database)
-{
-    return database.driver == OrderDatabase::Driver::PostgreSQL;
-}
-
-QString openDeskConnection(const OrderDatabase &database, const QString &connectionName)
-{
-    if (QSqlDatabase::contains(connectionName) &&
-        QSqlDatabase::database(connectionName, false).isOpen())
-        return {};
-    QSqlDatabase db =
-        QSqlDatabase::contains(connectionName)
-            ? QSqlDatabase::database(connectionName, false)
-            : QSqlDatabase::addDatabase(isPostgres(database) ? QStringLiteral("QPSQL")
-                                                             : QStringLiteral("QSQLITE"),
-                                        connectionName);
-    if (isPostgres(database)) {
-        if (!db.isValid())
-            return QStringLiteral("没有 PostgreSQL 驱动（QPSQL），无法连接订单数据库服务器 %1")
-                .arg(database.server());
-        db.setHostName(database.host);
-        db.setPort(database.port);
-        db.setDatabaseName(database.name);
-        db.setUserName(database.user);
-        db.setPassword(database.password);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    } else {
-        db.setDatabaseName(database.path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    }
-    if (!db.open())
-        return QStringLiteral("无法打开订单数据库：") + db.lastError().text().trimmed();
-    if (isPostgres(database)) {
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
-    }
-    return {};
-}
-
 OrderHistory::OrderHistory(const QString &path, const QString &userId)
     : OrderHistory(sqliteOrderDatabase(path), userId)
 {}
@@ -147,7 +107,7 @@ bool OrderHistory::ensureOpen()
 {
     if (isOpen())
         return true;
-    if (const QString error = openDeskConnection(m_database, m_connection); !error.isEmpty()) {
+    if (const QString error = openOrderConnection(m_database, m_connection); !error.isEmpty()) {
         m_lastError = error;
         return false;
     }

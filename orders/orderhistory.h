@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/config.h"
+#include "orders/orderdatabase.h"
 #include "orders/rechargeorder.h"
 
 #include <QAbstractTableModel>
@@ -92,11 +93,6 @@ private:
     QString m_connection;
     QString m_lastError;
 };
-
-// Opens (or finds open) the named connection to the order database: the
-// SQLite file, or the PostgreSQL server the seats share. Empty when open.
-QString openDeskConnection(const OrderDatabase &database, const QString &connectionName);
-bool isPostgres(const OrderDatabase &database);
 
 // Rows of one search shown a page at a time: the model holds the page in
 // view and nothing more. Columns: 充值时间, 来源, 充值号码, 充值业务, 售价,

@@ -159,7 +159,7 @@ IndexBuild buildHistoryIndexes(const OrderDatabase &database, int busyTimeoutMs)
         QStringLiteral("storeindexes-%1").arg(builderCounter.fetchAndAddRelaxed(1));
     IndexBuild out;
     {
-        if (const QString error = openDeskConnection(database, name); !error.isEmpty()) {
+        if (const QString error = openOrderConnection(database, name); !error.isEmpty()) {
             out.error = error;
         } else {
             QSqlDatabase db = QSqlDatabase::database(name, false);
