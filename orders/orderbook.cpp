@@ -116,7 +116,7 @@ QVariant OrderBook::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_entries.size() || index.column() >= columnCount())
         return {};
-    const OrderEntry &e = m_entries.at(index.row());
+    const OrderEntry &e = at(index.row());
     switch (role) {
     case Qt::DisplayRole:
         return cellText(e, columnKeys().at(index.column()));
@@ -143,7 +143,7 @@ QVariant OrderBook::headerData(int section, Qt::Orientation orientation, int rol
 
 OrderBook::Tone OrderBook::tone(int row) const
 {
-    const OrderEntry &e = m_entries.at(row);
+    const OrderEntry &e = at(row);
     if (e.alert || e.statusNotSaved)
         return Tone::Red;
     switch (e.order.status) {
@@ -160,11 +160,15 @@ bool OrderBook::显示订单(const RechargeOrder &order, int insertFlag)
 {
     const int existing = rowOf(order.orderNo);
     if (existing >= 0 && !order.orderNo.isEmpty()) {
-        m_entries[existing] = OrderEntry{order, {}, false, false};
+        const qsizetype at = positionOf(existing);
+        dropKeys(at);
+        m_entries[at] = OrderEntry{order, {}, false, false};
+        addKeys(at);
         changed(existing);
     } else {
         beginInsertRows({}, 0, 0);
-        m_entries.prepend(OrderEntry{order, {}, false, false});
+        m_entries.append(OrderEntry{order, {}, false, false});
+        addKeys(m_entries.size() - 1);
         endInsertRows();
     }
     if (insertFlag != 1)
@@ -183,18 +187,64 @@ bool OrderBook::remove(const QString &orderNo)
     if (row < 0)
         return false;
     beginRemoveRows({}, row, row);
-    m_entries.removeAt(row);
+    m_entries.removeAt(positionOf(row));
+    // Positions after it moved: rare enough to index everything again.
+    m_byOrderNo.clear();
+    m_byShipNo.clear();
+    m_byRechargeId.clear();
+    m_byT10.clear();
+    for (qsizetype at = 0; at < m_entries.size(); ++at)
+        addKeys(at);
     endRemoveRows();
     return true;
 }
 
+namespace {
+
+QString t10Of(const RechargeOrder &o)
+{
+    return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
+}
+
+} // namespace
+
+void OrderBook::addKeys(qsizetype at)
+{
+    const RechargeOrder &o = m_entries.at(at).order;
+    m_byOrderNo.insert(o.orderNo, at); // the newest of an order number stands for it
+    if (!o.shipNo.isEmpty())
+        m_byShipNo.insert(o.shipNo, at);
+    if (!o.rechargeId.isEmpty())
+        m_byRechargeId.insert(o.rechargeId, at);
+    if (const QString t10 = t10Of(o); !t10.isEmpty())
+        m_byT10.insert(t10, at);
+}
+
+void OrderBook::dropKeys(qsizetype at)
+{
+    const RechargeOrder &o = m_entries.at(at).order;
+    if (const auto it = m_byOrderNo.constFind(o.orderNo); it != m_byOrderNo.cend() && *it == at)
+        m_byOrderNo.erase(it);
+    m_byShipNo.remove(o.shipNo, at);
+    m_byRechargeId.remove(o.rechargeId, at);
+    m_byT10.remove(t10Of(o), at);
+}
+
+int OrderBook::newest(const QMultiHash<QString, qsizetype> &hash, const QString &key,
+                      const std::function<bool(const RechargeOrder &)> &fits) const
+{
+    qsizetype best = -1;
+    for (auto it = hash.constFind(key); it != hash.cend() && it.key() == key; ++it) {
+        if (*it > best && (!fits || fits(m_entries.at(*it).order)))
+            best = *it;
+    }
+    return best < 0 ? -1 : rowOfPosition(best);
+}
+
 int OrderBook::rowOf(const QString &orderNo) const
 {
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (m_entries.at(i).order.orderNo == orderNo)
-            return i;
-    }
-    return -1;
+    const auto it = m_byOrderNo.constFind(orderNo);
+    return it == m_byOrderNo.cend() ? -1 : rowOfPosition(*it);
 }
 
 std::optional<OrderEntry> OrderBook::entry(const QString &orderNo) const
@@ -202,20 +252,21 @@ std::optional<OrderEntry> OrderBook::entry(const QString &orderNo) const
     const int row = rowOf(orderNo);
     if (row < 0)
         return std::nullopt;
-    return m_entries.at(row);
+    return at(row);
 }
 
 QString OrderBook::text(int row, const QString &key) const
 {
     if (row < 0 || row >= m_entries.size())
         return {};
-    return cellText(m_entries.at(row), key);
+    return cellText(at(row), key);
 }
 
 QStringList OrderBook::waiting(int orderType) const
 {
     QStringList orderNos;
-    for (const OrderEntry &e : m_entries) {
+    for (qsizetype at = m_entries.size() - 1; at >= 0; --at) {
+        const OrderEntry &e = m_entries.at(at);
         if (e.order.orderType == orderType && e.order.status == OrderStatus::Waiting &&
             e.note.isEmpty() && !e.order.orderNo.isEmpty())
             orderNos << e.order.orderNo;
@@ -228,22 +279,17 @@ QString OrderBook::findByT10(int orderType, const QString &t10) const
     if (t10.isEmpty())
         return {};
     const int list = listOf(orderType);
-    for (const OrderEntry &e : m_entries) {
-        if (listOf(e.order.orderType) == list && cellText(e, QStringLiteral("t10")) == t10)
-            return e.order.orderNo;
-    }
-    return {};
+    const int row = newest(m_byT10, t10,
+                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    return row < 0 ? QString() : at(row).order.orderNo;
 }
 
 QString OrderBook::findByShipNo(const QString &shipNo) const
 {
     if (shipNo.isEmpty())
         return {};
-    for (const OrderEntry &e : m_entries) {
-        if (e.order.shipNo == shipNo)
-            return e.order.orderNo;
-    }
-    return {};
+    const int row = newest(m_byShipNo, shipNo, {});
+    return row < 0 ? QString() : at(row).order.orderNo;
 }
 
 QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
@@ -251,11 +297,9 @@ QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
     // An empty id would match every order that has none yet.
     if (rechargeId.isEmpty())
         return {};
-    for (const OrderEntry &e : m_entries) {
-        if (listOf(e.order.orderType) == list && e.order.rechargeId == rechargeId)
-            return e.order.orderNo;
-    }
-    return {};
+    const int row = newest(m_byRechargeId, rechargeId,
+                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    return row < 0 ? QString() : at(row).order.orderNo;
 }
 
 void OrderBook::changed(int row)
@@ -269,7 +313,7 @@ void OrderBook::setStatus(const QString &orderNo, int status, const QString &not
     const int row = rowOf(orderNo);
     if (row < 0)
         return;
-    OrderEntry &e = m_entries[row];
+    OrderEntry &e = m_entries[positionOf(row)];
     e.order.status = status;
     e.note = note;
     e.alert = alert;
@@ -282,8 +326,9 @@ void OrderBook::setNote(const QString &orderNo, const QString &note, bool alert)
     const int row = rowOf(orderNo);
     if (row < 0)
         return;
-    m_entries[row].note = note;
-    m_entries[row].alert = alert;
+    OrderEntry &e = m_entries[positionOf(row)];
+    e.note = note;
+    e.alert = alert;
     changed(row);
 }
 
@@ -293,7 +338,9 @@ void OrderBook::setAnswer(const QString &orderNo, int status, const QString &rec
     const int row = rowOf(orderNo);
     if (row < 0)
         return;
-    OrderEntry &e = m_entries[row];
+    const qsizetype at = positionOf(row);
+    dropKeys(at);
+    OrderEntry &e = m_entries[at];
     e.order.status = status;
     e.order.rechargeId = rechargeId;
     e.order.printMark = cardCode;
@@ -301,6 +348,7 @@ void OrderBook::setAnswer(const QString &orderNo, int status, const QString &rec
     e.note = note;
     e.alert = false;
     e.statusNotSaved = statusNotSaved;
+    addKeys(at);
     changed(row);
 }
 
@@ -309,6 +357,6 @@ void OrderBook::setCardCode(const QString &orderNo, const QString &cardCode)
     const int row = rowOf(orderNo);
     if (row < 0)
         return;
-    m_entries[row].order.cardCode = cardCode;
+    m_entries[positionOf(row)].order.cardCode = cardCode;
     changed(row);
 }

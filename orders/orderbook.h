@@ -3,7 +3,9 @@
 #include "orders/rechargeorder.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
+#include <QMultiHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -83,7 +85,7 @@ public:
 
     // Row of the order, or -1.
     int rowOf(const QString &orderNo) const;
-    const OrderEntry &at(int row) const { return m_entries.at(row); }
+    const OrderEntry &at(int row) const { return m_entries.at(positionOf(row)); }
     std::optional<OrderEntry> entry(const QString &orderNo) const;
     // The text of a cell as the lists show it; empty for an unknown key.
     QString text(int row, const QString &key) const;
@@ -114,8 +116,21 @@ public:
 
 private:
     void changed(int row);
+    // Rows count from the newest; entries are kept oldest first, so that a
+    // new order leaves every indexed position where it was.
+    qsizetype positionOf(int row) const { return m_entries.size() - 1 - row; }
+    int rowOfPosition(qsizetype at) const { return int(m_entries.size() - 1 - at); }
+    void addKeys(qsizetype at);
+    void dropKeys(qsizetype at);
+    // The row of the newest entry under the key that fits; -1 when none.
+    int newest(const QMultiHash<QString, qsizetype> &hash, const QString &key,
+               const std::function<bool(const RechargeOrder &)> &fits) const;
 
-    QList<OrderEntry> m_entries; // newest first
+    QList<OrderEntry> m_entries; // oldest first
+    QHash<QString, qsizetype> m_byOrderNo;
+    QMultiHash<QString, qsizetype> m_byShipNo;
+    QMultiHash<QString, qsizetype> m_byRechargeId;
+    QMultiHash<QString, qsizetype> m_byT10;
     StoreOrder m_store;
 };
 

@@ -48,6 +48,7 @@ private slots:
     void statusColours_data();
     void statusColours();
     void storing();
+    void lookupsFollowTheBook();
     void copyCardCode_data();
     void copyCardCode();
     void copyCardFromTheMenu();
@@ -252,6 +253,55 @@ void TestOrderLists::statusColours()
     KeyedListView *list = m_lists->listView7();
     QCOMPARE(list->text(0, QStringLiteral("t7")), text);
     QCOMPARE(list->textColor(0, QStringLiteral("t7")), colour);
+}
+
+void TestOrderLists::lookupsFollowTheBook()
+{
+    // The engine finds an order by order number, ship number, recharge id and
+    // the list's number column; each lookup must follow what the book holds
+    // now, newest first, in the right list.
+    OrderBook book;
+    const auto show = [&](int type, const char *account, const char *shipNo,
+                          const char *randomNo = "") {
+        RechargeOrder o = order(type, QString::fromLatin1(account));
+        o.shipNo = QString::fromLatin1(shipNo);
+        o.randomNo = QString::fromLatin1(randomNo);
+        QVERIFY(book.显示订单(o, 0));
+    };
+    show(1, "A", "S1");
+    show(2, "B", "S1"); // the same ship number in the other shop's list
+    show(1, "C", "S2", "R9");
+    QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
+    QCOMPARE(book.findByT10(1, QStringLiteral("R9")), QStringLiteral("TB-C"));
+    QCOMPARE(book.findByT10(1, QStringLiteral("TB-C")),
+             QString()); // the random number stands for it
+    QCOMPARE(book.findByT10(2, QStringLiteral("TB-B")), QStringLiteral("TB-B"));
+    QCOMPARE(book.findByT10(1, QStringLiteral("TB-B")), QString());
+
+    book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID1"), {}, {},
+                   false);
+    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByRechargeId(8, QStringLiteral("RID1")), QString());
+    book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID2"), {}, {},
+                   false);
+    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QString());
+    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QStringLiteral("TB-A"));
+
+    // Shown again with another ship number: found by the new one only, in its place.
+    show(1, "A", "S3");
+    QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 2);
+    QCOMPARE(book.findByShipNo(QStringLiteral("S3")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
+    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QString());
+
+    // Taken out: the rows below move up and are still found.
+    QVERIFY(book.remove(QStringLiteral("TB-B")));
+    QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QString());
+    QCOMPARE(book.rowOf(QStringLiteral("TB-C")), 0);
+    QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 1);
+    QCOMPARE(book.at(1).order.orderNo, QStringLiteral("TB-A"));
+    QCOMPARE(book.text(0, QStringLiteral("t13")), QStringLiteral("S2"));
+    QCOMPARE(book.waiting(1), (QStringList{QStringLiteral("TB-C"), QStringLiteral("TB-A")}));
 }
 
 void TestOrderLists::storing()
