@@ -342,7 +342,7 @@ bool OrderDecisions::apply(const RechargeOrder &order, int toStatus, const QStri
         return false;
     }
     Decision d;
-    d.time = QDateTime::currentDateTime();
+    d.time = m_store.clock().now();
     d.operatorName = m_operator;
     d.orderNo = order.orderNo;
     d.rechargeAccount = order.rechargeAccount;

@@ -49,7 +49,7 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     order.productName = productName;
     order.salePrice = price;
     order.quantity = quantity;
-    order.rechargeTime = QDateTime::currentDateTime();
+    order.rechargeTime = m_store.clock().now();
     order.buyerNick = buyerNick;
     order.status = OrderStatus::Waiting;
     order.orderNo = orderNo;

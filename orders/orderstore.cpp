@@ -199,15 +199,15 @@ struct OrderStore::Connection
     std::optional<QSqlQuery> one;
 };
 
-OrderStore::OrderStore(const QString &path, const QString &userId)
-    : OrderStore(sqliteOrderDatabase(path), userId)
+OrderStore::OrderStore(const QString &path, const QString &userId, const Clock &clock)
+    : OrderStore(sqliteOrderDatabase(path), userId, clock)
 {}
 
-OrderStore::OrderStore(const OrderDatabase &database, const QString &userId)
+OrderStore::OrderStore(const OrderDatabase &database, const QString &userId, const Clock &clock)
     : m_database(database), m_path(database.driver == OrderDatabase::Driver::PostgreSQL
                                        ? database.server() + QLatin1Char('/') + database.name
                                        : database.path),
-      m_userId(userId)
+      m_userId(userId), m_clock(clock)
 {}
 
 OrderStore::~OrderStore()
@@ -552,7 +552,7 @@ std::optional<QList<RechargeOrder>> OrderStore::readOrders(QSqlQuery &q, const Q
 
 std::optional<QList<RechargeOrder>> OrderStore::读取订单()
 {
-    return 读取订单(QDate::currentDate());
+    return 读取订单(m_clock.today());
 }
 
 std::optional<QList<RechargeOrder>> OrderStore::读取订单(const QDate &day)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/clock.h"
 #include "app/core/config.h"
 #include "orders/rechargeorder.h"
 
@@ -75,8 +76,9 @@ public:
     static constexpr int kSchemaVersion = 2;
 
     // An SQLite file; the seat is the host name.
-    OrderStore(const QString &path, const QString &userId);
-    OrderStore(const OrderDatabase &database, const QString &userId);
+    OrderStore(const QString &path, const QString &userId, const Clock &clock = systemClock());
+    OrderStore(const OrderDatabase &database, const QString &userId,
+               const Clock &clock = systemClock());
     ~OrderStore();
     OrderStore(const OrderStore &) = delete;
     OrderStore &operator=(const OrderStore &) = delete;
@@ -86,6 +88,8 @@ public:
     const OrderDatabase &database() const { return m_database; }
     QString seat() const { return m_database.seat; }
     QString userId() const { return m_userId; }
+    // The time the engine around this store goes by.
+    const Clock &clock() const { return m_clock; }
     void setUserId(const QString &userId) { m_userId = userId; }
 
     // Receives the re-feedback lines "补反馈<o>…" of 判断是否本地数据 (the
@@ -180,6 +184,7 @@ private:
     OrderDatabase m_database;
     QString m_path;
     QString m_userId;
+    const Clock &m_clock;
     bool m_broken = false; // the server connection was lost: make a new one
     FeedbackSink m_feedback;
     QString m_lastError;

@@ -171,7 +171,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
     if (firstTime && !order.cardCode.isEmpty()) {
         emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
                        order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"), 1,
-                       QDateTime::currentDateTime()});
+                       m_store.clock().now()});
     }
 
     inet->setTag(order.shipNo + kSeparator + QString::number(order.orderType));
@@ -249,7 +249,7 @@ void DeliveryController::failed(const QString &shipNo, const QString &reason)
 {
     // Free for the next step of any seat.
     m_store.releaseShipping(shipNo);
-    m_lastFailure.insert(shipNo, QDateTime::currentDateTimeUtc());
+    m_lastFailure.insert(shipNo, m_store.clock().now());
     const QString text = QStringLiteral("发货失败：") + reason;
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!orderNo.isEmpty())

@@ -8,6 +8,7 @@
 #include "app/core/config.h"
 #include "orders/orderintake.h"
 #include "orders/orderstore.h"
+#include "tests/support/settableclock.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -1227,14 +1228,17 @@ void TestOrderStore::dayList()
 
 void TestOrderStore::dayListToday()
 {
-    const QDate today = QDate::currentDate();
-    OrderStore store(db(), kUser);
+    // "Today" is the store's clock's: a minute after midnight, yesterday's
+    // last order is not in the list.
+    const QDate today(2026, 3, 1);
+    SettableClock clock(at(today, 0, 1, 0));
+    OrderStore store(db(), kUser, clock);
+    QVERIFY(store.插入订单(
+        makeOrder(QStringLiteral("yesterday"), 0, at(today.addDays(-1), 23, 59, 59))));
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("now"), 0, clock.now())));
     QVERIFY(
-        store.插入订单(makeOrder(QStringLiteral("yesterday"), 0, at(today.addDays(-1), 12, 0, 0))));
-    QVERIFY(store.插入订单(makeOrder(QStringLiteral("now"))));
+        store.插入订单(makeOrder(QStringLiteral("tomorrow"), 0, at(today.addDays(1), 0, 0, 0))));
     const auto read = store.读取订单();
-    if (QDate::currentDate() != today)
-        QSKIP("the day changed while the test ran");
     QVERIFY(read);
     QCOMPARE(orderNumbers(*read), QStringList{"now"});
 }
