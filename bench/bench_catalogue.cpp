@@ -124,9 +124,8 @@ void BM_MatchShopOrderBottomRow(benchmark::State &state)
     const QString title =
         QStringLiteral("【自动充值】") + productName(0) + QStringLiteral(" 50元 秒到账 全国通用");
     for (auto _ : state) {
-        const QString match =
-            catalogue.判断业务名称(title, QStringLiteral("49"), OrderSource::Taobao);
-        if (match.isEmpty())
+        const auto match = catalogue.判断业务名称(title, QStringLiteral("49"), OrderSource::Taobao);
+        if (!match)
             state.SkipWithError("no match");
         benchmark::DoNotOptimize(match);
     }
@@ -150,9 +149,8 @@ void BM_MatchManualOrder(benchmark::State &state)
     const Catalogue &catalogue = bigCatalogue();
     const QString name = productName(0);
     for (auto _ : state) {
-        const QString match =
-            catalogue.判断业务名称(name, QStringLiteral("294"), OrderSource::Manual);
-        if (match.isEmpty())
+        const auto match = catalogue.判断业务名称(name, QStringLiteral("294"), OrderSource::Manual);
+        if (!match)
             state.SkipWithError("no match");
         benchmark::DoNotOptimize(match);
     }

@@ -578,7 +578,9 @@ void BM_Store_Intake(benchmark::State &state)
     OrderIntake intake(
         *s,
         [](const QString &, const QString &, int) {
-            return QStringLiteral("移动话费<?>50<?>1<?>50");
+            return std::optional<CatalogueMatch>(
+                CatalogueMatch{QStringLiteral("移动话费"), QStringLiteral("50"),
+                               QStringLiteral("1"), QStringLiteral("50")});
         },
         [s](const RechargeOrder &order, int insertFlag) {
             return insertFlag != 1 || s->插入订单(order);
@@ -608,7 +610,9 @@ void BM_Stall_HarvestPage50(benchmark::State &state)
     if (!s)
         return;
     OrderIntake intake(*s, [](const QString &, const QString &, int) {
-        return QStringLiteral("移动话费<?>50<?>1<?>50");
+        return std::optional<CatalogueMatch>(
+            CatalogueMatch{QStringLiteral("移动话费"), QStringLiteral("50"), QStringLiteral("1"),
+                           QStringLiteral("50")});
     });
     const QString prefix = QStringLiteral("BENCH-page-%1-").arg(++g_intakeRun);
     int n = 0;

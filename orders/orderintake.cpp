@@ -26,20 +26,20 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
         return false;
     if (判断来源单号(orderNo))
         return false;
-    const QString match = m_matcher ? m_matcher(productName, quantityText, orderType) : QString();
-    if (match.isEmpty())
+    const std::optional<CatalogueMatch> match =
+        m_matcher ? m_matcher(productName, quantityText, orderType) : std::nullopt;
+    if (!match)
         return false;
 
-    // A match that does not read as four fields with numbers for price and
-    // quantity would put wrong figures on a real recharge: refuse it.
-    const QStringList fields = match.split(QStringLiteral("<?>"));
+    // Figures that do not read as numbers would put wrong amounts on a real
+    // recharge: refuse the order.
     bool priceOk = false;
     bool quantityOk = false;
-    const double price = fields.size() == 4 ? fields[1].toDouble(&priceOk) : 0;
-    const double quantity = fields.size() == 4 ? fields[2].toDouble(&quantityOk) : 0;
+    const double price = match->amount.toDouble(&priceOk);
+    const double quantity = match->quantity.toDouble(&quantityOk);
     if (!priceOk || !quantityOk) {
-        qWarning().noquote() << "order" << orderNo << "refused: unreadable catalogue match"
-                             << match;
+        qWarning().noquote() << "order" << orderNo << "refused: unreadable catalogue figures"
+                             << match->amount << match->quantity;
         return false;
     }
 
@@ -54,9 +54,9 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     order.status = OrderStatus::Waiting;
     order.orderNo = orderNo;
     order.shipNo = shipNo;
-    order.platformProduct = fields[0];
+    order.platformProduct = match->platformProduct;
     order.serverArea = serverArea;
-    order.actualQuantity = fields[3];
+    order.actualQuantity = match->actualQuantity;
     order.userId = m_store.userId();
     order.queryArea = queryArea;
 

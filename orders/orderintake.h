@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // The intake of new orders from the manual panel and the shop harvesters: it
 // refuses an order number seen since start-up, an order whose product matches
@@ -17,10 +18,9 @@ class OrderIntake
 {
 public:
     // 判断业务名称: product text, amount text, source (0 manual, 1 Taobao,
-    // 2 Paipai) -> CatalogueMatch "name<?>price<?>quantity<?>actualQuantity",
-    // empty when nothing matches.
-    using Matcher =
-        std::function<QString(const QString &productText, const QString &amountText, int source)>;
+    // 2 Paipai) -> what the catalogue makes of it; nothing when nothing matches.
+    using Matcher = std::function<std::optional<CatalogueMatch>(
+        const QString &productText, const QString &amountText, int source)>;
     // 显示订单: shows the order at the top of its list and, with insertFlag 1,
     // stores it through OrderStore::插入订单; false when it could not be stored.
     using ShowOrder = std::function<bool(const RechargeOrder &order, int insertFlag)>;

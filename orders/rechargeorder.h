@@ -39,6 +39,16 @@ constexpr int Shipped = 3;      // 充值成功,已经发货
 constexpr int SubmitFailed = 4; // 提交失败
 } // namespace OrderStatus
 
+// What the catalogue makes of an order (判断业务名称): the product the
+// platform recharges and the order's figures, as the catalogue gives them.
+struct CatalogueMatch
+{
+    QString platformProduct; // the catalogue row's name: 平台业务
+    QString amount;          // the face value chosen, as the list shows it: 售价
+    QString quantity;        // 数量
+    QString actualQuantity;  // 实际数量
+};
+
 // The display text of a status; empty for a value that is none of them.
 QString 状态转换(int status);
 

@@ -161,8 +161,8 @@ const CatalogueRow &Catalogue::rowFromTop(qsizetype index) const
     return m_rows.at(m_rows.size() - 1 - index);
 }
 
-QString Catalogue::判断业务名称(const QString &productText, const QString &amountText,
-                                int source) const
+std::optional<CatalogueMatch> Catalogue::判断业务名称(const QString &productText,
+                                                      const QString &amountText, int source) const
 {
     const CatalogueRow *candidate = nullptr;
     if (source == OrderSource::Manual) {
@@ -179,17 +179,18 @@ QString Catalogue::判断业务名称(const QString &productText, const QString 
         }
     }
     if (!candidate)
-        return QString();
+        return std::nullopt;
 
-    const QString figures =
+    std::optional<CatalogueMatch> match =
         判断数量(candidate->item.value, amountText, candidate->item.price, productText, source);
-    if (figures.isEmpty())
-        return QString();
-    return candidate->item.name + kCatalogueMatchSeparator + figures;
+    if (match)
+        match->platformProduct = candidate->item.name;
+    return match;
 }
 
-QString 判断数量(const QString &valueText, const QString &amountText, const QString &multiplier,
-                 const QString &productText, int source)
+std::optional<CatalogueMatch> 判断数量(const QString &valueText, const QString &amountText,
+                                       const QString &multiplier, const QString &productText,
+                                       int source)
 {
     QString quantity;
     QString actualQuantity;
@@ -200,7 +201,7 @@ QString 判断数量(const QString &valueText, const QString &amountText, const 
         quantity = QString::number(订单名称转换面值(productText));
         actualQuantity = amountText;
     } else {
-        return QString();
+        return std::nullopt;
     }
 
     const QList<QStringView> items = QStringView(valueText).split(u'|');
@@ -211,10 +212,9 @@ QString 判断数量(const QString &valueText, const QString &amountText, const 
             continue; // a stray "|" is no face value
         const QString amount = faceValueDisplayAmount(label, unit, multiplier);
         if (amount == amountText)
-            return amount + kCatalogueMatchSeparator + quantity + kCatalogueMatchSeparator +
-                   actualQuantity;
+            return CatalogueMatch{QString(), amount, quantity, actualQuantity};
     }
-    return QString();
+    return std::nullopt;
 }
 
 int 订单名称转换面值(const QString &productText)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "orders/rechargeorder.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct ClientConfig;
 
@@ -27,10 +30,6 @@ constexpr int Manual = 0;
 constexpr int Taobao = 1;
 constexpr int Paipai = 2;
 } // namespace OrderSource
-
-// A CatalogueMatch is platform product, amount, quantity and actual quantity
-// joined by this, or empty when the order resolves to nothing.
-inline const QString kCatalogueMatchSeparator = QStringLiteral("<?>");
 
 // ---- The catalogue request ----
 
@@ -88,10 +87,11 @@ public:
 
     // The CatalogueMatch of an order: the first row from the top whose name is not
     // empty and equals the product text (manual orders) or occurs in it (shop
-    // orders) decides alone, through 判断数量 on its value and multiplier. Empty
+    // orders) decides alone, through 判断数量 on its value and multiplier. Nothing
     // when no row qualifies, when that row has no matching amount, and for a source
     // that is none of the three.
-    QString 判断业务名称(const QString &productText, const QString &amountText, int source) const;
+    std::optional<CatalogueMatch> 判断业务名称(const QString &productText,
+                                               const QString &amountText, int source) const;
 
 private:
     QList<CatalogueRow> m_rows;               // in the order added; the top row is the last
@@ -99,13 +99,14 @@ private:
     quint64 m_nextKey = 0;
 };
 
-// The last three fields of a CatalogueMatch for one product: the first entry of
-// the value text whose display amount equals the amount text exactly, then for a
-// manual order the amount and "1", for a shop order the face value read from the
-// item title and the amount (the bought count). Empty when no entry matches; entries
-// with an empty label never match.
-QString 判断数量(const QString &valueText, const QString &amountText, const QString &multiplier,
-                 const QString &productText, int source);
+// The figures of a CatalogueMatch for one product (its platformProduct left
+// empty): the first entry of the value text whose display amount equals the
+// amount text exactly, then for a manual order the amount and "1", for a shop
+// order the face value read from the item title and the amount (the bought
+// count). Nothing when no entry matches; entries with an empty label never match.
+std::optional<CatalogueMatch> 判断数量(const QString &valueText, const QString &amountText,
+                                       const QString &multiplier, const QString &productText,
+                                       int source);
 
 // The face value an item title names: the first keyword of a fixed table found in
 // it, tried in order ("汀柘存款" 1, "600个", "300个", "100元", "50元", "30元", "20元",

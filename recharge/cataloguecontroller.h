@@ -30,7 +30,8 @@ public:
     // Reads the whole answer into the catalogue and announces what it added.
     void 加载商品列表(const QString &response);
 
-    QString 判断业务名称(const QString &productText, const QString &amountText, int source) const
+    std::optional<CatalogueMatch> 判断业务名称(const QString &productText,
+                                               const QString &amountText, int source) const
     {
         return m_catalogue.判断业务名称(productText, amountText, source);
     }

@@ -409,7 +409,7 @@ void ManualRechargePanel::recharge()
             .arg(product, amount);
     // Asked before the question: the agent is not asked to confirm an order
     // that cannot be stored, and cz stays usable.
-    if (m_matcher && m_matcher(product, amount, OrderSource::Manual).isEmpty()) {
+    if (m_matcher && !m_matcher(product, amount, OrderSource::Manual)) {
         Prompter::instance().inform(title, notInCatalogue);
         return;
     }
@@ -426,7 +426,7 @@ void ManualRechargePanel::recharge()
     if (!stored) {
         // Nothing was stored, so nothing will answer and enable cz again. Without
         // a matcher of its own the panel takes the intake's usual reason.
-        const bool known = m_matcher && !m_matcher(product, amount, OrderSource::Manual).isEmpty();
+        const bool known = m_matcher && m_matcher(product, amount, OrderSource::Manual).has_value();
         Prompter::instance().inform(
             title, known ? QStringLiteral("订单没有保存，也没有提交，请再试一次") : notInCatalogue);
         m_cz->setEnabled(true);

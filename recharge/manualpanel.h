@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orders/rechargeorder.h"
 #include "recharge/manualrecharge.h"
 
 #include <QList>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class Browser;
 class NumberReadOut;
@@ -31,9 +33,9 @@ public:
         const QString &productName, const QString &serverArea, const QString &queryArea)>;
     // 充值订单请求 of order submission, with the source kind.
     using SubmitOrders = std::function<void(int orderType)>;
-    // 判断业务名称 of the catalogue: product, amount, source -> CatalogueMatch or empty.
-    using Matcher =
-        std::function<QString(const QString &productText, const QString &amountText, int source)>;
+    // 判断业务名称 of the catalogue: product, amount, source -> CatalogueMatch or nothing.
+    using Matcher = std::function<std::optional<CatalogueMatch>(
+        const QString &productText, const QString &amountText, int source)>;
 
     // Without a matcher, an order the catalogue does not know is told only by
     // the intake's refusal.

@@ -54,7 +54,14 @@ OrderDatabase storeAt(const QString &path)
 
 const QString kUser = QStringLiteral("1001");
 const QString kOtherUser = QStringLiteral("2002");
-const QString kMatch = QStringLiteral("移动话费<?>10<?>1<?>10");
+// A catalogue match written "product|amount|quantity|actual quantity".
+const QString kMatch = QStringLiteral("移动话费|10|1|10");
+
+std::optional<CatalogueMatch> matchFrom(const QString &text)
+{
+    const QStringList f = text.split(u'|');
+    return CatalogueMatch{f.value(0), f.value(1), f.value(2), f.value(3)};
+}
 const QString kMatchingProduct = QStringLiteral("移动话费10元 自动充值");
 const QString kUnknownProduct = QStringLiteral("不卖的东西");
 
@@ -174,7 +181,8 @@ struct Session
               [this](const QString &product, const QString &amount, int source) {
                   ++matcherCalls;
                   matcherArgs = {product, amount, QString::number(source)};
-                  return product.contains(QStringLiteral("移动话费")) ? match : QString();
+                  return product.contains(QStringLiteral("移动话费")) ? matchFrom(match)
+                                                                      : std::nullopt;
               },
               [this](const RechargeOrder &order, int insertFlag) {
                   shown.append(order);
@@ -249,7 +257,7 @@ int takeShopOrdersChild(const QStringList &args)
     if (!store.open())
         return 2;
     OrderIntake intake(store, [](const QString &, const QString &, int) {
-        return QStringLiteral("移动话费<?>50<?>1<?>1");
+        return matchFrom(QStringLiteral("移动话费|50|1|1"));
     });
     QTextStream(stdout) << "ready" << Qt::endl;
     QDeadlineTimer deadline(30'000);
@@ -798,7 +806,7 @@ void TestOrderStore::intakeBuildsOrder_data()
                                        << "移动话费1元 快充"
                                        << ""
                                        << ""
-                                       << "移动话费<?>50<?>1<?>50";
+                                       << "移动话费|50|1|50";
     const QString token = QStringLiteral("abcdefghijklmnopqrstuvwxy");
     QTest::newRow("manual order") << 0 << token << token << "手工订单"
                                   << "13900139000"
@@ -807,7 +815,7 @@ void TestOrderStore::intakeBuildsOrder_data()
                                   << "移动话费"
                                   << "一区"
                                   << "广东移动"
-                                  << "移动话费<?>30<?>30<?>1";
+                                  << "移动话费|30|30|1";
     QTest::newRow("paipai order with a fractional price") << 2 << "DEAL-9"
                                                           << "PP-9"
                                                           << "拍拍买家"
@@ -817,7 +825,7 @@ void TestOrderStore::intakeBuildsOrder_data()
                                                           << "移动话费 快充"
                                                           << "电信区"
                                                           << ""
-                                                          << "移动话费<?>9.85<?>10<?>2";
+                                                          << "移动话费|9.85|10|2";
 }
 
 void TestOrderStore::intakeBuildsOrder()
@@ -843,7 +851,7 @@ void TestOrderStore::intakeBuildsOrder()
     QCOMPARE(session.matcherArgs, QStringList({product, quantityText, QString::number(type)}));
     QCOMPARE(session.shown.size(), 1);
 
-    const QStringList fields = match.split(QStringLiteral("<?>"));
+    const QStringList fields = match.split(QStringLiteral("|"));
     const auto check = [&](const RechargeOrder &o) {
         QCOMPARE(o.orderType, type);
         QCOMPARE(o.shipNo, shipNo);
@@ -879,7 +887,8 @@ void TestOrderStore::intakeBuildsOrder()
 void TestOrderStore::intakeWithoutList()
 {
     OrderStore store(db(), kUser);
-    OrderIntake intake(store, [](const QString &, const QString &, int) { return kMatch; });
+    OrderIntake intake(store,
+                       [](const QString &, const QString &, int) { return matchFrom(kMatch); });
     QVERIFY(intake.插入新订单(2, QStringLiteral("D1"), QStringLiteral("P1"), QStringLiteral("买家"),
                               QStringLiteral("qq1"), QString(), QStringLiteral("10"),
                               QStringLiteral("移动话费"), QString(), QString()));
@@ -894,9 +903,8 @@ void TestOrderStore::intakeWithoutList()
 void TestOrderStore::unreadableMatchRefused_data()
 {
     QTest::addColumn<QString>("match");
-    QTest::newRow("three fields") << "移动话费<?>10<?>1";
-    QTest::newRow("price no number") << "移动话费<?>十元<?>1<?>10";
-    QTest::newRow("quantity no number") << "移动话费<?>10<?><?>10";
+    QTest::newRow("price no number") << "移动话费|十元|1|10";
+    QTest::newRow("quantity no number") << "移动话费|10||10";
 }
 
 void TestOrderStore::unreadableMatchRefused()

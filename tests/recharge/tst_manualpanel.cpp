@@ -495,7 +495,9 @@ void TestManualPanel::rechargeRefused()
 void TestManualPanel::rechargeAnsweredNo()
 {
     auto *panel = newPanel([](const QString &, const QString &, int) {
-        return QStringLiteral("移动话费充值<?>30<?>30<?>1");
+        return std::optional<CatalogueMatch>(
+            CatalogueMatch{QStringLiteral("移动话费充值"), QStringLiteral("30"),
+                           QStringLiteral("30"), QStringLiteral("1")});
     });
     child<QComboBox>(panel, "ywxz")->setEditText(QStringLiteral("移动话费充值"));
     child<QComboBox>(panel, "num")->setEditText(QStringLiteral("30"));
@@ -540,8 +542,8 @@ void TestManualPanel::rechargeConfirmed()
     QStringList matched;
     auto *panel = newPanel([&matched](const QString &product, const QString &amount, int source) {
         matched << product + QLatin1Char('/') + amount + QLatin1Char('/') + QString::number(source);
-        return product + QStringLiteral("<?>") + amount + QStringLiteral("<?>") + amount +
-               QStringLiteral("<?>1");
+        return std::optional<CatalogueMatch>(
+            CatalogueMatch{product, amount, amount, QStringLiteral("1")});
     });
     child<QComboBox>(panel, "ywxz")->setEditText(QStringLiteral("电信话费充值"));
     child<QComboBox>(panel, "num")->setEditText(QStringLiteral("50"));
@@ -632,7 +634,9 @@ void TestManualPanel::storeRefusalIsTold()
     QFETCH(QString, message);
     m_insertAnswer = false;
     auto *panel = withMatcher ? newPanel([](const QString &, const QString &, int) {
-        return QStringLiteral("移动话费充值<?>25<?>25<?>1");
+        return std::optional<CatalogueMatch>(
+            CatalogueMatch{QStringLiteral("移动话费充值"), QStringLiteral("25"),
+                           QStringLiteral("25"), QStringLiteral("1")});
     })
                               : newPanel();
     child<QComboBox>(panel, "ywxz")->setEditText(QStringLiteral("移动话费充值"));

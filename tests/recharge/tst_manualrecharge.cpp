@@ -222,7 +222,7 @@ void TestManualRecharge::amounts()
     QCOMPARE(choices.costs, costs);
     // The panel offers exactly what the catalogue matches.
     for (const QString &amount : choices.amounts)
-        QVERIFY(!判断数量(value, amount, multiplier, QString(), OrderSource::Manual).isEmpty());
+        QVERIFY(判断数量(value, amount, multiplier, QString(), OrderSource::Manual).has_value());
 }
 
 void TestManualRecharge::numberRegionAnswer_data()
