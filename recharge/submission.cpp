@@ -15,7 +15,6 @@
 
 namespace {
 
-const QString kSideSeparator = QStringLiteral("||");
 const QString kCardStart = QStringLiteral("--top--");
 const QString kCardEnd = QStringLiteral("--end--");
 const QString kUnitYuan = QStringLiteral(" 元");
@@ -49,19 +48,6 @@ QString rechargeRequestBody(const RechargeRequestFields &f, const QString &sessi
         body += QLatin1String(key) + QLatin1Char('=') + escapeValue(value);
     }
     return body;
-}
-
-QString rechargeSideText(const QString &orderNo, int kind)
-{
-    return orderNo + kSideSeparator + QString::number(kind);
-}
-
-SideText splitSideText(const QString &sideText)
-{
-    const qsizetype at = sideText.lastIndexOf(kSideSeparator);
-    if (at < 0)
-        return {sideText, QString()};
-    return {sideText.left(at), sideText.mid(at + kSideSeparator.size())};
 }
 
 RechargeAnswer readRechargeAnswer(const QString &response)
@@ -153,8 +139,9 @@ int SubmissionController::outstanding() const
 
 bool SubmissionController::isOut(const QString &orderNo) const
 {
-    for (const Transfer *inet : m_inet) {
-        if (inet->stillExecuting() && splitSideText(inet->tag()).orderNo == orderNo)
+    for (int i = 0; i < m_inet.size(); ++i) {
+        const std::optional<RechargeRequest> out = requestOn(i);
+        if (out && out->orderNo == orderNo)
             return true;
     }
     return false;
@@ -165,10 +152,17 @@ bool SubmissionController::manualBusy() const
     return m_inet.at(kManualComponent)->stillExecuting();
 }
 
-QString SubmissionController::listedOrder(const QString &sideText) const
+QString SubmissionController::listedOrder(const RechargeRequest &request) const
 {
-    const SideText side = splitSideText(sideText);
-    return m_book.findByT10(side.kind.toInt(), side.orderNo);
+    return m_book.findByT10(request.kind, request.orderNo);
+}
+
+std::optional<RechargeRequest> SubmissionController::requestOn(int component) const
+{
+    const Transfer *inet = inet充值(component);
+    if (!inet || !inet->stillExecuting())
+        return std::nullopt;
+    return m_out.value(component);
 }
 
 void SubmissionController::inform(const QString &text)
@@ -277,22 +271,23 @@ bool SubmissionController::发送充值订单(const RechargeRequestFields &field
     if (!inet || inet->stillExecuting())
         return false;
     const QString body = rechargeRequestBody(fields, m_endpoint.sessionKey, kind);
-    inet->setTag(rechargeSideText(fields.orderNo, kind));
-    return inet->execute(m_endpoint.page(kRechargePage), kRechargeOperation, body,
-                         kFormContentTypeHeader);
+    if (!inet->execute(m_endpoint.page(kRechargePage), kRechargeOperation, body,
+                       kFormContentTypeHeader))
+        return false;
+    m_out.insert(component, RechargeRequest{fields.orderNo, kind});
+    return true;
 }
 
 void SubmissionController::onStateChanged(int index, int state)
 {
     Transfer *inet = m_inet.at(index);
-    const QString sideText = inet->tag();
-    if (state == Transfer::ResponseCompleted) {
-        判断充值结果(inet->readChunks(1024), sideText);
-    } else if (state == Transfer::Error) {
-        onFailure(index);
-    } else {
+    if (state != Transfer::ResponseCompleted && state != Transfer::Error)
         return;
-    }
+    const RechargeRequest request = m_out.take(index);
+    if (state == Transfer::ResponseCompleted)
+        判断充值结果(inet->readChunks(1024), request);
+    else
+        onFailure(index, request);
     // A component is free again: orders that found none are sent now rather
     // than at the next harvest or click that happens to come.
     if (index < kPoolSize) {
@@ -307,34 +302,31 @@ void SubmissionController::onStateChanged(int index, int state)
         emit allAnswered();
 }
 
-void SubmissionController::onFailure(int index)
+void SubmissionController::onFailure(int index, const RechargeRequest &request)
 {
     Transfer *inet = m_inet.at(index);
-    const QString sideText = inet->tag();
     if (inet->failure() == Transfer::Failure::NotDelivered)
-        markNotDelivered(sideText, inet->errorText());
+        markNotDelivered(request, inet->errorText());
     else
         // Timed out, cut off or an HTTP error: the platform may have seen the
         // order and recharged it.
-        markUnknown(sideText, inet->errorText());
+        markUnknown(request, inet->errorText());
 }
 
-void SubmissionController::markNotDelivered(const QString &sideText, const QString &reason)
+void SubmissionController::markNotDelivered(const RechargeRequest &request, const QString &reason)
 {
-    const SideText side = splitSideText(sideText);
-    const QString listed = listedOrder(sideText);
+    const QString listed = listedOrder(request);
     // Nothing of the request reached the network: a shop order waits for the
     // next scan once more, rather than becoming a desk item over a hiccup.
-    if (side.kind != QLatin1String("0") && !listed.isEmpty() &&
-        !m_sentAgain.contains(side.orderNo)) {
+    if (!request.manual() && !listed.isEmpty() && !m_sentAgain.contains(request.orderNo)) {
         if (m_store
-                .反写数据库状态(side.orderNo, QString::number(OrderStatus::Waiting), QString(),
+                .反写数据库状态(request.orderNo, QString::number(OrderStatus::Waiting), QString(),
                                 QString(), QString())
                 .ok()) {
-            m_sentAgain.insert(side.orderNo);
-            m_heldUntil.insert(side.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
+            m_sentAgain.insert(request.orderNo);
+            m_heldUntil.insert(request.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
             m_book.setStatus(listed, OrderStatus::Waiting);
-            const int kind = side.kind.toInt();
+            const int kind = request.kind;
             // Precise: a coarse timer may end a little early, before the hold.
             QTimer::singleShot(kResendAfterMs, Qt::PreciseTimer, this,
                                [this, kind] { 充值订单请求(kind); });
@@ -343,34 +335,33 @@ void SubmissionController::markNotDelivered(const QString &sideText, const QStri
     }
     const bool stored =
         m_store
-            .反写数据库状态(side.orderNo, QString::number(OrderStatus::SubmitFailed), QString(),
+            .反写数据库状态(request.orderNo, QString::number(OrderStatus::SubmitFailed), QString(),
                             QString(), QString())
             .ok();
     if (!listed.isEmpty())
         m_book.setStatus(listed, OrderStatus::SubmitFailed, kNotDeliveredPrefix + reason, true,
                          !stored);
-    if (side.kind == QLatin1String("0")) {
+    if (request.manual()) {
         inform(withReason(kNotDeliveredMessage, reason));
         emit czMayBeEnabled();
     }
 }
 
-void SubmissionController::markUnknown(const QString &sideText, const QString &reason)
+void SubmissionController::markUnknown(const RechargeRequest &request, const QString &reason)
 {
     // The store keeps -1, which no scan sends.
-    const SideText side = splitSideText(sideText);
-    const QString listed = listedOrder(sideText);
+    const QString listed = listedOrder(request);
     if (!listed.isEmpty())
         m_book.setNote(listed, kOutcomeUnknownText, true);
-    if (side.kind == QLatin1String("0")) {
+    if (request.manual()) {
         inform(withReason(kUnknownMessage, reason));
         emit czMayBeEnabled();
     }
 }
 
-void SubmissionController::判断充值结果(const QString &response, const QString &sideText)
+void SubmissionController::判断充值结果(const QString &response, const RechargeRequest &request)
 {
-    const bool manual = splitSideText(sideText).kind == QLatin1String("0");
+    const bool manual = request.manual();
     const RechargeAnswer answer = readRechargeAnswer(response);
 
     // The store and the list hold the outcome before the agent is told: a
@@ -378,10 +369,10 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
     // card code.
     switch (answer.kind) {
     case RechargeAnswer::Unreadable:
-        markUnknown(sideText, answer.reason);
+        markUnknown(request, answer.reason);
         return;
     case RechargeAnswer::Refused:
-        l7反馈(answer.title, QString(), QString(), sideText, OrderStatus::Refunded);
+        l7反馈(answer.title, QString(), QString(), request, OrderStatus::Refunded);
         if (manual)
             inform(answer.title);
         break;
@@ -392,8 +383,7 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
         emit tradeCountChanged(m_tradeCount, tradeCountText(m_tradeCount));
         if (answer.status == OrderStatus::Recharged)
             m_clipboard.setText(answer.cardCode);
-        l7反馈(状态转换(answer.status), answer.rechargeId, answer.cardCode, sideText,
-               answer.status);
+        l7反馈(状态转换(answer.status), answer.rechargeId, answer.cardCode, request, answer.status);
         if (manual) {
             inform(kRechargeAccepted);
             if (answer.status == OrderStatus::Recharged)
@@ -406,15 +396,15 @@ void SubmissionController::判断充值结果(const QString &response, const QSt
 }
 
 void SubmissionController::l7反馈(const QString &text, const QString &rechargeId,
-                                  const QString &cardCode, const QString &sideText, int status)
+                                  const QString &cardCode, const RechargeRequest &request,
+                                  int status)
 {
-    const SideText side = splitSideText(sideText);
-    const bool stored =
-        m_store
-            .反写数据库状态(side.orderNo, QString::number(status), cardCode, rechargeId, QString())
-            .ok();
+    const bool stored = m_store
+                            .反写数据库状态(request.orderNo, QString::number(status), cardCode,
+                                            rechargeId, QString())
+                            .ok();
 
-    const QString listed = listedOrder(sideText);
+    const QString listed = listedOrder(request);
     if (listed.isEmpty())
         return;
     // A refused order shows the platform's message in place of its status text.

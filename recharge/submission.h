@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Clipboard;
 class NetworkAccess;
@@ -51,15 +52,13 @@ struct RechargeRequestFields
 QString rechargeRequestBody(const RechargeRequestFields &fields, const QString &sessionKey,
                             int kind);
 
-// The side text a recharge component carries while its request is out.
-QString rechargeSideText(const QString &orderNo, int kind);
-struct SideText
+// What a recharge component's request is about, while it is out.
+struct RechargeRequest
 {
     QString orderNo;
-    QString kind; // "0", "1", "2"
+    int kind = 0; // 0 manual, 1 Taobao, 2 Paipai
+    bool manual() const { return kind == 0; }
 };
-// Splits at the last "||"; an order number never holds one.
-SideText splitSideText(const QString &sideText);
 
 // What the platform's first answer says. An answer that the order key was
 // taken before means the platform holds the order, whatever became of it, and
@@ -144,9 +143,11 @@ public:
     int 获取空闲充值inet() const;
     // False when the request could not start; the order then is as it was.
     bool 发送充值订单(const RechargeRequestFields &fields, int component, int kind);
-    void 判断充值结果(const QString &response, const QString &sideText);
+    // The order whose request is out on the component; nothing when it is idle.
+    std::optional<RechargeRequest> requestOn(int component) const;
+    void 判断充值结果(const QString &response, const RechargeRequest &request);
     void l7反馈(const QString &text, const QString &rechargeId, const QString &cardCode,
-                const QString &sideText, int status);
+                const RechargeRequest &request, int status);
 
 signals:
     // The balance label jprice: balance + " 元".
@@ -164,12 +165,12 @@ signals:
 
 private:
     void onStateChanged(int index, int state);
-    void onFailure(int index);
-    void markUnknown(const QString &sideText, const QString &reason);
-    void markNotDelivered(const QString &sideText, const QString &reason);
+    void onFailure(int index, const RechargeRequest &request);
+    void markUnknown(const RechargeRequest &request, const QString &reason);
+    void markNotDelivered(const RechargeRequest &request, const QString &reason);
     void markNotSent(const QString &orderNo, const QString &reason);
     // The order of the side text, as its list shows it; empty when not listed.
-    QString listedOrder(const QString &sideText) const;
+    QString listedOrder(const RechargeRequest &request) const;
     void inform(const QString &text);
 
     OrderBook &m_book;
@@ -179,6 +180,7 @@ private:
     Prompter &m_prompter;
     Clipboard &m_clipboard;
     QList<Transfer *> m_inet;
+    QHash<int, RechargeRequest> m_out; // component -> the request out on it
     FeedbackSink m_feedback;
     int m_tradeCount = 0;
     // Shop orders put back to wait after a request that never left: once each,

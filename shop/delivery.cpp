@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kSeparator = QStringLiteral("||");
-
 // Halves to the even number, as the usual conversion to a whole number does.
 int wholeQuantity(double quantity)
 {
@@ -174,7 +172,6 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
                        m_store.clock().now()});
     }
 
-    inet->setTag(order.shipNo + kSeparator + QString::number(order.orderType));
     bool started = false;
     if (taobao) {
         started = inet->execute(
@@ -192,6 +189,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
         return false;
     }
     m_inFlight.insert(order.shipNo);
+    m_out.insert(channel, OutConsign{order.shipNo, taobao});
     if (firstTime) {
         m_handedOver.insert(order.shipNo);
         if (taobao && !order.cardCode.isEmpty())
@@ -205,10 +203,9 @@ void DeliveryController::onAnswer(int channel, int state)
     if (state != Transfer::ResponseCompleted && state != Transfer::Error)
         return;
     Transfer *inet = m_inet.at(channel);
-    const QString tag = inet->tag();
-    const qsizetype at = tag.lastIndexOf(kSeparator);
-    const QString shipNo = tag.left(at);
-    const bool taobao = tag.mid(at + kSeparator.size()) == QLatin1String("1");
+    const OutConsign out = m_out.take(channel);
+    const QString shipNo = out.shipNo;
+    const bool taobao = out.taobao;
     m_inFlight.remove(shipNo);
 
     if (state == Transfer::Error) {

@@ -115,8 +115,14 @@ private:
     CardHandOver &m_handOver;
     QTimer *m_timer;
     QList<Transfer *> m_inet;
-    QSet<QString> m_inFlight;   // ship numbers whose consign is out
-    QSet<QString> m_handedOver; // ship numbers whose card code was handed on
+    struct OutConsign
+    {
+        QString shipNo;
+        bool taobao = false;
+    };
+    QHash<int, OutConsign> m_out; // channel -> the consign out on it
+    QSet<QString> m_inFlight;     // ship numbers whose consign is out
+    QSet<QString> m_handedOver;   // ship numbers whose card code was handed on
     // When each order's last consign failed: an order the shop keeps refusing
     // goes behind the others instead of holding them up.
     QHash<QString, QDateTime> m_lastFailure;

@@ -118,6 +118,12 @@ private:
     }
     QString rowStatus(int type, const QString &orderNo) const;
     bool allIdle() const;
+    // "order number/kind" of the request out on the component; empty when idle.
+    QString carried(int component) const
+    {
+        const auto out = m_submission->requestOn(component);
+        return out ? out->orderNo + QLatin1Char('/') + QString::number(out->kind) : QString();
+    }
     void setTimeouts(int ms);
     int rechargeRequests() const { return m_env.requestsTo(kRechargePath).size(); }
     // Makes the file refuse one kind of status write, as a full disk would.
@@ -244,7 +250,6 @@ void TestSubmission::requestBody()
              QStringLiteral("game_cp=&game_list=mobile&game_area=&game_userid=13800000000&"
                             "sessionkey=k3y&Cardnum=100&counts=1&lx=0&cx=BJ&"
                             "key=qwhtrbxnmakpzeyfcjsuvdgoi"));
-    QCOMPARE(rechargeSideText(QStringLiteral("abc"), 1), QStringLiteral("abc||1"));
     QCOMPARE(tradeCountText(3), QStringLiteral("当前交易：  3 笔"));
 }
 
@@ -341,7 +346,7 @@ void TestSubmission::answerHandling()
     (*m_prompter)->onMessage = [&](const RecordingPrompter::Message &) {
         storedAtMessage.append(stored(orderNo));
     };
-    m_submission->判断充值结果(response, rechargeSideText(orderNo, kind));
+    m_submission->判断充值结果(response, RechargeRequest{orderNo, kind});
 
     const auto order = stored(orderNo);
     QVERIFY(order);
@@ -401,7 +406,7 @@ void TestSubmission::sevenShopOrders()
     // The newest six, from the top, on 0 to 5; the oldest waits.
     for (int i = 0; i < 6; ++i) {
         QVERIFY(m_submission->inet充值(i)->stillExecuting());
-        QCOMPARE(m_submission->inet充值(i)->tag(), QStringLiteral("TB%1||1").arg(7 - i));
+        QCOMPARE(carried(i), QStringLiteral("TB%1/1").arg(7 - i));
         QCOMPARE(stored(QStringLiteral("TB%1").arg(7 - i))->status, -1);
         QCOMPARE(rowStatus(1, QStringLiteral("TB%1").arg(7 - i)), QStringLiteral("正在提交"));
     }
@@ -427,7 +432,7 @@ void TestSubmission::sevenShopOrders()
     }
     QCOMPARE(rechargeRequests(), 7);
     QCOMPARE(m_submission->tradeCount(), 7);
-    QVERIFY(m_submission->inet充值(6)->tag().isEmpty()); // never on the manual component
+    QVERIFY(carried(6).isEmpty()); // never on the manual component
 }
 
 void TestSubmission::manualScanSendsManualOrdersOnly()
@@ -441,7 +446,7 @@ void TestSubmission::manualScanSendsManualOrdersOnly()
     m_submission->充值订单请求(0);
     // One manual order, the newest, on component 6; shop orders untouched.
     QVERIFY(m_submission->inet充值(6)->stillExecuting());
-    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M2||0"));
+    QCOMPARE(carried(6), QStringLiteral("M2/0"));
     QCOMPARE(rowStatus(0, QStringLiteral("M2")), QStringLiteral("正在提交"));
     QCOMPARE(rowStatus(0, QStringLiteral("M1")), QStringLiteral("等待提交"));
     QCOMPARE(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待提交"));
@@ -454,13 +459,11 @@ void TestSubmission::manualScanSendsManualOrdersOnly()
     QCOMPARE(stored(QStringLiteral("M1"))->status, -2);
 
     m_submission->充值订单请求(1);
-    QCOMPARE(m_submission->inet充值(0)->tag(), QStringLiteral("TB2||1"));
-    QCOMPARE(m_submission->inet充值(1)->tag(), QStringLiteral("TB1||1"));
-    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
-
-    m_submission->充值订单请求(0);
-    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M1||0"));
-    QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
+    QCOMPARE(carried(0), QStringLiteral("TB2/1"));
+    QCOMPARE(carried(1), QStringLiteral("TB1/1"));
+    // M1 goes out by itself once 6 is free again.
+    QTRY_VERIFY_WITH_TIMEOUT(allIdle() && m_env.sim().rechargeCount(QStringLiteral("M1")) == 1,
+                             30000);
     for (const char *no : {"TB1", "TB2", "M1", "M2"})
         QCOMPARE(m_env.sim().rechargeCount(QString::fromLatin1(no)), 1);
     // Each request says the kind it was sent as.
@@ -731,7 +734,7 @@ void TestSubmission::manualOrdersBackToBack()
     QSignalSpy busy(m_submission.get(), &SubmissionController::manualBusyChanged);
     addOrder(makeOrder(0, QStringLiteral("M1")));
     m_submission->充值订单请求(0);
-    QCOMPARE(m_submission->inet充值(6)->tag(), QStringLiteral("M1||0"));
+    QCOMPARE(carried(6), QStringLiteral("M1/0"));
     // The second is confirmed while the first is out: it waits, and goes as
     // soon as component 6 is free, without another click.
     addOrder(makeOrder(0, QStringLiteral("M2")));

@@ -590,7 +590,7 @@ void TestShopFlow::feedbackQueueSurvivesARestart()
     m_session->submission().判断充值结果(
         QStringLiteral("<html><head><title>充值提交成功！--top--X1--end--</title></head><body>"
                        "9|x|R1</body></html>"),
-        rechargeSideText(QStringLiteral("NO-T3"), 1));
+        RechargeRequest{QStringLiteral("NO-T3"), 1});
     QCOMPARE(m_session->feedback().lines().size(), 2); // not listed: no line
 }
 
