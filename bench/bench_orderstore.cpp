@@ -589,9 +589,13 @@ void BM_Store_Intake(benchmark::State &state)
     int n = 0;
     for (auto _ : state) {
         const QString orderNo = prefix + QString::number(n++);
-        if (!intake.插入新订单(1, orderNo, orderNo, QStringLiteral("买家"),
-                               QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-                               QStringLiteral("移动话费1元 全国"), QString(), QString()))
+        if (!intake.插入新订单(NewOrder{.type = 1,
+                                        .shipNo = orderNo,
+                                        .orderNo = orderNo,
+                                        .buyerNick = QStringLiteral("买家"),
+                                        .rechargeAccount = QStringLiteral("13800138000"),
+                                        .quantityText = QStringLiteral("50"),
+                                        .productName = QStringLiteral("移动话费1元 全国")}))
             state.SkipWithError("refused");
     }
     // After the loop: not timed.
@@ -623,9 +627,13 @@ void BM_Stall_HarvestPage50(benchmark::State &state)
         const int taken = intake.takePage([&] {
             for (int i = 0; i < 50; ++i) {
                 const QString orderNo = prefix + QString::number(n++);
-                intake.插入新订单(1, orderNo, orderNo, QStringLiteral("买家"),
-                                  QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-                                  QStringLiteral("移动话费1元 全国"), QString(), QString());
+                intake.插入新订单(NewOrder{.type = 1,
+                                           .shipNo = orderNo,
+                                           .orderNo = orderNo,
+                                           .buyerNick = QStringLiteral("买家"),
+                                           .rechargeAccount = QStringLiteral("13800138000"),
+                                           .quantityText = QStringLiteral("50"),
+                                           .productName = QStringLiteral("移动话费1元 全国")});
             }
         });
         longest = std::max(longest, clock.nsecsElapsed() / 1e6);

@@ -16,18 +16,14 @@ bool OrderIntake::判断来源单号(const QString &orderNo)
     return false;
 }
 
-bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
-                             const QString &buyerNick, const QString &rechargeAccount,
-                             const QString & /*operationLabel: "手工操作", not used*/,
-                             const QString &quantityText, const QString &productName,
-                             const QString &serverArea, const QString &queryArea)
+bool OrderIntake::插入新订单(const NewOrder &n)
 {
     if (m_ready && !m_ready())
         return false;
-    if (判断来源单号(orderNo))
+    if (判断来源单号(n.orderNo))
         return false;
     const std::optional<CatalogueMatch> match =
-        m_matcher ? m_matcher(productName, quantityText, orderType) : std::nullopt;
+        m_matcher ? m_matcher(n.productName, n.quantityText, n.type) : std::nullopt;
     if (!match)
         return false;
 
@@ -38,30 +34,30 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
     const double price = match->amount.toDouble(&priceOk);
     const double quantity = match->quantity.toDouble(&quantityOk);
     if (!priceOk || !quantityOk) {
-        qWarning().noquote() << "order" << orderNo << "refused: unreadable catalogue figures"
+        qWarning().noquote() << "order" << n.orderNo << "refused: unreadable catalogue figures"
                              << match->amount << match->quantity;
         return false;
     }
 
     RechargeOrder order;
-    order.orderType = orderType;
-    order.rechargeAccount = rechargeAccount;
-    order.productName = productName;
+    order.orderType = n.type;
+    order.rechargeAccount = n.rechargeAccount;
+    order.productName = n.productName;
     order.salePrice = price;
     order.quantity = quantity;
     order.rechargeTime = m_store.clock().now();
-    order.buyerNick = buyerNick;
+    order.buyerNick = n.buyerNick;
     order.status = OrderStatus::Waiting;
-    order.orderNo = orderNo;
-    order.shipNo = shipNo;
+    order.orderNo = n.orderNo;
+    order.shipNo = n.shipNo;
     order.platformProduct = match->platformProduct;
-    order.serverArea = serverArea;
+    order.serverArea = n.serverArea;
     order.actualQuantity = match->actualQuantity;
     order.userId = m_store.userId();
-    order.queryArea = queryArea;
+    order.queryArea = n.queryArea;
 
-    if (orderType == 0) {
-        if (!m_store.判断是否本地数据(orderNo))
+    if (n.type == 0) {
+        if (!m_store.判断是否本地数据(n.orderNo))
             return false;
         return m_show ? m_show(order, 1) : m_store.插入订单(order);
     }
@@ -73,7 +69,7 @@ bool OrderIntake::插入新订单(int orderType, const QString &shipNo, const QS
         takeInPage(order);
     });
     if (!offered) // the store could not be asked: nothing is known of this order yet
-        m_seen.remove(orderNo);
+        m_seen.remove(n.orderNo);
     return shown == 1;
 }
 

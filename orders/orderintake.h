@@ -46,11 +46,7 @@ public:
     //
     // A shop order is taken only when the store's insert made its row, so
     // that two seats sharing the store never both take it.
-    bool 插入新订单(int orderType, const QString &shipNo, const QString &orderNo,
-                    const QString &buyerNick, const QString &rechargeAccount,
-                    const QString &operationLabel, const QString &quantityText,
-                    const QString &productName, const QString &serverArea,
-                    const QString &queryArea);
+    bool 插入新订单(const NewOrder &order);
 
     // Runs offer, which hands the orders of one shop page to 插入新订单, as one
     // store transaction, and shows the orders taken once it is committed.

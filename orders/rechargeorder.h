@@ -39,6 +39,22 @@ constexpr int Shipped = 3;      // 充值成功,已经发货
 constexpr int SubmitFailed = 4; // 提交失败
 } // namespace OrderStatus
 
+// An order as the counter or a shop page hands it to the intake (插入新订单),
+// before the catalogue has said what it is.
+struct NewOrder
+{
+    int type = 0;         // 0 counter, 1 Taobao, 2 Paipai
+    QString shipNo = {};  // what the shop's consign takes; the token at the counter
+    QString orderNo = {}; // the shop's order number; the token at the counter
+    QString buyerNick = {};
+    QString rechargeAccount = {}; // the number or account to recharge
+    QString operationLabel = {};  // "手工操作" at the counter; not stored
+    QString quantityText = {};    // the amount chosen, or the bought count
+    QString productName = {};     // the product as the agent or the shop names it
+    QString serverArea = {};
+    QString queryArea = {}; // the number's region, as the counter looked it up
+};
+
 // What the catalogue makes of an order (判断业务名称): the product the
 // platform recharges and the order's figures, as the catalogue gives them.
 struct CatalogueMatch

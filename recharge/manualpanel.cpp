@@ -420,9 +420,16 @@ void ManualRechargePanel::recharge()
     const QString region = m_label13->text() == kRegionHint ? QString() : m_label13->text();
     const QString token = RandomLetterToken();
     const QString area = m_xiequ->currentText() == kChooseArea ? QString() : m_xiequ->currentText();
-    const bool stored =
-        m_insert && m_insert(OrderSource::Manual, token, token, kManualBuyer, number,
-                             kManualOperation, amount, product, area, region);
+    const bool stored = m_insert && m_insert(NewOrder{.type = OrderSource::Manual,
+                                                      .shipNo = token,
+                                                      .orderNo = token,
+                                                      .buyerNick = kManualBuyer,
+                                                      .rechargeAccount = number,
+                                                      .operationLabel = kManualOperation,
+                                                      .quantityText = amount,
+                                                      .productName = product,
+                                                      .serverArea = area,
+                                                      .queryArea = region});
     if (!stored) {
         // Nothing was stored, so nothing will answer and enable cz again. Without
         // a matcher of its own the panel takes the intake's usual reason.

@@ -27,10 +27,7 @@ class ManualRechargePanel : public QWidget
     Q_OBJECT
 public:
     // 插入新订单 of the order intake: true when the order was stored.
-    using InsertOrder = std::function<bool(
-        int orderType, const QString &shipNo, const QString &orderNo, const QString &buyerNick,
-        const QString &rechargeAccount, const QString &operationLabel, const QString &quantityText,
-        const QString &productName, const QString &serverArea, const QString &queryArea)>;
+    using InsertOrder = std::function<bool(const NewOrder &order)>;
     // 充值订单请求 of order submission, with the source kind.
     using SubmitOrders = std::function<void(int orderType)>;
     // 判断业务名称 of the catalogue: product, amount, source -> CatalogueMatch or nothing.

@@ -21,8 +21,14 @@ int takeOrders(OrderIntake &intake, int kind, const QList<ShopOrder> &orders)
 {
     return intake.takePage([&] {
         for (const ShopOrder &o : orders) {
-            intake.插入新订单(kind, o.orderId, o.orderNo, o.buyer, o.account, QString(), o.quantity,
-                              o.title, o.area, QString());
+            intake.插入新订单(NewOrder{.type = kind,
+                                       .shipNo = o.orderId,
+                                       .orderNo = o.orderNo,
+                                       .buyerNick = o.buyer,
+                                       .rechargeAccount = o.account,
+                                       .quantityText = o.quantity,
+                                       .productName = o.title,
+                                       .serverArea = o.area});
         }
     });
 }

@@ -201,14 +201,7 @@ void Form2::buildPanels()
     auto *manual = new QVBoxLayout(m_manualFrame);
     manual->setContentsMargins(0, 0, 0, 0);
     m_manualPanel = new ManualRechargePanel(
-        [this](int orderType, const QString &shipNo, const QString &orderNo,
-               const QString &buyerNick, const QString &rechargeAccount,
-               const QString &operationLabel, const QString &quantityText,
-               const QString &productName, const QString &serverArea, const QString &queryArea) {
-            return m_session->intake().插入新订单(orderType, shipNo, orderNo, buyerNick,
-                                                  rechargeAccount, operationLabel, quantityText,
-                                                  productName, serverArea, queryArea);
-        },
+        [this](const NewOrder &order) { return m_session->intake().插入新订单(order); },
         [this](int kind) { m_session->submission().充值订单请求(kind); },
         [this](const QString &product, const QString &amount, int source) {
             return m_session->catalogue().判断业务名称(product, amount, source);

@@ -194,9 +194,13 @@ struct Session
 
     bool offer(const QString &orderNo, const QString &product = kMatchingProduct)
     {
-        return intake.插入新订单(1, QStringLiteral("ship-") + orderNo, orderNo,
-                                 QStringLiteral("买家甲"), QStringLiteral("13800138000"), QString(),
-                                 QStringLiteral("10"), product, QString(), QString());
+        return intake.插入新订单(NewOrder{.type = 1,
+                                          .shipNo = QStringLiteral("ship-") + orderNo,
+                                          .orderNo = orderNo,
+                                          .buyerNick = QStringLiteral("买家甲"),
+                                          .rechargeAccount = QStringLiteral("13800138000"),
+                                          .quantityText = QStringLiteral("10"),
+                                          .productName = product});
     }
 
     OrderStore store;
@@ -268,9 +272,13 @@ int takeShopOrdersChild(const QStringList &args)
     }
     for (int i = 0; i < count; ++i) {
         const QString no = QStringLiteral("S%1").arg(i);
-        intake.插入新订单(1, QStringLiteral("ship-") + no, no, QStringLiteral("买家"),
-                          QStringLiteral("13800138000"), QString(), QStringLiteral("1"),
-                          QStringLiteral("移动话费充值 50元"), QString(), QString());
+        intake.插入新订单(NewOrder{.type = 1,
+                                   .shipNo = QStringLiteral("ship-") + no,
+                                   .orderNo = no,
+                                   .buyerNick = QStringLiteral("买家"),
+                                   .rechargeAccount = QStringLiteral("13800138000"),
+                                   .quantityText = QStringLiteral("1"),
+                                   .productName = QStringLiteral("移动话费充值 50元")});
     }
     return 0;
 }
@@ -845,8 +853,16 @@ void TestOrderStore::intakeBuildsOrder()
     Session session(db());
     session.match = match;
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
-    QVERIFY(session.intake.插入新订单(type, shipNo, orderNo, buyer, account, label, quantityText,
-                                      product, serverArea, queryArea));
+    QVERIFY(session.intake.插入新订单(NewOrder{.type = type,
+                                               .shipNo = shipNo,
+                                               .orderNo = orderNo,
+                                               .buyerNick = buyer,
+                                               .rechargeAccount = account,
+                                               .operationLabel = label,
+                                               .quantityText = quantityText,
+                                               .productName = product,
+                                               .serverArea = serverArea,
+                                               .queryArea = queryArea}));
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(session.matcherArgs, QStringList({product, quantityText, QString::number(type)}));
     QCOMPARE(session.shown.size(), 1);
@@ -889,15 +905,21 @@ void TestOrderStore::intakeWithoutList()
     OrderStore store(db(), kUser);
     OrderIntake intake(store,
                        [](const QString &, const QString &, int) { return matchFrom(kMatch); });
-    QVERIFY(intake.插入新订单(2, QStringLiteral("D1"), QStringLiteral("P1"), QStringLiteral("买家"),
-                              QStringLiteral("qq1"), QString(), QStringLiteral("10"),
-                              QStringLiteral("移动话费"), QString(), QString()));
+    QVERIFY(intake.插入新订单(NewOrder{.type = 2,
+                                       .shipNo = QStringLiteral("D1"),
+                                       .orderNo = QStringLiteral("P1"),
+                                       .buyerNick = QStringLiteral("买家"),
+                                       .rechargeAccount = QStringLiteral("qq1"),
+                                       .quantityText = QStringLiteral("10"),
+                                       .productName = QStringLiteral("移动话费")}));
     QCOMPARE(orderNumbers(store.读取订单().value()), QStringList{"P1"});
     // With no catalogue every order is refused.
     intake.setMatcher({});
-    QVERIFY(!intake.插入新订单(2, QStringLiteral("D2"), QStringLiteral("P2"), QString(), QString(),
-                               QString(), QStringLiteral("10"), QStringLiteral("移动话费"),
-                               QString(), QString()));
+    QVERIFY(!intake.插入新订单(NewOrder{.type = 2,
+                                        .shipNo = QStringLiteral("D2"),
+                                        .orderNo = QStringLiteral("P2"),
+                                        .quantityText = QStringLiteral("10"),
+                                        .productName = QStringLiteral("移动话费")}));
 }
 
 void TestOrderStore::unreadableMatchRefused_data()

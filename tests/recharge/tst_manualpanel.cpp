@@ -30,14 +30,6 @@ namespace {
 const QString kMachineId = QStringLiteral("5A6B7C8D");
 const QString kAppTitle = QStringLiteral("榴帆综合缴费系统");
 
-// One call of 插入新订单.
-struct InsertedOrder
-{
-    int orderType = -1;
-    QString shipNo, orderNo, buyerNick, rechargeAccount, operationLabel, quantityText, productName,
-        serverArea, queryArea;
-};
-
 QStringList itemsOf(const QComboBox *box)
 {
     QStringList out;
@@ -105,7 +97,7 @@ private:
     std::unique_ptr<PrompterGuard> m_prompter;
     std::unique_ptr<DigitSpeaker> m_previousSpeaker;
     QList<int> m_played;
-    QList<InsertedOrder> m_inserted;
+    QList<NewOrder> m_inserted;
     QList<int> m_submitted;
     bool m_insertAnswer = true;
     QList<QPointer<QWidget>> m_panels;
@@ -146,13 +138,8 @@ void TestManualPanel::cleanup()
 
 ManualRechargePanel *TestManualPanel::newPanel(ManualRechargePanel::Matcher matcher)
 {
-    auto insert = [this](int orderType, const QString &shipNo, const QString &orderNo,
-                         const QString &buyerNick, const QString &rechargeAccount,
-                         const QString &operationLabel, const QString &quantityText,
-                         const QString &productName, const QString &serverArea,
-                         const QString &queryArea) {
-        m_inserted.append({orderType, shipNo, orderNo, buyerNick, rechargeAccount, operationLabel,
-                           quantityText, productName, serverArea, queryArea});
+    auto insert = [this](const NewOrder &order) {
+        m_inserted.append(order);
         return m_insertAnswer;
     };
     auto submit = [this](int orderType) { m_submitted.append(orderType); };
@@ -558,8 +545,8 @@ void TestManualPanel::rechargeConfirmed()
     QCOMPARE(prompter().texts(), QStringList{"确认充值吗"});
     QCOMPARE(matched, QStringList{"电信话费充值/50/0"});
     QCOMPARE(m_inserted.size(), 1);
-    const InsertedOrder &o = m_inserted.first();
-    QCOMPARE(o.orderType, 0);
+    const NewOrder &o = m_inserted.first();
+    QCOMPARE(o.type, 0);
     QCOMPARE(o.shipNo.size(), 25);
     QCOMPARE(sortedLetters(o.shipNo), sortedLetters(QStringLiteral("qwhtrbxnmakpzeyfcjsuvdgoi")));
     QCOMPARE(o.orderNo, o.shipNo);

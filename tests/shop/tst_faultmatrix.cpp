@@ -312,10 +312,14 @@ void TestFaultMatrix::matrix()
     session.monitor().startPaipai();
     const QString counterNo = RandomLetterToken();
     const auto enterCounterOrder = [&] {
-        if (!session.intake().插入新订单(0, counterNo, counterNo, QStringLiteral("手工订单"),
-                                         QStringLiteral("13900139000"), QStringLiteral("手工操作"),
-                                         QStringLiteral("50"), QStringLiteral("移动话费充值"),
-                                         QString(), QString()))
+        if (!session.intake().插入新订单(NewOrder{.type = 0,
+                                                  .shipNo = counterNo,
+                                                  .orderNo = counterNo,
+                                                  .buyerNick = QStringLiteral("手工订单"),
+                                                  .rechargeAccount = QStringLiteral("13900139000"),
+                                                  .operationLabel = QStringLiteral("手工操作"),
+                                                  .quantityText = QStringLiteral("50"),
+                                                  .productName = QStringLiteral("移动话费充值")}))
             return false;
         session.submission().充值订单请求(0);
         return true;
@@ -425,16 +429,25 @@ void TestFaultMatrix::restartSendsWhatWasLeft()
     QStringList shopOrders;
     for (int i = 1; i <= kShopOrders; ++i) {
         const QString no = QStringLiteral("R%1").arg(i, 3, 10, QLatin1Char('0'));
-        QVERIFY(intake.插入新订单(1, QStringLiteral("S") + no, no, QStringLiteral("买家"),
-                                  QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-                                  QStringLiteral("移动话费充值 1元 秒到"), QString(), QString()));
+        QVERIFY(
+            intake.插入新订单(NewOrder{.type = 1,
+                                       .shipNo = QStringLiteral("S") + no,
+                                       .orderNo = no,
+                                       .buyerNick = QStringLiteral("买家"),
+                                       .rechargeAccount = QStringLiteral("13800138000"),
+                                       .quantityText = QStringLiteral("50"),
+                                       .productName = QStringLiteral("移动话费充值 1元 秒到")}));
         shopOrders << no;
     }
     const QString counter = RandomLetterToken();
-    QVERIFY(intake.插入新订单(0, counter, counter, QStringLiteral("手工订单"),
-                              QStringLiteral("13900139000"), QStringLiteral("手工操作"),
-                              QStringLiteral("50"), QStringLiteral("移动话费充值"), QString(),
-                              QString()));
+    QVERIFY(intake.插入新订单(NewOrder{.type = 0,
+                                       .shipNo = counter,
+                                       .orderNo = counter,
+                                       .buyerNick = QStringLiteral("手工订单"),
+                                       .rechargeAccount = QStringLiteral("13900139000"),
+                                       .operationLabel = QStringLiteral("手工操作"),
+                                       .quantityText = QStringLiteral("50"),
+                                       .productName = QStringLiteral("移动话费充值")}));
     // The first shop order went out and its answer never came.
     QVERIFY(m_session->store()
                 .反写数据库状态(shopOrders.first(), QString::number(OrderStatus::Submitting),

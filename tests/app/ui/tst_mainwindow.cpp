@@ -942,10 +942,15 @@ void TestMainWindow::closeWaitsForAnswers()
     QTRY_COMPARE_WITH_TIMEOUT(plist->rowCount(), 12, 20000);
     const QString orderNo = QStringLiteral("EXIT-%1").arg(QDateTime::currentMSecsSinceEpoch());
     // As the counter enters it.
-    QVERIFY(window->orderIntake()->插入新订单(
-        0, orderNo, orderNo, QStringLiteral("手工订单"), QStringLiteral("13800138000"),
-        QStringLiteral("手工操作"), QStringLiteral("50"), QStringLiteral("移动话费充值"), QString(),
-        QString()));
+    QVERIFY(
+        window->orderIntake()->插入新订单(NewOrder{.type = 0,
+                                                   .shipNo = orderNo,
+                                                   .orderNo = orderNo,
+                                                   .buyerNick = QStringLiteral("手工订单"),
+                                                   .rechargeAccount = QStringLiteral("13800138000"),
+                                                   .operationLabel = QStringLiteral("手工操作"),
+                                                   .quantityText = QStringLiteral("50"),
+                                                   .productName = QStringLiteral("移动话费充值")}));
     m_env.sim().setFault(QStringLiteral("/platform/productcz1.asp"),
                          {sim::FaultKind::Delay, delayMs});
     window->submission()->充值订单请求(0);
@@ -1342,9 +1347,13 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
     // A Taobao item "1元" bought 50 times.
     const auto offer = [&orderNo](Form2 *w) {
         return w->orderIntake()->插入新订单(
-            1, QStringLiteral("S") + orderNo, orderNo, QStringLiteral("买家'甲"),
-            QStringLiteral("13800138000"), QString(), QStringLiteral("50"),
-            QStringLiteral("移动话费充值 1元 自动充值"), QString(), QString());
+            NewOrder{.type = 1,
+                     .shipNo = QStringLiteral("S") + orderNo,
+                     .orderNo = orderNo,
+                     .buyerNick = QStringLiteral("买家'甲"),
+                     .rechargeAccount = QStringLiteral("13800138000"),
+                     .quantityText = QStringLiteral("50"),
+                     .productName = QStringLiteral("移动话费充值 1元 自动充值")});
     };
     QVERIFY(offer(window));
     KeyedListView *list = window->orderLists()->listView7();
@@ -1361,9 +1370,13 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
     const int rows = list->rowCount();
     QVERIFY(!offer(window));
     QVERIFY(!window->orderIntake()->插入新订单(
-        1, QStringLiteral("S2"), orderNo + QStringLiteral("-2"), QStringLiteral("乙"),
-        QStringLiteral("13800138001"), QString(), QStringLiteral("1"),
-        QStringLiteral("不存在的商品"), QString(), QString()));
+        NewOrder{.type = 1,
+                 .shipNo = QStringLiteral("S2"),
+                 .orderNo = orderNo + QStringLiteral("-2"),
+                 .buyerNick = QStringLiteral("乙"),
+                 .rechargeAccount = QStringLiteral("13800138001"),
+                 .quantityText = QStringLiteral("1"),
+                 .productName = QStringLiteral("不存在的商品")}));
     QCOMPARE(list->rowCount(), rows);
 
     // In data.mdb, and back in the list after a restart.
