@@ -14,8 +14,6 @@
 
 #include <QNetworkCookieJar>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,26 +22,6 @@ namespace {
 constexpr int kOrders = 200;
 constexpr int kTickMs = 300; // monitors, polls and delivery, quicker than an agent's
 constexpr int kSettleMs = 180'000;
-
-// Every order's status in the file, read on a connection of its own as
-// another program would (the day's list shows only the newest 50).
-QHash<QString, int> storedStatuses(const QString &file)
-{
-    QHash<QString, int> out;
-    const QString name = QStringLiteral("burst-check");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单"));
-            while (q.next())
-                out.insert(q.value(0).toString(), q.value(1).toInt());
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
-}
 
 class NoHandOver final : public CardHandOver
 {

@@ -19,6 +19,7 @@
 #include "app/web/transfer.h"
 #include "shop/agentsession.h"
 #include "sim/platformsim.h"
+#include "tests/support/burst.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -26,8 +27,6 @@
 #include <QCoreApplication>
 #include <QNetworkCookieJar>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -185,21 +184,7 @@ void TestFaultMatrix::liftFault(int fault)
 
 QHash<QString, int> TestFaultMatrix::storedStatuses()
 {
-    // Read with a connection of its own, as another program would.
-    QHash<QString, int> out;
-    const QString name = QStringLiteral("faultmatrix-check");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(m_dir->filePath(QStringLiteral("data.mdb")));
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单 WHERE 用户 = '10086'"));
-            while (q.next())
-                out.insert(q.value(0).toString(), q.value(1).toInt());
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
+    return ::storedStatuses(m_dir->filePath(QStringLiteral("data.mdb")));
 }
 
 int TestFaultMatrix::shopMarks(const Offered &o) const

@@ -1,5 +1,8 @@
 #include "tests/support/burst.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 namespace {
 
 struct Item
@@ -55,6 +58,24 @@ QList<BurstOrder> offerBurst(sim::PlatformSim &sim, int n)
             out.append({2, p.dealId, p.dealId, item.card});
         }
     }
+    return out;
+}
+
+QHash<QString, int> storedStatuses(const QString &file)
+{
+    QHash<QString, int> out;
+    const QString name = QStringLiteral("stored-statuses");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单"));
+            while (q.next())
+                out.insert(q.value(0).toString(), q.value(1).toInt());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
     return out;
 }
 

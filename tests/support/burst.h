@@ -2,6 +2,7 @@
 
 #include "sim/platformsim.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -18,6 +19,10 @@ struct BurstOrder
 // turn, phone credit, game points and card products that the default
 // catalogue matches, no fault on any of them.
 QList<BurstOrder> offerBurst(sim::PlatformSim &sim, int n);
+
+// Every order's status in an SQLite order file, read on a connection of its
+// own as another program would (the day's list shows only the newest 50).
+QHash<QString, int> storedStatuses(const QString &file);
 
 // How often the shop was asked to mark the order shipped.
 int shopMarks(const sim::PlatformSim &sim, const BurstOrder &order);
