@@ -686,8 +686,8 @@ void BM_Stall_Poll50(benchmark::State &state)
         state.PauseTiming();
         s.inTransaction([&] {
             for (int i = 0; i < 50; ++i)
-                s.反写数据库状态(QStringLiteral("BENCH-poll-%1").arg(i), QStringLiteral("0"),
-                                 QString(), QString(), QString());
+                s.反写数据库状态(QStringLiteral("BENCH-poll-%1").arg(i), 0, QString(), QString(),
+                                 QString());
             return true;
         });
         state.ResumeTiming();

@@ -334,8 +334,8 @@ bool OrderDecisions::apply(const RechargeOrder &order, int toStatus, const QStri
         return false;
     // By order number alone: the write-back takes a ship number first, and
     // the decision is about this order.
-    const WriteBackResult written = m_store.反写数据库状态(order.orderNo, QString::number(toStatus),
-                                                           QString(), QString(), QString());
+    const WriteBackResult written =
+        m_store.反写数据库状态(order.orderNo, toStatus, QString(), QString(), QString());
     if (!written.ok()) {
         m_prompter.inform(m_title, QStringLiteral("状态没有写入订单数据库，什么也没有改变：") +
                                        written.error);

@@ -602,7 +602,7 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
     return false;
 }
 
-WriteBackResult OrderStore::writePollResult(const QString &rechargeId, const QString &statusText,
+WriteBackResult OrderStore::writePollResult(const QString &rechargeId, int status,
                                             const QString &cardCode)
 {
     if (rechargeId.isEmpty()) {
@@ -611,19 +611,19 @@ WriteBackResult OrderStore::writePollResult(const QString &rechargeId, const QSt
         result.error = QStringLiteral("no recharge id given");
         return result;
     }
-    return writeBack(QString(), statusText, cardCode, rechargeId, QString(), true);
+    return writeBack(QString(), status, cardCode, rechargeId, QString(), true);
 }
 
-WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, const QString &statusText,
+WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, int status,
                                            const QString &cardCode, const QString &rechargeId,
                                            const QString &shipNo)
 {
-    return writeBack(orderNo, statusText, cardCode, rechargeId, shipNo, false);
+    return writeBack(orderNo, status, cardCode, rechargeId, shipNo, false);
 }
 
-WriteBackResult OrderStore::writeBack(const QString &orderNo, const QString &statusText,
-                                      const QString &cardCode, const QString &rechargeId,
-                                      const QString &shipNo, bool onlyWaiting)
+WriteBackResult OrderStore::writeBack(const QString &orderNo, int status, const QString &cardCode,
+                                      const QString &rechargeId, const QString &shipNo,
+                                      bool onlyWaiting)
 {
     WriteBackResult result;
     if (shipNo.isEmpty() && orderNo.isEmpty() && rechargeId.isEmpty()) {
@@ -631,10 +631,9 @@ WriteBackResult OrderStore::writeBack(const QString &orderNo, const QString &sta
         result.error = QStringLiteral("no order number, recharge id or ship number given");
         return result;
     }
-    bool isNumber = false;
-    const int status = statusText.trimmed().toInt(&isNumber);
-    if (!isNumber || status < -32768 || status > 32767) {
-        result.error = QStringLiteral("the status \"%1\" is not a status number").arg(statusText);
+    // The column is a 16-bit number in the file the first release wrote.
+    if (status < -32768 || status > 32767) {
+        result.error = QStringLiteral("the status %1 is not a status number").arg(status);
         fail(QStringLiteral("cannot write the status"), result.error);
         return result;
     }

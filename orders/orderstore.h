@@ -141,9 +141,8 @@ public:
     // when given, else by order number when given (or when no recharge id is
     // given either), else by recharge id; the first such row of the account is
     // updated. An empty card code or recharge id keeps the stored value.
-    WriteBackResult 反写数据库状态(const QString &orderNo, const QString &statusText,
-                                   const QString &cardCode, const QString &rechargeId,
-                                   const QString &shipNo);
+    WriteBackResult 反写数据库状态(const QString &orderNo, int status, const QString &cardCode,
+                                   const QString &rechargeId, const QString &shipNo);
 
     // Runs the writes of work in one transaction: all of them are kept when it
     // returns true and the commit succeeds, none otherwise. True when kept.
@@ -154,8 +153,7 @@ public:
     // A status poll's answer for one recharge id: written only while the order
     // still waits on the platform (status 0), so that a late answer never
     // moves back an order another seat has carried on. NoRow when none waits.
-    WriteBackResult writePollResult(const QString &rechargeId, const QString &statusText,
-                                    const QString &cardCode);
+    WriteBackResult writePollResult(const QString &rechargeId, int status, const QString &cardCode);
 
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.
@@ -176,9 +174,8 @@ private:
     void fail(const QString &what, const QString &detail);
     void failQuery(const QString &what, const QSqlQuery &query);
     Claim claim(QSqlQuery &query, const QString &what);
-    WriteBackResult writeBack(const QString &orderNo, const QString &statusText,
-                              const QString &cardCode, const QString &rechargeId,
-                              const QString &shipNo, bool onlyWaiting);
+    WriteBackResult writeBack(const QString &orderNo, int status, const QString &cardCode,
+                              const QString &rechargeId, const QString &shipNo, bool onlyWaiting);
     std::optional<QList<RechargeOrder>> readOrders(QSqlQuery &query, const QString &what);
 
     OrderDatabase m_database;

@@ -101,10 +101,10 @@ void RechargeSession::读取订单()
     // now, unasked, it could be recharged twice: it is marked not submitted,
     // and a note keeps it from being sent should the mark not be saved either.
     for (const QString &orderNo : std::as_const(leftUnsent)) {
-        const bool stored = m_store
-                                .反写数据库状态(orderNo, QString::number(OrderStatus::SubmitFailed),
-                                                QString(), QString(), QString())
-                                .ok();
+        const bool stored =
+            m_store
+                .反写数据库状态(orderNo, OrderStatus::SubmitFailed, QString(), QString(), QString())
+                .ok();
         m_book.setStatus(orderNo, stored ? OrderStatus::SubmitFailed : OrderStatus::Waiting,
                          kNotDeliveredPrefix + kEarlierRunText, true, !stored);
     }

@@ -125,7 +125,7 @@ bool StatusTracker::readReply(const QString &reply)
         for (const StatusRecord &record : std::as_const(taken)) {
             // Written only while the order still waits: another seat may
             // have read the same answer and carried the order on already.
-            if (m_store.writePollResult(record.rechargeId, record.status, record.cardCode)
+            if (m_store.writePollResult(record.rechargeId, record.status.toInt(), record.cardCode)
                     .outcome == WriteBackResult::Failed)
                 return false;
         }

@@ -230,8 +230,8 @@ void SubmissionController::充值订单请求(int kind)
         }
         if (!发送充值订单(fields, component, kind)) {
             if (!m_store
-                     .反写数据库状态(fields.orderNo, QString::number(OrderStatus::Waiting),
-                                     QString(), QString(), QString())
+                     .反写数据库状态(fields.orderNo, OrderStatus::Waiting, QString(), QString(),
+                                     QString())
                      .ok()) {
                 // Nothing went out, but the store says -1: leave it alone
                 // rather than risk a second recharge after a restart.
@@ -251,10 +251,9 @@ void SubmissionController::充值订单请求(int kind)
 void SubmissionController::markNotSent(const QString &orderNo, const QString &reason)
 {
     // Marked so that no later scan sends what the agent was told is not sent.
-    const bool stored = m_store
-                            .反写数据库状态(orderNo, QString::number(OrderStatus::SubmitFailed),
-                                            QString(), QString(), QString())
-                            .ok();
+    const bool stored =
+        m_store.反写数据库状态(orderNo, OrderStatus::SubmitFailed, QString(), QString(), QString())
+            .ok();
     const std::optional<OrderEntry> entry = m_book.entry(orderNo);
     m_book.setStatus(orderNo,
                      stored ? OrderStatus::SubmitFailed
@@ -320,8 +319,8 @@ void SubmissionController::markNotDelivered(const RechargeRequest &request, cons
     // next scan once more, rather than becoming a desk item over a hiccup.
     if (!request.manual() && !listed.isEmpty() && !m_sentAgain.contains(request.orderNo)) {
         if (m_store
-                .反写数据库状态(request.orderNo, QString::number(OrderStatus::Waiting), QString(),
-                                QString(), QString())
+                .反写数据库状态(request.orderNo, OrderStatus::Waiting, QString(), QString(),
+                                QString())
                 .ok()) {
             m_sentAgain.insert(request.orderNo);
             m_heldUntil.insert(request.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
@@ -333,11 +332,10 @@ void SubmissionController::markNotDelivered(const RechargeRequest &request, cons
             return;
         }
     }
-    const bool stored =
-        m_store
-            .反写数据库状态(request.orderNo, QString::number(OrderStatus::SubmitFailed), QString(),
-                            QString(), QString())
-            .ok();
+    const bool stored = m_store
+                            .反写数据库状态(request.orderNo, OrderStatus::SubmitFailed, QString(),
+                                            QString(), QString())
+                            .ok();
     if (!listed.isEmpty())
         m_book.setStatus(listed, OrderStatus::SubmitFailed, kNotDeliveredPrefix + reason, true,
                          !stored);
@@ -399,10 +397,8 @@ void SubmissionController::l7反馈(const QString &text, const QString &recharge
                                   const QString &cardCode, const RechargeRequest &request,
                                   int status)
 {
-    const bool stored = m_store
-                            .反写数据库状态(request.orderNo, QString::number(status), cardCode,
-                                            rechargeId, QString())
-                            .ok();
+    const bool stored =
+        m_store.反写数据库状态(request.orderNo, status, cardCode, rechargeId, QString()).ok();
 
     const QString listed = listedOrder(request);
     if (listed.isEmpty())

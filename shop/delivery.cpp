@@ -220,8 +220,8 @@ void DeliveryController::onAnswer(int channel, int state)
         failed(shipNo, read.reason);
         return;
     }
-    const WriteBackResult written = m_store.反写数据库状态(
-        QString(), QString::number(OrderStatus::Shipped), QString(), QString(), shipNo);
+    const WriteBackResult written =
+        m_store.反写数据库状态(QString(), OrderStatus::Shipped, QString(), QString(), shipNo);
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!written.ok()) {
         // The shop has it; the next step marks it again, which does no harm.

@@ -567,11 +567,10 @@ void TestOrderStore::seatsClaim()
     QCOMPARE(a->order(QStringLiteral("T1")).value().status, OrderStatus::Submitting);
     QCOMPARE(other.order(QStringLiteral("T1")).value().status, OrderStatus::Waiting);
 
-    QVERIFY(b.反写数据库状态(QStringLiteral("T1"), QStringLiteral("0"), QString(),
-                             QStringLiteral("R1"), QString())
-                .ok());
     QVERIFY(
-        a->writePollResult(QStringLiteral("R1"), QStringLiteral("1"), QStringLiteral("C1")).ok());
+        b.反写数据库状态(QStringLiteral("T1"), 0, QString(), QStringLiteral("R1"), QString()).ok());
+    QVERIFY(a->writePollResult(QStringLiteral("R1"), OrderStatus::Recharged, QStringLiteral("C1"))
+                .ok());
     QCOMPARE(orderNumbers(b.rechargedShopOrders().value()), QStringList{"T1"});
     QCOMPARE(a->claimForShipping(QStringLiteral("ship-T1")), Claim::Claimed);
     QCOMPARE(b.claimForShipping(QStringLiteral("ship-T1")), Claim::TakenElsewhere);
@@ -583,11 +582,9 @@ void TestOrderStore::seatsClaim()
     QCOMPARE(b.claimForShipping(QStringLiteral("ship-T1")), Claim::Claimed);
     QVERIFY(a->releaseShipping(QStringLiteral("ship-T1"))); // not a's to give back
     QCOMPARE(a->claimForShipping(QStringLiteral("ship-T1")), Claim::TakenElsewhere);
-    QVERIFY(b.反写数据库状态(QString(), QStringLiteral("3"), QString(), QString(),
-                             QStringLiteral("ship-T1"))
-                .ok());
+    QVERIFY(b.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-T1")).ok());
     // A late poll answer of the other seat never moves the order back.
-    QCOMPARE(a->writePollResult(QStringLiteral("R1"), QStringLiteral("1"), QString()).outcome,
+    QCOMPARE(a->writePollResult(QStringLiteral("R1"), OrderStatus::Recharged, QString()).outcome,
              WriteBackResult::NoRow);
     QCOMPARE(a->order(QStringLiteral("T1")).value().status, OrderStatus::Shipped);
     QCOMPARE(a->order(QStringLiteral("T1")).value().cardCode, QStringLiteral("C1"));
@@ -984,19 +981,14 @@ void TestOrderStore::twoAccounts()
     QVERIFY(b.offer(QStringLiteral("T2")));
     QVERIFY(a.store.判断是否本地数据(QStringLiteral("T2")));
 
-    QVERIFY(a.store
-                .反写数据库状态(QStringLiteral("T1"), QStringLiteral("0"), QString(),
-                                QStringLiteral("R-A"), QString())
-                .ok());
-    QCOMPARE(b.store
-                 .反写数据库状态(QString(), QStringLiteral("1"), QString(), QStringLiteral("R-A"),
-                                 QString())
-                 .outcome,
-             WriteBackResult::NoRow);
-    QVERIFY(b.store
-                .反写数据库状态(QString(), QStringLiteral("3"), QString(), QString(),
-                                QStringLiteral("ship-T2"))
-                .ok());
+    QVERIFY(
+        a.store.反写数据库状态(QStringLiteral("T1"), 0, QString(), QStringLiteral("R-A"), QString())
+            .ok());
+    QCOMPARE(
+        b.store.反写数据库状态(QString(), 1, QString(), QStringLiteral("R-A"), QString()).outcome,
+        WriteBackResult::NoRow);
+    QVERIFY(
+        b.store.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-T2")).ok());
 
     QCOMPARE(orderNumbers(a.store.waitingOrders().value()), QStringList{"T1"});
     QCOMPARE(a.store.waitingOrders()->first().rechargeId, QStringLiteral("R-A"));
@@ -1021,10 +1013,8 @@ void TestOrderStore::othersWritesSeen()
     QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T2"), OrderStatus::Accepted)));
     QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList({"T1", "T2"}));
     QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T3"), OrderStatus::Recharged)));
-    QVERIFY(otherProcess
-                .反写数据库状态(QStringLiteral("T1"), QStringLiteral("1"), QString(), QString(),
-                                QString())
-                .ok());
+    QVERIFY(
+        otherProcess.反写数据库状态(QStringLiteral("T1"), 1, QString(), QString(), QString()).ok());
     QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList{"T2"});
     QVERIFY(!store.判断是否本地数据(QStringLiteral("T3")));
     QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList({"T1", "T3"}));
@@ -1033,7 +1023,7 @@ void TestOrderStore::othersWritesSeen()
 void TestOrderStore::writeBack_data()
 {
     QTest::addColumn<QString>("orderNo");
-    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("status");
     QTest::addColumn<QString>("cardCode");
     QTest::addColumn<QString>("rechargeId");
     QTest::addColumn<QString>("shipNo");
@@ -1046,103 +1036,60 @@ void TestOrderStore::writeBack_data()
     // The rows (see writeBack): 0 keys all empty; 1 A1/S1 card "old-card";
     // 2 A2/S2/R2; 3 A3/S3/R3; 4 and 5 both A4/S4; 6 another account's A2/S1/R3.
     QTest::newRow("ship number preferred over order number")
-        << "A2"
-        << "3"
-        << ""
+        << "A2" << 3 << ""
         << ""
         << "S1" << int(WriteBackResult::Written) << 1 << 3 << "old-card"
         << "";
-    QTest::newRow("by order number") << "A2"
-                                     << "-1"
-                                     << ""
+    QTest::newRow("by order number") << "A2" << -1 << ""
                                      << ""
                                      << "" << int(WriteBackResult::Written) << 2 << -1 << ""
                                      << "R2";
     QTest::newRow("by order number with card code and recharge id")
-        << "A1"
-        << "1"
-        << "CARD-1"
+        << "A1" << 1 << "CARD-1"
         << "R9"
         << "" << int(WriteBackResult::Written) << 1 << 1 << "CARD-1"
         << "R9";
     QTest::newRow("by recharge id when both others are empty")
-        << ""
-        << "2"
-        << ""
+        << "" << 2 << ""
         << "R3"
         << "" << int(WriteBackResult::Written) << 3 << 2 << ""
         << "R3";
     QTest::newRow("recharge id with card code")
-        << ""
-        << "1"
-        << "卡密3"
+        << "" << 1 << "卡密3"
         << "R3"
         << "" << int(WriteBackResult::Written) << 3 << 1 << "卡密3"
         << "R3";
     QTest::newRow("empty card code keeps the stored one")
-        << "A1"
-        << "1"
-        << ""
+        << "A1" << 1 << ""
         << ""
         << "" << int(WriteBackResult::Written) << 1 << 1 << "old-card"
         << "";
     QTest::newRow("first of two rows with one order number")
-        << "A4"
-        << "3"
-        << ""
+        << "A4" << 3 << ""
         << ""
         << "" << int(WriteBackResult::Written) << 4 << 3 << ""
         << "";
-    QTest::newRow("status text with blanks")
-        << "A1"
-        << " 4 "
-        << ""
-        << ""
-        << "" << int(WriteBackResult::Written) << 1 << 4 << "old-card"
-        << "";
     QTest::newRow("no row with the order number")
-        << "ZZ"
-        << "1"
-        << ""
+        << "ZZ" << 1 << ""
         << ""
         << "" << int(WriteBackResult::NoRow) << -1 << 0 << ""
         << "";
     QTest::newRow("no row with the ship number, order number not tried")
-        << "A1"
-        << "3"
-        << ""
+        << "A1" << 3 << ""
         << ""
         << "S9" << int(WriteBackResult::NoRow) << -1 << 0 << ""
         << "";
     QTest::newRow("no row with the recharge id")
-        << ""
-        << "1"
-        << ""
+        << "" << 1 << ""
         << "R-none"
         << "" << int(WriteBackResult::NoRow) << -1 << 0 << ""
         << "";
     QTest::newRow("all keys empty: nothing changed")
-        << ""
-        << "1"
-        << "CARD"
+        << "" << 1 << "CARD"
         << ""
         << "" << int(WriteBackResult::NoKey) << -1 << 0 << ""
         << "";
-    QTest::newRow("status no number") << "A1"
-                                      << "abc"
-                                      << ""
-                                      << ""
-                                      << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
-                                      << "";
-    QTest::newRow("status empty") << "A1"
-                                  << ""
-                                  << "CARD"
-                                  << ""
-                                  << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
-                                  << "";
-    QTest::newRow("status beyond 16 bits") << "A1"
-                                           << "40000"
-                                           << ""
+    QTest::newRow("status beyond 16 bits") << "A1" << 40000 << ""
                                            << ""
                                            << "" << int(WriteBackResult::Failed) << -1 << 0 << ""
                                            << "";
@@ -1151,7 +1098,7 @@ void TestOrderStore::writeBack_data()
 void TestOrderStore::writeBack()
 {
     QFETCH(QString, orderNo);
-    QFETCH(QString, status);
+    QFETCH(int, status);
     QFETCH(QString, cardCode);
     QFETCH(QString, rechargeId);
     QFETCH(QString, shipNo);
@@ -1313,12 +1260,10 @@ void TestOrderStore::sqlInValues()
     QVERIFY(!store.判断是否本地数据(value));
     QVERIFY(store.判断是否本地数据(value + QStringLiteral("x")));
     QVERIFY(store.判断是否本地数据(QStringLiteral("' OR ''='")));
-    QCOMPARE(store
-                 .反写数据库状态(QStringLiteral("' OR ''='"), QStringLiteral("3"), QString(),
-                                 QString(), QString())
+    QCOMPARE(store.反写数据库状态(QStringLiteral("' OR ''='"), 3, QString(), QString(), QString())
                  .outcome,
              WriteBackResult::NoRow);
-    QVERIFY(store.反写数据库状态(QString(), QStringLiteral("1"), value, value, value).ok());
+    QVERIFY(store.反写数据库状态(QString(), 1, value, value, value).ok());
 
     RawFile raw(db());
     QCOMPARE(
@@ -1368,10 +1313,8 @@ void TestOrderStore::selections()
     QCOMPARE(s1.quantity, 5.0);
 
     // Once shipped it is no longer offered.
-    QVERIFY(store
-                .反写数据库状态(QString(), QStringLiteral("3"), QString(), QString(),
-                                QStringLiteral("ship-S1"))
-                .ok());
+    QVERIFY(
+        store.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-S1")).ok());
     QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList{"S2"});
 }
 
@@ -1386,9 +1329,7 @@ void TestOrderStore::unusableFile()
     QVERIFY(!session.store.lastError().isEmpty());
     QVERIFY(!session.store.插入订单(makeOrder(QStringLiteral("T1"))));
     QVERIFY(!session.store.判断是否本地数据(QStringLiteral("T1"))); // counts as stored
-    QCOMPARE(session.store
-                 .反写数据库状态(QStringLiteral("T1"), QStringLiteral("1"), QString(), QString(),
-                                 QString())
+    QCOMPARE(session.store.反写数据库状态(QStringLiteral("T1"), 1, QString(), QString(), QString())
                  .outcome,
              WriteBackResult::Failed);
     QVERIFY(!session.store.读取订单());

@@ -332,7 +332,7 @@ void TestSubmission::answerHandling()
 
     const QString orderNo = QStringLiteral("T1001");
     addOrder(makeOrder(kind, orderNo));
-    QVERIFY(m_store->反写数据库状态(orderNo, QStringLiteral("-1"), {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(orderNo, -1, {}, {}, {}).ok());
     m_book->setStatus(orderNo, OrderStatus::Submitting);
     QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
     if (!listed)
@@ -569,7 +569,7 @@ void TestSubmission::platformTakesAKeyOnce()
 
     // Even if the order were put back to waiting, the platform would not
     // recharge its key a second time.
-    QVERIFY(m_store->反写数据库状态(no, QStringLiteral("-2"), {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(no, -2, {}, {}, {}).ok());
     m_book->setStatus(no, OrderStatus::Waiting);
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
@@ -837,7 +837,7 @@ void TestSubmission::pollNothingWaiting()
     QCOMPARE(tracker.transfer()->objectName(), QStringLiteral("验证Inet"));
     addOrder(makeOrder(1, QStringLiteral("A")));
     addOrder(makeOrder(1, QStringLiteral("B")));
-    QVERIFY(m_store->反写数据库状态(QStringLiteral("B"), QStringLiteral("1"), {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(QStringLiteral("B"), 1, {}, {}, {}).ok());
     QVERIFY(!tracker.poll());
     QVERIFY(!tracker.transfer()->stillExecuting());
     QVERIFY(m_env.requestsTo(kStatusPath).isEmpty());
@@ -852,7 +852,7 @@ void TestSubmission::pollBodyForTwoOrders()
     for (const char *id : {"R1", "R2"}) {
         const QString no = QStringLiteral("O") + QLatin1String(id);
         addOrder(makeOrder(1, no));
-        QVERIFY(m_store->反写数据库状态(no, QStringLiteral("0"), {}, QLatin1String(id), {}).ok());
+        QVERIFY(m_store->反写数据库状态(no, 0, {}, QLatin1String(id), {}).ok());
     }
     QSignalSpy read(&tracker, &StatusTracker::replyRead);
     QVERIFY(tracker.poll());
@@ -933,9 +933,7 @@ void TestSubmission::pollReply()
         const int type = i == 2 ? 2 : 1;
         const QString no = QStringLiteral("O%1").arg(i);
         addOrder(makeOrder(type, no));
-        QVERIFY(
-            m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
-                .ok());
+        QVERIFY(m_store->反写数据库状态(no, 0, {}, QStringLiteral("R%1").arg(i), {}).ok());
         showAnswer(no, OrderStatus::Accepted, QStringLiteral("R%1").arg(i));
     }
 
@@ -969,9 +967,7 @@ void TestSubmission::pollReplyIsWrittenWhole()
     for (int i = 1; i <= 3; ++i) {
         const QString no = QStringLiteral("O%1").arg(i);
         addOrder(makeOrder(1, no));
-        QVERIFY(
-            m_store->反写数据库状态(no, QStringLiteral("0"), {}, QStringLiteral("R%1").arg(i), {})
-                .ok());
+        QVERIFY(m_store->反写数据库状态(no, 0, {}, QStringLiteral("R%1").arg(i), {}).ok());
         showAnswer(no, OrderStatus::Waiting, QStringLiteral("R%1").arg(i));
     }
     refuseStatusWrites(QStringLiteral("OLD.充值编号 = 'R3'"));
@@ -991,10 +987,7 @@ void TestSubmission::pollReplyNotBeginningWithThree()
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     addOrder(makeOrder(1, QStringLiteral("O1")));
-    QVERIFY(m_store
-                ->反写数据库状态(QStringLiteral("O1"), QStringLiteral("0"), {},
-                                 QStringLiteral("R1"), {})
-                .ok());
+    QVERIFY(m_store->反写数据库状态(QStringLiteral("O1"), 0, {}, QStringLiteral("R1"), {}).ok());
     for (const QString &reply :
          {QStringLiteral("<id>R1</id><status>1</status><hw></hw></m>"),
           QStringLiteral(" 3<id>R1</id><status>2</status><hw></hw></m>"), QString()})

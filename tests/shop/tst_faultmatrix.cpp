@@ -435,8 +435,8 @@ void TestFaultMatrix::restartSendsWhatWasLeft()
                                        .productName = QStringLiteral("移动话费充值")}));
     // The first shop order went out and its answer never came.
     QVERIFY(m_session->store()
-                .反写数据库状态(shopOrders.first(), QString::number(OrderStatus::Submitting),
-                                QString(), QString(), QString())
+                .反写数据库状态(shopOrders.first(), OrderStatus::Submitting, QString(), QString(),
+                                QString())
                 .ok());
     m_session.reset(); // the end of that run: nothing more is sent
 

@@ -1400,7 +1400,7 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
 
     // Sent, and the client ended before the answer: after a restart the row
     // says the outcome is unknown, and no scan sends it again.
-    QVERIFY(reader.反写数据库状态(orderNo, QStringLiteral("-1"), {}, {}, {}).ok());
+    QVERIFY(reader.反写数据库状态(orderNo, -1, {}, {}, {}).ok());
     again = openMainWindow();
     relisted = again->orderLists()->listView7();
     back = relisted->findRow(QStringLiteral("t12"), orderNo);
@@ -1412,10 +1412,9 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
         again->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
     // Recharged meanwhile: the shop lists it again, it is refused and its
     // feedback queued once more.
-    QVERIFY(reader
-                .反写数据库状态(orderNo, QStringLiteral("1"), QStringLiteral("CARD-7"),
-                                QStringLiteral("R7"), QString())
-                .ok());
+    QVERIFY(
+        reader.反写数据库状态(orderNo, 1, QStringLiteral("CARD-7"), QStringLiteral("R7"), QString())
+            .ok());
     QVERIFY(!offer(again));
     auto *queue = again->findChild<QListWidget *>(QStringLiteral("List反馈"));
     QVERIFY(queue && queue->isHidden());
