@@ -116,13 +116,6 @@ QString updateSql(const char *keyColumn, const char *condition = "")
         .arg(QString::fromUtf8(keyColumn), QString::fromUtf8(condition));
 }
 
-// QSqlDatabase::commit() reads the server's answer: an exec("COMMIT")
-// succeeds on a transaction a server already aborted and rolled back.
-bool commitTransaction(QSqlDatabase &db)
-{
-    return db.commit();
-}
-
 QString errorText(const QSqlError &error)
 {
     return error.text().trimmed();
@@ -389,7 +382,7 @@ bool OrderStore::prepareSchema(Connection &c)
         return false;
     }
     if (version == kSchemaVersion)
-        return commitTransaction(c.db) || failed(QStringLiteral("cannot commit"));
+        return c.db.commit() || failed(QStringLiteral("cannot commit"));
 
     for (int step = version; step < kSchemaVersion; ++step) {
         for (const QString &sql : kSchemaSteps[step](c.dialect())) {
@@ -404,7 +397,7 @@ bool OrderStore::prepareSchema(Connection &c)
         !q.exec(
             QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(kSchemaVersion)))
         return failed(QStringLiteral("cannot write the schema version"));
-    if (!commitTransaction(c.db))
+    if (!c.db.commit())
         return failed(QStringLiteral("cannot commit the schema"));
     return true;
 }
@@ -714,7 +707,9 @@ bool OrderStore::inTransaction(const std::function<bool()> &work)
     const bool kept = work();
     c.depth = 0;
     if (kept && !c.failedInside) {
-        if (commitTransaction(c.db))
+        // QSqlDatabase::commit() reads the server's answer: exec("COMMIT")
+        // succeeds on a transaction a server already aborted and rolled back.
+        if (c.db.commit())
             return true;
         // The server has ended the transaction, or will with the ROLLBACK.
         fail(QStringLiteral("cannot commit"), errorText(c.db.lastError()));

@@ -109,6 +109,12 @@ void DeliveryController::淘宝拍拍发货()
     shipNext(true);
 }
 
+bool DeliveryController::isOut(const QString &shipNo) const
+{
+    return std::any_of(m_out.cbegin(), m_out.cend(),
+                       [&shipNo](const OutConsign &out) { return out.shipNo == shipNo; });
+}
+
 void DeliveryController::shipNext(bool withFailing)
 {
     if (获取空闲发货inet(0) < 0)
@@ -122,7 +128,7 @@ void DeliveryController::shipNext(bool withFailing)
     QList<const RechargeOrder *> fresh;
     QList<std::pair<QDateTime, const RechargeOrder *>> failing;
     for (const RechargeOrder &order : *orders) {
-        if (m_inFlight.contains(order.shipNo))
+        if (isOut(order.shipNo))
             continue;
         if (order.orderType != 1 && order.orderType != 2)
             continue;
@@ -188,7 +194,6 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
         failed(order.shipNo, QStringLiteral("请求没有发出"));
         return false;
     }
-    m_inFlight.insert(order.shipNo);
     m_out.insert(channel, OutConsign{order.shipNo, taobao});
     if (firstTime) {
         m_handedOver.insert(order.shipNo);
@@ -206,7 +211,6 @@ void DeliveryController::onAnswer(int channel, int state)
     const OutConsign out = m_out.take(channel);
     const QString shipNo = out.shipNo;
     const bool taobao = out.taobao;
-    m_inFlight.remove(shipNo);
 
     if (state == Transfer::Error) {
         // Not known to be shipped: marking it once more later is harmless.

@@ -105,6 +105,7 @@ private:
     // One order on each free channel; orders whose last consign failed only
     // when withFailing, after the others.
     void shipNext(bool withFailing);
+    bool isOut(const QString &shipNo) const;
     void onAnswer(int channel, int state);
     void failed(const QString &shipNo, const QString &reason);
 
@@ -120,9 +121,10 @@ private:
         QString shipNo;
         bool taobao = false;
     };
-    QHash<int, OutConsign> m_out; // channel -> the consign out on it
-    QSet<QString> m_inFlight;     // ship numbers whose consign is out
-    QSet<QString> m_handedOver;   // ship numbers whose card code was handed on
+    // Channel -> the consign out on it: an order whose consign is out is not
+    // offered again.
+    QHash<int, OutConsign> m_out;
+    QSet<QString> m_handedOver; // ship numbers whose card code was handed on
     // When each order's last consign failed: an order the shop keeps refusing
     // goes behind the others instead of holding them up.
     QHash<QString, QDateTime> m_lastFailure;

@@ -15,8 +15,6 @@
 
 #include <optional>
 
-namespace {
-
 // An answer read off the at-most-once connection, as far as it came.
 struct HttpAnswer
 {
@@ -34,6 +32,8 @@ struct HttpAnswer
         return {};
     }
 };
+
+namespace {
 
 // The body of a chunked answer; nullopt while its last chunk has not come.
 std::optional<QByteArray> dechunk(QByteArrayView in)
@@ -273,12 +273,7 @@ void Transfer::startOnce(const QUrl &url, const QByteArray &verb, const QByteArr
         request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     request += "\r\n" + body;
 
-    QTcpSocket *socket = nullptr;
-    if (tls) {
-        socket = new QSslSocket(this);
-    } else {
-        socket = new QTcpSocket(this);
-    }
+    QTcpSocket *socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
     m_socket = socket;
     // Bytes handed to the system may reach the server whatever happens next.
     connect(socket, &QAbstractSocket::bytesWritten, this, [this] { m_bodyMayHaveLeft = true; });
@@ -318,8 +313,8 @@ void Transfer::onceRead()
     if (!m_socket)
         return;
     m_onceIn += m_socket->readAll();
-    if (readHttpAnswer(m_onceIn, false).complete)
-        onceAnswered();
+    if (const HttpAnswer answer = readHttpAnswer(m_onceIn, false); answer.complete)
+        onceAnswered(answer);
 }
 
 void Transfer::onceEnded(const QString &error)
@@ -331,14 +326,13 @@ void Transfer::onceEnded(const QString &error)
         m_bodyMayHaveLeft = true;
     if (socket->isReadable())
         m_onceIn += socket->readAll();
-    if (!m_timedOut && readHttpAnswer(m_onceIn, true).complete) {
-        onceAnswered();
-        return;
+    if (!m_timedOut) {
+        if (const HttpAnswer answer = readHttpAnswer(m_onceIn, true); answer.complete) {
+            onceAnswered(answer);
+            return;
+        }
     }
-    m_socket = nullptr;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    dropSocket();
     m_timer->stop();
     m_raw = m_onceIn;
     m_body = fromGbk(m_raw);
@@ -357,15 +351,18 @@ void Transfer::onceEnded(const QString &error)
     }
 }
 
-void Transfer::onceAnswered()
+void Transfer::dropSocket()
 {
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
+}
 
-    const HttpAnswer answer = readHttpAnswer(m_onceIn, true);
+void Transfer::onceAnswered(const HttpAnswer &answer)
+{
+    dropSocket();
     const QUrl url = QUrl::fromEncoded(m_onceUrl);
     if (QNetworkCookieJar *jar = m_network.shared()->cookieJar()) {
         for (const auto &[name, value] : answer.headers) {

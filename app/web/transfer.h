@@ -8,6 +8,7 @@
 class NetworkAccess;
 class QNetworkReply;
 class QTcpSocket;
+struct HttpAnswer;
 class QTimer;
 class QUrl;
 
@@ -90,7 +91,8 @@ private:
                    const QByteArray &body);
     void onceRead();
     void onceEnded(const QString &error);
-    void onceAnswered();
+    void onceAnswered(const HttpAnswer &answer);
+    void dropSocket();
     void followRedirect(const QUrl &to);
     void complete(Failure failure, const QString &error);
 
