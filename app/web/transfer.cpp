@@ -435,6 +435,18 @@ void Transfer::finish()
         return;
     }
     Failure failure = classify(reply->error());
+    // Qt can end a reply whose connection closed mid-body as a success (its
+    // reader takes a closed socket for the end of a close-delimited answer):
+    // an answer shorter than it announced is cut off, not complete. A
+    // compressed answer announces its compressed length, so only plain ones.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (failure == Failure::None && announced.isValid() &&
+        !reply->hasRawHeader("Content-Encoding") && m_raw.size() < announced.toLongLong()) {
+        complete(Failure::ConnectionLost, QStringLiteral("应答不完整（收到 %1 / %2 字节）")
+                                              .arg(m_raw.size())
+                                              .arg(announced.toLongLong()));
+        return;
+    }
     // A refused reconnect after part of the request went out (Qt's own
     // re-send, or a redirect after an at-most-once request) says nothing of
     // what the first attempt did.
