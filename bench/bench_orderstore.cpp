@@ -575,16 +575,12 @@ void BM_Store_Intake(benchmark::State &state)
     OrderStore *s = storeOf(state);
     if (!s)
         return;
-    OrderIntake intake(
-        *s,
-        [](const QString &, const QString &, int) {
-            return std::optional<CatalogueMatch>(
-                CatalogueMatch{QStringLiteral("移动话费"), QStringLiteral("50"),
-                               QStringLiteral("1"), QStringLiteral("50")});
-        },
-        [s](const RechargeOrder &order, int insertFlag) {
-            return insertFlag != 1 || s->插入订单(order);
-        });
+    OrderLedger ledger(s->database(), s->userId());
+    OrderIntake intake(ledger, [](const QString &, const QString &, int) {
+        return std::optional<CatalogueMatch>(
+            CatalogueMatch{QStringLiteral("移动话费"), QStringLiteral("50"), QStringLiteral("1"),
+                           QStringLiteral("50")});
+    });
     const QString prefix = QStringLiteral("BENCH-%1-").arg(++g_intakeRun);
     int n = 0;
     for (auto _ : state) {
@@ -613,7 +609,8 @@ void BM_Stall_HarvestPage50(benchmark::State &state)
     OrderStore *s = storeOf(state);
     if (!s)
         return;
-    OrderIntake intake(*s, [](const QString &, const QString &, int) {
+    OrderLedger ledger(s->database(), s->userId());
+    OrderIntake intake(ledger, [](const QString &, const QString &, int) {
         return std::optional<CatalogueMatch>(
             CatalogueMatch{QStringLiteral("移动话费"), QStringLiteral("50"), QStringLiteral("1"),
                            QStringLiteral("50")});
@@ -656,10 +653,10 @@ void BM_Stall_Poll50(benchmark::State &state)
     if (!storeOf(state))
         return;
     const bool pg = state.range(0) == 1;
-    OrderStore s(pg ? g_pg : sqliteOrderDatabase(g_fixture), QStringLiteral("10099"));
-    OrderBook book;
+    OrderLedger ledger(pg ? g_pg : sqliteOrderDatabase(g_fixture), QStringLiteral("10099"));
+    OrderStore &s = ledger.store();
     NetworkAccess network;
-    StatusTracker tracker(book, s, network, PlatformEndpoint{});
+    StatusTracker tracker(ledger, network, PlatformEndpoint{});
     QString reply = QStringLiteral("3");
     for (int i = 0; i < 50; ++i) {
         RechargeOrder o;
@@ -686,8 +683,8 @@ void BM_Stall_Poll50(benchmark::State &state)
         state.PauseTiming();
         s.inTransaction([&] {
             for (int i = 0; i < 50; ++i)
-                s.反写数据库状态(QStringLiteral("BENCH-poll-%1").arg(i), 0, QString(), QString(),
-                                 QString());
+                s.反写数据库状态(QStringLiteral("BENCH-poll-%1").arg(i), OrderStatus::Accepted,
+                                 QString(), QString(), QString());
             return true;
         });
         state.ResumeTiming();

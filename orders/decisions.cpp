@@ -3,6 +3,7 @@
 #include "app/core/prompter.h"
 #include "orders/orderbook.h"
 #include "orders/orderhistory.h"
+#include "orders/orderledger.h"
 #include "orders/orderstore.h"
 
 #include <QAtomicInt>
@@ -106,15 +107,9 @@ bool DecisionLog::record(const Decision &d)
     q.prepare(QStringLiteral("INSERT INTO 人工处理记录 (时间, 用户, 操作员, 订单编号, 充值号码, "
                              "售价, 原状态, 新状态, 决定) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const QVariant values[] = {
-        d.time.toString(kTimeFormat),
-        columnText(m_userId),
-        columnText(d.operatorName),
-        columnText(d.orderNo),
-        columnText(d.rechargeAccount),
-        d.salePrice,
-        d.fromStatus,
-        d.toStatus,
-        columnText(d.decision),
+        d.time.toString(kTimeFormat), columnText(m_userId),          columnText(d.operatorName),
+        columnText(d.orderNo),        columnText(d.rechargeAccount), d.salePrice,
+        statusNumber(d.fromStatus),   statusNumber(d.toStatus),      columnText(d.decision),
     };
     for (int i = 0; i < int(std::size(values)); ++i)
         q.bindValue(i, values[i]);
@@ -153,8 +148,8 @@ std::optional<QList<Decision>> DecisionLog::decisions(const QString &orderNo)
         d.orderNo = q.value(3).toString();
         d.rechargeAccount = q.value(4).toString();
         d.salePrice = q.value(5).toDouble();
-        d.fromStatus = q.value(6).toInt();
-        d.toStatus = q.value(7).toInt();
+        d.fromStatus = statusFromNumber(q.value(6).toInt());
+        d.toStatus = statusFromNumber(q.value(7).toInt());
         d.decision = q.value(8).toString();
         list.append(d);
     }
@@ -225,7 +220,7 @@ int UnresolvedOrders::rowOf(const QString &orderNo) const
 bool UnresolvedOrders::refresh()
 {
     QList<UnresolvedOrder> rows;
-    for (const int status : {OrderStatus::Submitting, OrderStatus::SubmitFailed}) {
+    for (const OrderStatus status : {OrderStatus::Submitting, OrderStatus::SubmitFailed}) {
         OrderFilter f;
         f.status = status;
         const auto found = m_history.search(f, kLimit);
@@ -320,29 +315,34 @@ void UnresolvedOrders::handedOver(const QString &buyer, const QString &cardCode)
 
 // ---- OrderDecisions ----
 
-OrderDecisions::OrderDecisions(OrderStore &store, OrderBook &book, DecisionLog &log,
-                               Prompter &prompter, const QString &title,
-                               const QString &operatorName, QObject *parent)
-    : QObject(parent), m_store(store), m_book(book), m_log(log), m_prompter(prompter),
-      m_title(title), m_operator(operatorName)
+OrderDecisions::OrderDecisions(OrderLedger &ledger, DecisionLog &log, Prompter &prompter,
+                               const QString &title, const QString &operatorName, QObject *parent)
+    : QObject(parent), m_ledger(ledger), m_log(log), m_prompter(prompter), m_title(title),
+      m_operator(operatorName)
 {}
 
-bool OrderDecisions::apply(const RechargeOrder &order, int toStatus, const QString &decision,
-                           const QString &question, const QString &note)
+bool OrderDecisions::apply(const RechargeOrder &order, OrderStatus toStatus,
+                           const QString &decision, const QString &question, const QString &note)
 {
     if (!m_prompter.ask(m_title, question))
         return false;
-    // By order number alone: the write-back takes a ship number first, and
-    // the decision is about this order.
-    const WriteBackResult written =
-        m_store.反写数据库状态(order.orderNo, toStatus, QString(), QString(), QString());
-    if (!written.ok()) {
+    const StepResult recorded = m_ledger.recordDecision(order, toStatus, note);
+    if (recorded.outcome == StepResult::Moved) {
+        const QString now = recorded.now ? 状态转换(recorded.now->status) : QString();
+        m_prompter.inform(
+            m_title, QStringLiteral("这笔订单的状态已经变了%1，什么也没有改变，"
+                                    "请看过现在的状态再处理。")
+                         .arg(now.isEmpty() ? QString() : QStringLiteral("（现在：%1）").arg(now)));
+        emit decided(order.orderNo);
+        return false;
+    }
+    if (!recorded.done()) {
         m_prompter.inform(m_title, QStringLiteral("状态没有写入订单数据库，什么也没有改变：") +
-                                       written.error);
+                                       recorded.error);
         return false;
     }
     Decision d;
-    d.time = m_store.clock().now();
+    d.time = m_ledger.clock().now();
     d.operatorName = m_operator;
     d.orderNo = order.orderNo;
     d.rechargeAccount = order.rechargeAccount;
@@ -350,16 +350,7 @@ bool OrderDecisions::apply(const RechargeOrder &order, int toStatus, const QStri
     d.fromStatus = order.status;
     d.toStatus = toStatus;
     d.decision = decision;
-    const bool logged = m_log.record(d);
-
-    if (m_book.rowOf(order.orderNo) >= 0) {
-        m_book.setStatus(order.orderNo, toStatus, note, false);
-    } else if (toStatus == OrderStatus::Waiting) {
-        RechargeOrder waiting = order;
-        waiting.status = toStatus;
-        m_book.显示订单(waiting, 0);
-    }
-    if (!logged)
+    if (!m_log.record(d))
         m_prompter.inform(m_title, QStringLiteral("订单状态已改，但这次处理没有记入处理记录：") +
                                        m_log.lastError());
     emit decided(order.orderNo);

@@ -14,7 +14,7 @@
 
 class OrderBook;
 class OrderHistory;
-class OrderStore;
+class OrderLedger;
 class Prompter;
 
 // The decisions the agent takes by hand on an order, kept for good in the
@@ -32,8 +32,8 @@ struct Decision
     QString orderNo;
     QString rechargeAccount;
     double salePrice = 0;
-    int fromStatus = 0;
-    int toStatus = 0;
+    OrderStatus fromStatus = OrderStatus::Accepted;
+    OrderStatus toStatus = OrderStatus::Accepted;
     QString decision;
 };
 
@@ -128,8 +128,8 @@ private:
 };
 
 // The agent's hand decisions on an unknown or failed order. Each asks first,
-// naming order, number and amount; writes the status through
-// 反写数据库状态; shows it in the order book; and records the decision. An
+// naming order, number and amount; records it in the ledger, only if the
+// order still stands as the agent saw it; and logs the decision. An
 // order checked as not recharged is never sent again by the client on its
 // own: only resubmit() puts it back to 等待提交, after a confirmation of its
 // own.
@@ -137,8 +137,8 @@ class OrderDecisions : public QObject
 {
     Q_OBJECT
 public:
-    OrderDecisions(OrderStore &store, OrderBook &book, DecisionLog &log, Prompter &prompter,
-                   const QString &title, const QString &operatorName, QObject *parent = nullptr);
+    OrderDecisions(OrderLedger &ledger, DecisionLog &log, Prompter &prompter, const QString &title,
+                   const QString &operatorName, QObject *parent = nullptr);
 
     // Only for an order of unknown outcome (status -1).
     bool markRecharged(const RechargeOrder &order);
@@ -152,11 +152,10 @@ signals:
     void resubmitted(const QString &orderNo, int orderType);
 
 private:
-    bool apply(const RechargeOrder &order, int toStatus, const QString &decision,
+    bool apply(const RechargeOrder &order, OrderStatus toStatus, const QString &decision,
                const QString &question, const QString &note);
 
-    OrderStore &m_store;
-    OrderBook &m_book;
+    OrderLedger &m_ledger;
     DecisionLog &m_log;
     Prompter &m_prompter;
     QString m_title;

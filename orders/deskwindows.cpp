@@ -40,7 +40,10 @@ QTableView *table(const QString &name, QWidget *parent)
     return v;
 }
 
-constexpr int kStatuses[] = {-2, -1, 0, 1, 2, 3, 4};
+constexpr OrderStatus kStatuses[] = {OrderStatus::Waiting,     OrderStatus::Submitting,
+                                     OrderStatus::Accepted,    OrderStatus::Recharged,
+                                     OrderStatus::Refunded,    OrderStatus::Shipped,
+                                     OrderStatus::SubmitFailed};
 
 } // namespace
 
@@ -61,8 +64,10 @@ OrderHistoryWindow::OrderHistoryWindow(OrderHistory &history, const QString &tit
     m_status = new QComboBox(this);
     m_status->setObjectName(QStringLiteral("cmb充值状态"));
     m_status->addItem(QStringLiteral("全部"));
-    for (int s : kStatuses)
-        m_status->addItem(s == -1 ? QStringLiteral("正在提交/结果未知") : 状态转换(s), s);
+    for (const OrderStatus s : kStatuses)
+        m_status->addItem(s == OrderStatus::Submitting ? QStringLiteral("正在提交/结果未知")
+                                                       : 状态转换(s),
+                          statusNumber(s));
     m_source = new QComboBox(this);
     m_source->setObjectName(QStringLiteral("cmb来源"));
     m_source->addItem(QStringLiteral("全部"));
@@ -155,7 +160,7 @@ OrderFilter OrderHistoryWindow::filter() const
     f.orderNo = m_orderNo->text().trimmed();
     f.buyer = m_buyer->text().trimmed();
     if (m_status->currentIndex() > 0)
-        f.status = m_status->currentData().toInt();
+        f.status = statusFromNumber(m_status->currentData().toInt());
     if (m_source->currentIndex() > 0)
         f.source = m_source->currentData().toInt();
     if (m_useDates->isChecked()) {

@@ -307,8 +307,8 @@ void OrderBook::changed(int row)
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
-void OrderBook::setStatus(const QString &orderNo, int status, const QString &note, bool alert,
-                          bool statusNotSaved)
+void OrderBook::setStatus(const QString &orderNo, OrderStatus status, const QString &note,
+                          bool alert, bool statusNotSaved)
 {
     const int row = rowOf(orderNo);
     if (row < 0)
@@ -332,7 +332,7 @@ void OrderBook::setNote(const QString &orderNo, const QString &note, bool alert)
     changed(row);
 }
 
-void OrderBook::setAnswer(const QString &orderNo, int status, const QString &rechargeId,
+void OrderBook::setAnswer(const QString &orderNo, OrderStatus status, const QString &rechargeId,
                           const QString &cardCode, const QString &note, bool statusNotSaved)
 {
     const int row = rowOf(orderNo);

@@ -105,12 +105,12 @@ public:
 
     // Changes of one order; an order number that is not listed changes nothing.
     // The note is cleared unless one is given.
-    void setStatus(const QString &orderNo, int status, const QString &note = {}, bool alert = false,
-                   bool statusNotSaved = false);
+    void setStatus(const QString &orderNo, OrderStatus status, const QString &note = {},
+                   bool alert = false, bool statusNotSaved = false);
     // Only the note: the order keeps its status.
     void setNote(const QString &orderNo, const QString &note, bool alert);
     // The platform's answer: status, recharge id, card code (t9 and t11).
-    void setAnswer(const QString &orderNo, int status, const QString &rechargeId,
+    void setAnswer(const QString &orderNo, OrderStatus status, const QString &rechargeId,
                    const QString &cardCode, const QString &note, bool statusNotSaved);
     void setCardCode(const QString &orderNo, const QString &cardCode);
 

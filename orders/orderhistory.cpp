@@ -43,7 +43,7 @@ HistoryRow rowFrom(const QSqlQuery &q)
     r.key.time = q.value(6).toString();
     o.rechargeTime = storedTimeFrom(r.key.time);
     o.buyerNick = q.value(7).toString();
-    o.status = q.value(8).toInt();
+    o.status = statusFromNumber(q.value(8).toInt());
     o.cardCode = q.value(9).toString();
     o.rechargeId = q.value(10).toString();
     o.printMark = q.value(11).toString();
@@ -158,7 +158,7 @@ std::optional<QList<HistoryRow>> OrderHistory::search(const OrderFilter &f, int 
     const bool byText = !f.rechargeAccount.isEmpty() || !f.orderNo.isEmpty() || !f.buyer.isEmpty();
     if (f.status) {
         where += QStringLiteral(" AND 充值状态 = ?");
-        values << *f.status;
+        values << statusNumber(*f.status);
         if (!byText)
             index = historyindex::kStatus;
     }

@@ -22,7 +22,7 @@ struct OrderFilter
     QString rechargeAccount;
     QString orderNo;
     QString buyer;
-    std::optional<int> status; // OrderStatus
+    std::optional<OrderStatus> status;
     std::optional<int> source; // 0 counter, 1 Taobao, 2 Paipai
     QDate from;
     QDate to;

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <QtDebug>
 
-OrderIntake::OrderIntake(OrderStore &store, Matcher matcher, ShowOrder show)
-    : m_store(store), m_matcher(std::move(matcher)), m_show(std::move(show))
+OrderIntake::OrderIntake(OrderLedger &ledger, Matcher matcher)
+    : m_ledger(ledger), m_matcher(std::move(matcher))
 {}
 
 bool OrderIntake::判断来源单号(const QString &orderNo)
@@ -45,7 +45,7 @@ bool OrderIntake::插入新订单(const NewOrder &n)
     order.productName = n.productName;
     order.salePrice = price;
     order.quantity = quantity;
-    order.rechargeTime = m_store.clock().now();
+    order.rechargeTime = m_ledger.clock().now();
     order.buyerNick = n.buyerNick;
     order.status = OrderStatus::Waiting;
     order.orderNo = n.orderNo;
@@ -53,67 +53,25 @@ bool OrderIntake::插入新订单(const NewOrder &n)
     order.platformProduct = match->platformProduct;
     order.serverArea = n.serverArea;
     order.actualQuantity = match->actualQuantity;
-    order.userId = m_store.userId();
+    order.userId = m_ledger.store().userId();
     order.queryArea = n.queryArea;
 
-    if (n.type == 0) {
-        if (!m_store.判断是否本地数据(n.orderNo))
-            return false;
-        return m_show ? m_show(order, 1) : m_store.插入订单(order);
-    }
-    if (m_page)
-        return takeInPage(order);
-    bool offered = false;
-    const int shown = takePage([&] {
-        offered = true;
-        takeInPage(order);
-    });
-    if (!offered) // the store could not be asked: nothing is known of this order yet
+    if (n.type == 0)
+        return m_ledger.takeCounterOrder(order).done();
+    if (m_inPage)
+        return m_ledger.takeShopOrder(order) == Take::Taken;
+    const OrderLedger::Page page = m_ledger.takeShopPage([&] { m_ledger.takeShopOrder(order); });
+    if (!page.committed) // nothing is known of this order yet: offered again
         m_seen.remove(n.orderNo);
-    return shown == 1;
-}
-
-bool OrderIntake::takeInPage(const RechargeOrder &order)
-{
-    switch (m_store.takeShopOrder(order)) {
-    case Take::Taken:
-        m_page->taken.append(order);
-        return true;
-    case Take::AlreadyStored:
-        // Another seat, or an earlier run, has it. Asked again only for the
-        // re-feedback line of an order already recharged.
-        m_store.判断是否本地数据(order.orderNo);
-        return false;
-    case Take::Failed:
-        break;
-    }
-    // A server ends the transaction at its first failing statement: nothing
-    // of the page is kept, and the next harvest offers all of it again.
-    m_page->failed = true;
-    m_page->notKnown.append(order.orderNo);
-    return false;
+    return page.committed && !page.taken.isEmpty();
 }
 
 int OrderIntake::takePage(const std::function<void()> &offer)
 {
-    Page page;
-    m_page = &page;
-    const bool committed = m_store.inTransaction([&] {
-        offer();
-        return !page.failed;
-    });
-    m_page = nullptr;
-    if (!committed) {
-        for (const RechargeOrder &order : std::as_const(page.taken))
-            m_seen.remove(order.orderNo);
-        for (const QString &orderNo : std::as_const(page.notKnown))
-            m_seen.remove(orderNo);
-        return 0;
-    }
-    // Shown once stored: a listed shop order is always one this seat took.
-    for (const RechargeOrder &order : std::as_const(page.taken)) {
-        if (m_show)
-            m_show(order, 0);
-    }
+    m_inPage = true;
+    const OrderLedger::Page page = m_ledger.takeShopPage(offer);
+    m_inPage = false;
+    for (const QString &orderNo : page.notKnown)
+        m_seen.remove(orderNo);
     return int(page.taken.size());
 }

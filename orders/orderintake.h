@@ -1,6 +1,6 @@
 #pragma once
 
-#include "orders/orderstore.h"
+#include "orders/orderledger.h"
 #include "orders/rechargeorder.h"
 
 #include <QList>
@@ -13,7 +13,7 @@
 // The intake of new orders from the manual panel and the shop harvesters: it
 // refuses an order number seen since start-up, an order whose product matches
 // nothing in the catalogue, and an order already in the store, in that order,
-// and hands every other order, with status -2, to the order lists.
+// and hands every other order, with status -2, to the ledger.
 class OrderIntake
 {
 public:
@@ -21,15 +21,9 @@ public:
     // 2 Paipai) -> what the catalogue makes of it; nothing when nothing matches.
     using Matcher = std::function<std::optional<CatalogueMatch>(
         const QString &productText, const QString &amountText, int source)>;
-    // 显示订单: shows the order at the top of its list and, with insertFlag 1,
-    // stores it through OrderStore::插入订单; false when it could not be stored.
-    using ShowOrder = std::function<bool(const RechargeOrder &order, int insertFlag)>;
-
-    // Without a ShowOrder the accepted order goes straight into the store.
-    OrderIntake(OrderStore &store, Matcher matcher, ShowOrder show = {});
+    OrderIntake(OrderLedger &ledger, Matcher matcher);
 
     void setMatcher(Matcher matcher) { m_matcher = std::move(matcher); }
-    void setShowOrder(ShowOrder show) { m_show = std::move(show); }
 
     // While it answers false (no catalogue yet) every order is refused
     // without being remembered as seen, so the next harvest offers it again.
@@ -55,18 +49,9 @@ public:
     int takePage(const std::function<void()> &offer);
 
 private:
-    struct Page
-    {
-        QList<RechargeOrder> taken;
-        QStringList notKnown; // the store could not be asked
-        bool failed = false;
-    };
-    bool takeInPage(const RechargeOrder &order);
-
-    OrderStore &m_store;
+    OrderLedger &m_ledger;
     Matcher m_matcher;
-    ShowOrder m_show;
     std::function<bool()> m_ready;
-    Page *m_page = nullptr; // while a page is taken
-    QSet<QString> m_seen;   // not saved: a restart starts empty
+    bool m_inPage = false;
+    QSet<QString> m_seen; // not saved: a restart starts empty
 };

@@ -131,7 +131,7 @@ RechargeOrder orderFrom(const QSqlQuery &q)
     o.quantity = q.value(4).toDouble();
     o.rechargeTime = storedTimeFrom(q.value(5).toString());
     o.buyerNick = q.value(6).toString();
-    o.status = q.value(7).toInt();
+    o.status = statusFromNumber(q.value(7).toInt());
     o.cardCode = q.value(8).toString();
     o.rechargeId = q.value(9).toString();
     o.printMark = q.value(10).toString();
@@ -160,8 +160,9 @@ struct OrderStore::Connection
     {}
     ~Connection()
     {
-        for (auto *q : {&insert, &take, &lookup, &day, &waiting, &shipping, &byShip, &byOrder,
-                        &byRecharge, &byPoll, &claimSend, &claimShip, &releaseShip, &one})
+        for (auto *q :
+             {&insert, &take, &lookup, &day, &waiting, &shipping, &byShip, &byOrder, &byRecharge,
+              &byPoll, &orderFrom, &shipFrom, &claimSend, &claimShip, &releaseShip, &one, &pending})
             q->reset();
         db.close();
     }
@@ -186,6 +187,8 @@ struct OrderStore::Connection
     std::optional<QSqlQuery> byOrder;
     std::optional<QSqlQuery> byRecharge;
     std::optional<QSqlQuery> byPoll;
+    std::optional<QSqlQuery> orderFrom;
+    std::optional<QSqlQuery> shipFrom;
     std::optional<QSqlQuery> claimSend;
     std::optional<QSqlQuery> claimShip;
     std::optional<QSqlQuery> releaseShip;
@@ -304,6 +307,8 @@ bool OrderStore::ensureOpen()
         {&c->byOrder, updateSql("订单编号")},
         {&c->byRecharge, updateSql("充值编号")},
         {&c->byPoll, updateSql("充值编号", " AND 充值状态 = 0")},
+        {&c->orderFrom, updateSql("订单编号", " AND 充值状态 = ?")},
+        {&c->shipFrom, updateSql("发货编号", " AND 充值状态 = ?")},
         // The condition stands in the outer WHERE as well: a server that
         // waited for another seat's update checks it again on the new row.
         {&c->claimSend,
@@ -414,7 +419,7 @@ void bindOrder(QSqlQuery &q, const RechargeOrder &o, const QString &userId, cons
         o.quantity,
         storedTimeText(o.rechargeTime),
         columnText(o.buyerNick),
-        o.status,
+        statusNumber(o.status),
         columnText(o.cardCode),
         columnText(o.rechargeId),
         columnText(o.printMark),
@@ -582,7 +587,7 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
         }
         return true;
     }
-    const int status = q.value(0).toInt();
+    const OrderStatus status = statusFromNumber(q.value(0).toInt());
     const QString cardCode = q.value(1).toString();
     const QString buyerNumber = q.value(2).toString();
     q.finish();
@@ -595,7 +600,7 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
     return false;
 }
 
-WriteBackResult OrderStore::writePollResult(const QString &rechargeId, int status,
+WriteBackResult OrderStore::writePollResult(const QString &rechargeId, OrderStatus status,
                                             const QString &cardCode)
 {
     if (rechargeId.isEmpty()) {
@@ -604,14 +609,14 @@ WriteBackResult OrderStore::writePollResult(const QString &rechargeId, int statu
         result.error = QStringLiteral("no recharge id given");
         return result;
     }
-    return writeBack(QString(), status, cardCode, rechargeId, QString(), true);
+    return writeBack(QString(), statusNumber(status), cardCode, rechargeId, QString(), true);
 }
 
-WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, int status,
+WriteBackResult OrderStore::反写数据库状态(const QString &orderNo, OrderStatus status,
                                            const QString &cardCode, const QString &rechargeId,
                                            const QString &shipNo)
 {
-    return writeBack(orderNo, status, cardCode, rechargeId, shipNo, false);
+    return writeBack(orderNo, statusNumber(status), cardCode, rechargeId, shipNo, false);
 }
 
 WriteBackResult OrderStore::writeBack(const QString &orderNo, int status, const QString &cardCode,
@@ -651,25 +656,73 @@ WriteBackResult OrderStore::writeBack(const QString &orderNo, int status, const 
         key = rechargeId;
         keyName = QStringLiteral("recharge id");
     }
-    q->bindValue(0, status);
-    q->bindValue(1, columnText(cardCode));
-    q->bindValue(2, columnText(rechargeId));
-    q->bindValue(3, key);
-    q->bindValue(4, columnText(m_userId));
-    if (!q->exec()) {
-        result.error = errorText(q->lastError());
-        failQuery(QStringLiteral("cannot write the status of %1 %2").arg(keyName, key), *q);
+    return runUpdate(*q, keyName, key, status, cardCode, rechargeId, std::nullopt);
+}
+
+WriteBackResult OrderStore::runUpdate(QSqlQuery &q, const QString &keyName, const QString &key,
+                                      int status, const QString &cardCode,
+                                      const QString &rechargeId, std::optional<int> from)
+{
+    WriteBackResult result;
+    q.bindValue(0, status);
+    q.bindValue(1, columnText(cardCode));
+    q.bindValue(2, columnText(rechargeId));
+    q.bindValue(3, key);
+    q.bindValue(4, columnText(m_userId));
+    if (from) {
+        // The condition stands twice, in the row's choice and on the row.
+        q.bindValue(5, *from);
+        q.bindValue(6, *from);
+    }
+    if (!q.exec()) {
+        result.error = errorText(q.lastError());
+        failQuery(QStringLiteral("cannot write the status of %1 %2").arg(keyName, key), q);
         return result;
     }
-    const int changed = q->numRowsAffected();
-    q->finish();
+    const int changed = q.numRowsAffected();
+    q.finish();
     if (changed < 1) {
         result.outcome = WriteBackResult::NoRow;
-        result.error = QStringLiteral("no order with %1 %2").arg(keyName, key);
+        result.error =
+            from ? QStringLiteral("no order with %1 %2 at status %3").arg(keyName, key).arg(*from)
+                 : QStringLiteral("no order with %1 %2").arg(keyName, key);
         return result;
     }
     result.outcome = WriteBackResult::Written;
     return result;
+}
+
+WriteBackResult OrderStore::moveOrder(const QString &orderNo, OrderStatus from, OrderStatus to,
+                                      const QString &cardCode, const QString &rechargeId)
+{
+    WriteBackResult result;
+    if (orderNo.isEmpty()) {
+        result.outcome = WriteBackResult::NoKey;
+        result.error = QStringLiteral("no order number given");
+        return result;
+    }
+    if (!ensureOpen()) {
+        result.error = m_lastError;
+        return result;
+    }
+    return runUpdate(*m_db->orderFrom, QStringLiteral("order number"), orderNo, statusNumber(to),
+                     cardCode, rechargeId, statusNumber(from));
+}
+
+WriteBackResult OrderStore::moveShipment(const QString &shipNo, OrderStatus from, OrderStatus to)
+{
+    WriteBackResult result;
+    if (shipNo.isEmpty()) {
+        result.outcome = WriteBackResult::NoKey;
+        result.error = QStringLiteral("no ship number given");
+        return result;
+    }
+    if (!ensureOpen()) {
+        result.error = m_lastError;
+        return result;
+    }
+    return runUpdate(*m_db->shipFrom, QStringLiteral("ship number"), shipNo, statusNumber(to),
+                     QString(), QString(), statusNumber(from));
 }
 
 bool OrderStore::inTransaction(const std::function<bool()> &work)

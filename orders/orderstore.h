@@ -141,8 +141,9 @@ public:
     // when given, else by order number when given (or when no recharge id is
     // given either), else by recharge id; the first such row of the account is
     // updated. An empty card code or recharge id keeps the stored value.
-    WriteBackResult 反写数据库状态(const QString &orderNo, int status, const QString &cardCode,
-                                   const QString &rechargeId, const QString &shipNo);
+    WriteBackResult 反写数据库状态(const QString &orderNo, OrderStatus status,
+                                   const QString &cardCode, const QString &rechargeId,
+                                   const QString &shipNo);
 
     // Runs the writes of work in one transaction: all of them are kept when it
     // returns true and the commit succeeds, none otherwise. True when kept.
@@ -153,7 +154,17 @@ public:
     // A status poll's answer for one recharge id: written only while the order
     // still waits on the platform (status 0), so that a late answer never
     // moves back an order another seat has carried on. NoRow when none waits.
-    WriteBackResult writePollResult(const QString &rechargeId, int status, const QString &cardCode);
+    WriteBackResult writePollResult(const QString &rechargeId, OrderStatus status,
+                                    const QString &cardCode);
+
+    // Writes the status only while the order is still at `from`, the status
+    // the caller saw: NoRow when it has moved on (another seat, or a later
+    // step), and nothing is written. An empty card code or recharge id keeps
+    // the stored value.
+    WriteBackResult moveOrder(const QString &orderNo, OrderStatus from, OrderStatus to,
+                              const QString &cardCode = {}, const QString &rechargeId = {});
+    // The same for the order with the ship number.
+    WriteBackResult moveShipment(const QString &shipNo, OrderStatus from, OrderStatus to);
 
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.
@@ -176,6 +187,9 @@ private:
     Claim claim(QSqlQuery &query, const QString &what);
     WriteBackResult writeBack(const QString &orderNo, int status, const QString &cardCode,
                               const QString &rechargeId, const QString &shipNo, bool onlyWaiting);
+    WriteBackResult runUpdate(QSqlQuery &query, const QString &keyName, const QString &key,
+                              int status, const QString &cardCode, const QString &rechargeId,
+                              std::optional<int> from);
     std::optional<QList<RechargeOrder>> readOrders(QSqlQuery &query, const QString &what);
 
     OrderDatabase m_database;

@@ -1,6 +1,6 @@
 #include "orders/rechargeorder.h"
 
-QString 状态转换(int status)
+QString 状态转换(OrderStatus status)
 {
     switch (status) {
     case OrderStatus::Waiting:
@@ -17,9 +17,8 @@ QString 状态转换(int status)
         return QStringLiteral("充值成功,已经发货");
     case OrderStatus::SubmitFailed:
         return QStringLiteral("提交失败");
-    default:
-        return QString();
     }
+    return QString();
 }
 
 QString storedTimeText(const QDateTime &time)

@@ -3,6 +3,30 @@
 #include <QDateTime>
 #include <QString>
 
+// Where an order stands. Stored as these numbers; the texts are for display
+// only (状态转换).
+enum class OrderStatus : int
+{
+    Waiting = -2,     // 等待提交
+    Submitting = -1,  // 正在提交
+    Accepted = 0,     // 等待服务器充值
+    Recharged = 1,    // 充值成功
+    Refunded = 2,     // 充值失败,已经退款
+    Shipped = 3,      // 充值成功,已经发货
+    SubmitFailed = 4, // 提交失败
+};
+
+// The number the store keeps, and back; a number that is no status stays
+// what it is and shows no text.
+constexpr int statusNumber(OrderStatus status)
+{
+    return static_cast<int>(status);
+}
+constexpr OrderStatus statusFromNumber(int number)
+{
+    return static_cast<OrderStatus>(number);
+}
+
 // One recharge order: a row of the table 充值订单 and of the order lists.
 struct RechargeOrder
 {
@@ -13,7 +37,7 @@ struct RechargeOrder
     double quantity = 0;
     QDateTime rechargeTime;
     QString buyerNick;
-    int status = -2; // OrderStatus
+    OrderStatus status = OrderStatus::Waiting;
     QString cardCode;
     QString rechargeId;
     QString printMark;
@@ -28,16 +52,6 @@ struct RechargeOrder
     QString buyerNumber; // read only; the client never writes it
     QString seat;        // the seat that took the order (written by the store)
 };
-
-namespace OrderStatus {
-constexpr int Waiting = -2;     // 等待提交
-constexpr int Submitting = -1;  // 正在提交
-constexpr int Accepted = 0;     // 等待服务器充值
-constexpr int Recharged = 1;    // 充值成功
-constexpr int Refunded = 2;     // 充值失败,已经退款
-constexpr int Shipped = 3;      // 充值成功,已经发货
-constexpr int SubmitFailed = 4; // 提交失败
-} // namespace OrderStatus
 
 // An order as the counter or a shop page hands it to the intake (插入新订单),
 // before the catalogue has said what it is.
@@ -66,7 +80,7 @@ struct CatalogueMatch
 };
 
 // The display text of a status; empty for a value that is none of them.
-QString 状态转换(int status);
+QString 状态转换(OrderStatus status);
 
 // 充值时间 as the table keeps it, "yyyy-MM-dd HH:mm:ss" in local time to the
 // second, so that text order is time order; and back, where an unreadable

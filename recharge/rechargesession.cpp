@@ -7,25 +7,20 @@
 RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                                  NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
                                  QObject *parent)
-    : QObject(parent), m_endpoint(endpoint), m_store(database, endpoint.userId),
+    : QObject(parent), m_endpoint(endpoint), m_ledger(database, endpoint.userId),
       m_catalogue(network, endpoint),
-      m_intake(
-          m_store,
-          [this](const QString &product, const QString &amount, int source) {
-              return m_catalogue.判断业务名称(product, amount, source);
-          },
-          [this](const RechargeOrder &order, int insertFlag) {
-              return m_book.显示订单(order, insertFlag);
-          }),
-      m_submission(m_book, m_store, network, endpoint, prompter, clipboard),
-      m_tracker(m_book, m_store, network, endpoint)
+      m_intake(m_ledger,
+               [this](const QString &product, const QString &amount, int source) {
+                   return m_catalogue.判断业务名称(product, amount, source);
+               }),
+      m_submission(m_ledger, network, endpoint, prompter, clipboard),
+      m_tracker(m_ledger, network, endpoint)
 {
     setObjectName(QStringLiteral("rechargeSession"));
-    m_book.setStore([this](const RechargeOrder &order) { return m_store.插入订单(order); });
     // Orders harvested before the catalogue has come would all be refused
     // and, as seen, not taken again in this run.
     m_intake.setReady([this] { return m_catalogue.catalogue().size() > 0; });
-    m_store.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
+    store().setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_submission.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_tracker.setDeliveryStep([this] { emit deliveryDue(); });
 }
@@ -34,19 +29,19 @@ RechargeSession::~RechargeSession() = default;
 
 void RechargeSession::start()
 {
-    if (!m_store.open())
+    if (!store().open())
         emit storeUnavailable(QStringLiteral("订单数据库无法使用，订单不会被接收或充值：\n") +
-                              m_store.lastError());
+                              store().lastError());
     m_submission.resetTradeCount();
     读取订单();
     // Shop orders this seat took in an earlier run and left unsent: nothing
     // else would send them until a new order comes in. (Another seat's
     // waiting orders are that seat's to send.)
     for (const int kind : {1, 2}) {
-        const QStringList waiting = m_book.waiting(kind);
+        const QStringList waiting = book().waiting(kind);
         if (std::any_of(waiting.cbegin(), waiting.cend(), [this](const QString &orderNo) {
-                const std::optional<OrderEntry> entry = m_book.entry(orderNo);
-                return entry && entry->order.seat == m_store.seat();
+                const std::optional<OrderEntry> entry = book().entry(orderNo);
+                return entry && entry->order.seat == store().seat();
             }))
             m_submission.充值订单请求(kind);
     }
@@ -59,22 +54,21 @@ void RechargeSession::读取订单()
     // Counter orders this seat left unsent in an earlier run.
     QStringList leftUnsent;
     const auto show = [&](const RechargeOrder &order) {
-        const std::optional<OrderEntry> listed = m_book.entry(order.orderNo);
+        const std::optional<OrderEntry> listed = book().entry(order.orderNo);
         if (listed && listed->order.status == OrderStatus::Submitting &&
             (m_submission.isOut(order.orderNo) || listed->note == kOutcomeUnknownText))
             return; // its answer is still to come here, or it says it never will
         if (atStart && !listed && order.orderType == 0 && order.status == OrderStatus::Waiting &&
-            order.seat == m_store.seat())
+            order.seat == store().seat())
             leftUnsent << order.orderNo;
-        m_book.显示订单(order, 0);
         if (order.status != OrderStatus::Submitting)
-            return;
-        if (atStart && order.seat == m_store.seat())
-            m_book.setNote(order.orderNo, kOutcomeUnknownText, false);
+            m_ledger.showStored(order);
+        else if (atStart && order.seat == store().seat())
+            m_ledger.showStored(order, kOutcomeUnknownText);
         else
-            m_book.setNote(order.orderNo, kSentElsewhereText, false);
+            m_ledger.showStored(order, kSentElsewhereText);
     };
-    const auto orders = m_store.读取订单();
+    const auto orders = store().读取订单();
     // At start-up, orders never sent, or sent without an answer, stand in the
     // book whatever their day, below today's: a shop order the day's list
     // leaves out would otherwise wait for ever (the shop offers it again and
@@ -83,7 +77,7 @@ void RechargeSession::读取订单()
         QSet<QString> today;
         for (const RechargeOrder &order : orders.value_or(QList<RechargeOrder>()))
             today.insert(order.orderNo);
-        if (const auto pending = m_store.pendingOrders()) {
+        if (const auto pending = store().pendingOrders()) {
             for (const RechargeOrder &order : *pending) {
                 if (!today.contains(order.orderNo))
                     show(order);
@@ -100,12 +94,7 @@ void RechargeSession::读取订单()
     // recharged, or saw no answer at all, and may have typed it again. Sent
     // now, unasked, it could be recharged twice: it is marked not submitted,
     // and a note keeps it from being sent should the mark not be saved either.
-    for (const QString &orderNo : std::as_const(leftUnsent)) {
-        const bool stored =
-            m_store
-                .反写数据库状态(orderNo, OrderStatus::SubmitFailed, QString(), QString(), QString())
-                .ok();
-        m_book.setStatus(orderNo, stored ? OrderStatus::SubmitFailed : OrderStatus::Waiting,
-                         kNotDeliveredPrefix + kEarlierRunText, true, !stored);
-    }
+    for (const QString &orderNo : std::as_const(leftUnsent))
+        m_ledger.markNotSubmitted(orderNo, OrderStatus::Waiting,
+                                  kNotDeliveredPrefix + kEarlierRunText);
 }

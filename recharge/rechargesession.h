@@ -1,9 +1,8 @@
 #pragma once
 
 #include "app/core/endpoint.h"
-#include "orders/orderbook.h"
 #include "orders/orderintake.h"
-#include "orders/orderstore.h"
+#include "orders/orderledger.h"
 #include "recharge/cataloguecontroller.h"
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
@@ -18,7 +17,7 @@ class Clipboard;
 class NetworkAccess;
 class Prompter;
 
-// The recharge engine of one login: the order store, the order book, the
+// The recharge engine of one login: the order ledger (store and book), the
 // catalogue, the intake, submission and status tracking, built after the
 // login and handed to the main window, which only shows and drives them.
 // Members are declared in the order they depend on each other, so they are
@@ -33,8 +32,9 @@ public:
     ~RechargeSession() override;
 
     const PlatformEndpoint &endpoint() const { return m_endpoint; }
-    OrderStore &store() { return m_store; }
-    OrderBook &book() { return m_book; }
+    OrderLedger &ledger() { return m_ledger; }
+    OrderStore &store() { return m_ledger.store(); }
+    OrderBook &book() { return m_ledger.book(); }
     CatalogueController &catalogue() { return m_catalogue; }
     OrderIntake &intake() { return m_intake; }
     SubmissionController &submission() { return m_submission; }
@@ -66,8 +66,7 @@ signals:
 
 private:
     PlatformEndpoint m_endpoint;
-    OrderStore m_store;
-    OrderBook m_book;
+    OrderLedger m_ledger;
     CatalogueController m_catalogue;
     OrderIntake m_intake;
     SubmissionController m_submission;

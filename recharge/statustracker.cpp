@@ -4,7 +4,6 @@
 #include "app/core/platform.h"
 #include "app/web/transfer.h"
 #include "orders/orderbook.h"
-#include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
 
 #include <QTimer>
@@ -63,10 +62,10 @@ bool isPollStatus(const QString &status)
            status == QLatin1String("2");
 }
 
-StatusTracker::StatusTracker(OrderBook &book, OrderStore &store, NetworkAccess &network,
+StatusTracker::StatusTracker(OrderLedger &ledger, NetworkAccess &network,
                              const PlatformEndpoint &endpoint, QObject *parent)
-    : QObject(parent), m_book(book), m_store(store), m_endpoint(endpoint),
-      m_timer(new QTimer(this)), m_inet(new Transfer(network, this))
+    : QObject(parent), m_ledger(ledger), m_endpoint(endpoint), m_timer(new QTimer(this)),
+      m_inet(new Transfer(network, this))
 {
     setObjectName(QStringLiteral("statusTracker"));
     m_timer->setObjectName(QStringLiteral("验证"));
@@ -85,7 +84,7 @@ bool StatusTracker::poll()
 {
     if (m_inet->stillExecuting())
         return false;
-    const auto waiting = m_store.waitingOrders();
+    const auto waiting = m_ledger.store().waitingOrders();
     if (!waiting || waiting->isEmpty())
         return false;
     QStringList ids;
@@ -110,49 +109,21 @@ bool StatusTracker::readReply(const QString &reply)
     const auto records = readStatusReply(reply);
     if (!records)
         return false;
-    QList<StatusRecord> taken;
+    QList<PollAnswer> taken;
     for (const StatusRecord &record : *records) {
         if (isPollStatus(record.status))
-            taken.append(record);
+            taken.append(
+                {record.rechargeId, statusFromNumber(record.status.toInt()), record.cardCode});
         else
             emit recordIgnored(QStringLiteral("平台对充值编号 %1 报告了无效的状态“%2”，已忽略")
                                    .arg(record.rechargeId, record.status));
     }
-    // One commit for the whole reply. A file that cannot be written keeps
-    // none of it: what the lists show must be what the store holds, and the
-    // next poll asks again.
-    const bool written = taken.isEmpty() || m_store.inTransaction([&] {
-        for (const StatusRecord &record : std::as_const(taken)) {
-            // Written only while the order still waits: another seat may
-            // have read the same answer and carried the order on already.
-            if (m_store.writePollResult(record.rechargeId, record.status.toInt(), record.cardCode)
-                    .outcome == WriteBackResult::Failed)
-                return false;
-        }
-        return true;
-    });
-    if (!written)
+    // One commit for the whole reply. A store that cannot be written keeps
+    // none of it, and the next poll asks again.
+    if (!m_ledger.recordPollReply(taken))
         return false;
-    for (const StatusRecord &record : std::as_const(taken)) {
-        updateList(7, record);
-        updateList(8, record);
-    }
     if (m_delivery)
         m_delivery();
     emit replyRead();
     return true;
-}
-
-void StatusTracker::updateList(int list, const StatusRecord &record)
-{
-    const QString orderNo = m_book.findByRechargeId(list, record.rechargeId);
-    if (orderNo.isEmpty())
-        return;
-    if (record.status == QLatin1String("1")) {
-        m_book.setStatus(orderNo, OrderStatus::Recharged);
-        if (!record.cardCode.isEmpty()) // the store keeps its code too
-            m_book.setCardCode(orderNo, record.cardCode);
-    } else if (record.status == QLatin1String("2")) {
-        m_book.setStatus(orderNo, OrderStatus::Refunded);
-    }
 }

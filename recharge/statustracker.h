@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/endpoint.h"
+#include "orders/orderledger.h"
 
 #include <QList>
 #include <QObject>
@@ -10,8 +11,6 @@
 #include <optional>
 
 class NetworkAccess;
-class OrderBook;
-class OrderStore;
 class QTimer;
 class Transfer;
 
@@ -50,8 +49,8 @@ class StatusTracker : public QObject
 public:
     using DeliveryStep = std::function<void()>;
 
-    StatusTracker(OrderBook &book, OrderStore &store, NetworkAccess &network,
-                  const PlatformEndpoint &endpoint, QObject *parent = nullptr);
+    StatusTracker(OrderLedger &ledger, NetworkAccess &network, const PlatformEndpoint &endpoint,
+                  QObject *parent = nullptr);
 
     void setEndpoint(const PlatformEndpoint &endpoint) { m_endpoint = endpoint; }
 
@@ -75,10 +74,8 @@ signals:
 
 private:
     void onStateChanged(int state);
-    void updateList(int list, const StatusRecord &record);
 
-    OrderBook &m_book;
-    OrderStore &m_store;
+    OrderLedger &m_ledger;
     PlatformEndpoint m_endpoint;
     QTimer *m_timer;
     Transfer *m_inet;

@@ -6,8 +6,6 @@
 #include "app/core/platformtexts.h"
 #include "app/core/prompter.h"
 #include "app/web/transfer.h"
-#include "orders/orderbook.h"
-#include "orders/orderstore.h"
 #include "orders/rechargeorder.h"
 
 #include <QDeadlineTimer>
@@ -93,7 +91,7 @@ RechargeAnswer readRechargeAnswer(const QString &response)
     answer.status = answer.cardCode.isEmpty() ? OrderStatus::Accepted : OrderStatus::Recharged;
     if (answer.status == OrderStatus::Accepted && answer.rechargeId.isEmpty()) {
         // Still working, and no id to ask about it with.
-        answer.status = -1;
+        answer.status = OrderStatus::Submitting;
         answer.reason = QStringLiteral("平台接受了订单，但没有给出充值编号");
         return answer;
     }
@@ -106,11 +104,10 @@ QString tradeCountText(int count)
     return QStringLiteral("当前交易：  ") + QString::number(count) + QStringLiteral(" 笔");
 }
 
-SubmissionController::SubmissionController(OrderBook &book, OrderStore &store,
-                                           NetworkAccess &network, const PlatformEndpoint &endpoint,
-                                           Prompter &prompter, Clipboard &clipboard,
-                                           QObject *parent)
-    : QObject(parent), m_book(book), m_store(store), m_network(network), m_endpoint(endpoint),
+SubmissionController::SubmissionController(OrderLedger &ledger, NetworkAccess &network,
+                                           const PlatformEndpoint &endpoint, Prompter &prompter,
+                                           Clipboard &clipboard, QObject *parent)
+    : QObject(parent), m_ledger(ledger), m_network(network), m_endpoint(endpoint),
       m_prompter(prompter), m_clipboard(clipboard)
 {
     setObjectName(QStringLiteral("submission"));
@@ -152,11 +149,6 @@ bool SubmissionController::manualBusy() const
     return m_inet.at(kManualComponent)->stillExecuting();
 }
 
-QString SubmissionController::listedOrder(const RechargeRequest &request) const
-{
-    return m_book.findByT10(request.kind, request.orderNo);
-}
-
 std::optional<RechargeRequest> SubmissionController::requestOn(int component) const
 {
     const Transfer *inet = inet充值(component);
@@ -184,7 +176,7 @@ void SubmissionController::充值订单请求(int kind)
     if (kind < 0 || kind > 2)
         return;
     // The newest waiting order goes first, as the list shows it on top.
-    for (const QString &orderNo : m_book.waiting(kind)) {
+    for (const QString &orderNo : m_ledger.book().waiting(kind)) {
         if (const auto held = m_heldUntil.constFind(orderNo); held != m_heldUntil.cend()) {
             if (!held->hasExpired())
                 continue;
@@ -193,7 +185,7 @@ void SubmissionController::充值订单请求(int kind)
         const int component = kind == 0 ? kManualComponent : 获取空闲充值inet();
         if (component < 0 || m_inet.at(component)->stillExecuting())
             return; // the rest keep waiting for a later call
-        const std::optional<OrderEntry> entry = m_book.entry(orderNo);
+        const std::optional<OrderEntry> entry = m_ledger.book().entry(orderNo);
         if (!entry)
             continue;
         const RechargeOrder &o = entry->order;
@@ -210,37 +202,20 @@ void SubmissionController::充值订单请求(int kind)
         // never be out while the store still says -2, or after a restart the
         // order would be sent a second time. The move from -2 is conditional,
         // so of several seats that list the order only one sends it.
-        Claim claimed = m_store.claimForSubmission(fields.orderNo);
-        if (claimed == Claim::TakenElsewhere) {
-            // Another seat sent it (or it moved on): show what the store holds.
-            if (const auto stored = m_store.order(fields.orderNo)) {
-                m_book.显示订单(*stored, 0);
-                if (stored->status == OrderStatus::Submitting)
-                    m_book.setNote(fields.orderNo, kSentElsewhereText, false);
-                continue;
-            }
-            claimed = Claim::Failed; // not in the store at all: never sent
-        }
+        const Claim claimed = m_ledger.claimForSubmission(fields.orderNo);
+        if (claimed == Claim::TakenElsewhere)
+            continue; // another seat sent it, or it moved on: the row shows which
         if (claimed == Claim::Failed) {
             // Nothing went out. A shop order keeps waiting for a later scan;
             // the agent at the counter is told at once.
             if (kind == 0)
-                markNotSent(fields.orderNo, m_store.lastError());
+                markNotSent(fields.orderNo, m_ledger.store().lastError());
             return;
         }
         if (!发送充值订单(fields, component, kind)) {
-            if (!m_store
-                     .反写数据库状态(fields.orderNo, OrderStatus::Waiting, QString(), QString(),
-                                     QString())
-                     .ok()) {
-                // Nothing went out, but the store says -1: leave it alone
-                // rather than risk a second recharge after a restart.
-                m_book.setStatus(fields.orderNo, OrderStatus::Submitting, kOutcomeUnknownText,
-                                 true);
-            }
+            m_ledger.releaseUnsent(fields.orderNo);
             return;
         }
-        m_book.setStatus(fields.orderNo, OrderStatus::Submitting);
         if (kind == 0) {
             emit manualBusyChanged(true);
             return; // manual orders go one at a time
@@ -250,15 +225,8 @@ void SubmissionController::充值订单请求(int kind)
 
 void SubmissionController::markNotSent(const QString &orderNo, const QString &reason)
 {
-    // Marked so that no later scan sends what the agent was told is not sent.
-    const bool stored =
-        m_store.反写数据库状态(orderNo, OrderStatus::SubmitFailed, QString(), QString(), QString())
-            .ok();
-    const std::optional<OrderEntry> entry = m_book.entry(orderNo);
-    m_book.setStatus(orderNo,
-                     stored ? OrderStatus::SubmitFailed
-                            : (entry ? entry->order.status : OrderStatus::Waiting),
-                     kNotDeliveredPrefix + QStringLiteral("订单状态无法保存"), true, !stored);
+    m_ledger.markNotSubmitted(orderNo, OrderStatus::Waiting,
+                              kNotDeliveredPrefix + QStringLiteral("订单状态无法保存"));
     inform(withReason(kNotSentMessage, reason));
     emit czMayBeEnabled();
 }
@@ -314,31 +282,20 @@ void SubmissionController::onFailure(int index, const RechargeRequest &request)
 
 void SubmissionController::markNotDelivered(const RechargeRequest &request, const QString &reason)
 {
-    const QString listed = listedOrder(request);
     // Nothing of the request reached the network: a shop order waits for the
     // next scan once more, rather than becoming a desk item over a hiccup.
-    if (!request.manual() && !listed.isEmpty() && !m_sentAgain.contains(request.orderNo)) {
-        if (m_store
-                .反写数据库状态(request.orderNo, OrderStatus::Waiting, QString(), QString(),
-                                QString())
-                .ok()) {
-            m_sentAgain.insert(request.orderNo);
-            m_heldUntil.insert(request.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
-            m_book.setStatus(listed, OrderStatus::Waiting);
-            const int kind = request.kind;
-            // Precise: a coarse timer may end a little early, before the hold.
-            QTimer::singleShot(kResendAfterMs, Qt::PreciseTimer, this,
-                               [this, kind] { 充值订单请求(kind); });
-            return;
-        }
+    if (!request.manual() && !m_sentAgain.contains(request.orderNo) &&
+        m_ledger.releaseUnsent(request.orderNo).done()) {
+        m_sentAgain.insert(request.orderNo);
+        m_heldUntil.insert(request.orderNo, QDeadlineTimer(kResendAfterMs, Qt::PreciseTimer));
+        const int kind = request.kind;
+        // Precise: a coarse timer may end a little early, before the hold.
+        QTimer::singleShot(kResendAfterMs, Qt::PreciseTimer, this,
+                           [this, kind] { 充值订单请求(kind); });
+        return;
     }
-    const bool stored = m_store
-                            .反写数据库状态(request.orderNo, OrderStatus::SubmitFailed, QString(),
-                                            QString(), QString())
-                            .ok();
-    if (!listed.isEmpty())
-        m_book.setStatus(listed, OrderStatus::SubmitFailed, kNotDeliveredPrefix + reason, true,
-                         !stored);
+    m_ledger.markNotSubmitted(request.orderNo, OrderStatus::Submitting,
+                              kNotDeliveredPrefix + reason);
     if (request.manual()) {
         inform(withReason(kNotDeliveredMessage, reason));
         emit czMayBeEnabled();
@@ -348,9 +305,7 @@ void SubmissionController::markNotDelivered(const RechargeRequest &request, cons
 void SubmissionController::markUnknown(const RechargeRequest &request, const QString &reason)
 {
     // The store keeps -1, which no scan sends.
-    const QString listed = listedOrder(request);
-    if (!listed.isEmpty())
-        m_book.setNote(listed, kOutcomeUnknownText, true);
+    m_ledger.markUnknown(request.orderNo);
     if (request.manual()) {
         inform(withReason(kUnknownMessage, reason));
         emit czMayBeEnabled();
@@ -395,20 +350,14 @@ void SubmissionController::判断充值结果(const QString &response, const Rec
 
 void SubmissionController::l7反馈(const QString &text, const QString &rechargeId,
                                   const QString &cardCode, const RechargeRequest &request,
-                                  int status)
+                                  OrderStatus status)
 {
-    const bool stored =
-        m_store.反写数据库状态(request.orderNo, status, cardCode, rechargeId, QString()).ok();
-
-    const QString listed = listedOrder(request);
-    if (listed.isEmpty())
-        return;
     // A refused order shows the platform's message in place of its status text.
-    m_book.setAnswer(listed, status, rechargeId, cardCode,
-                     text == 状态转换(status) ? QString() : text, !stored);
-
-    if (status == OrderStatus::Recharged && m_feedback) {
-        const std::optional<OrderEntry> entry = m_book.entry(listed);
+    m_ledger.recordAnswer(request.orderNo, status, rechargeId, cardCode,
+                          text == 状态转换(status) ? QString() : text);
+    if (status != OrderStatus::Recharged || !m_feedback)
+        return;
+    if (const std::optional<OrderEntry> entry = m_ledger.book().entry(request.orderNo)) {
         m_feedback(QStringLiteral("补反馈<o>") + entry->order.shipNo + QStringLiteral("<o>1<o>") +
                    cardCode + QStringLiteral("<o>") + entry->order.buyerNick);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/endpoint.h"
+#include "orders/orderledger.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -13,8 +14,6 @@
 
 class Clipboard;
 class NetworkAccess;
-class OrderBook;
-class OrderStore;
 class Prompter;
 class Transfer;
 
@@ -24,16 +23,6 @@ inline const QString kRechargePage = QStringLiteral("productcz1.asp?action=cz");
 inline const QString kRechargeOperation = QStringLiteral("POST");
 // In the title of an accepted answer.
 inline const QString kRechargeAccepted = QStringLiteral("充值提交成功！");
-
-// Shown in t7 of an order whose request went out but whose answer never came
-// or could not be read. The platform may have recharged it, so the client
-// never sends it again (the scans only take "等待提交" rows); the agent looks
-// it up in the sales records. The store keeps it at -1.
-inline const QString kOutcomeUnknownText = QStringLiteral("结果未知,请在销售记录中核实");
-// Shown in t7 of a listed order that another seat of the account has sent.
-inline const QString kSentElsewhereText = QStringLiteral("已由其他席位提交");
-// Shown in t7, before the reason, of an order that never reached the platform.
-inline const QString kNotDeliveredPrefix = QStringLiteral("提交失败：");
 
 // The fields of one waiting order that go into its request.
 struct RechargeRequestFields
@@ -77,8 +66,8 @@ struct RechargeAnswer
     QString reason;  // why an Unreadable answer says nothing
     QString balance; // field 0; "-1" when not reported
     QString rechargeId;
-    QString cardCode; // hyphens and blanks removed
-    int status = -1;  // 0 or 1 when accepted, 2 when refused
+    QString cardCode;                             // hyphens and blanks removed
+    OrderStatus status = OrderStatus::Submitting; // 0 or 1 when accepted, 2 when refused
 };
 RechargeAnswer readRechargeAnswer(const QString &response);
 
@@ -114,7 +103,7 @@ public:
 
     using FeedbackSink = std::function<void(const QString &line)>;
 
-    SubmissionController(OrderBook &book, OrderStore &store, NetworkAccess &network,
+    SubmissionController(OrderLedger &ledger, NetworkAccess &network,
                          const PlatformEndpoint &endpoint, Prompter &prompter, Clipboard &clipboard,
                          QObject *parent = nullptr);
 
@@ -147,7 +136,7 @@ public:
     std::optional<RechargeRequest> requestOn(int component) const;
     void 判断充值结果(const QString &response, const RechargeRequest &request);
     void l7反馈(const QString &text, const QString &rechargeId, const QString &cardCode,
-                const RechargeRequest &request, int status);
+                const RechargeRequest &request, OrderStatus status);
 
 signals:
     // The balance label jprice: balance + " 元".
@@ -169,12 +158,9 @@ private:
     void markUnknown(const RechargeRequest &request, const QString &reason);
     void markNotDelivered(const RechargeRequest &request, const QString &reason);
     void markNotSent(const QString &orderNo, const QString &reason);
-    // The order of the side text, as its list shows it; empty when not listed.
-    QString listedOrder(const RechargeRequest &request) const;
     void inform(const QString &text);
 
-    OrderBook &m_book;
-    OrderStore &m_store;
+    OrderLedger &m_ledger;
     NetworkAccess &m_network;
     PlatformEndpoint m_endpoint;
     Prompter &m_prompter;

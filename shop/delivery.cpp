@@ -2,8 +2,6 @@
 
 #include "app/core/textfile.h"
 #include "app/web/transfer.h"
-#include "orders/orderbook.h"
-#include "orders/orderstore.h"
 #include "shop/harvesters.h"
 #include "shop/shoppages.h"
 
@@ -62,11 +60,11 @@ void FeedbackQueue::待反馈编码(int mode, const QString &line)
     }
 }
 
-DeliveryController::DeliveryController(OrderStore &store, OrderBook &book, NetworkAccess &network,
+DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &network,
                                        const ShopSites &sites, const TaobaoHarvester &taobao,
                                        CardHandOver &handOver, QObject *parent)
-    : QObject(parent), m_store(store), m_book(book), m_sites(sites), m_taobao(taobao),
-      m_handOver(handOver), m_timer(new QTimer(this))
+    : QObject(parent), m_ledger(ledger), m_sites(sites), m_taobao(taobao), m_handOver(handOver),
+      m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("delivery"));
     m_timer->setObjectName(QStringLiteral("Timer淘宝拍拍发货"));
@@ -119,7 +117,7 @@ void DeliveryController::shipNext(bool withFailing)
 {
     if (获取空闲发货inet(0) < 0)
         return;
-    const auto orders = m_store.rechargedShopOrders();
+    const auto orders = m_ledger.store().rechargedShopOrders();
     if (!orders)
         return;
     // In the store's order the orders that have not failed; failing ones
@@ -166,7 +164,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
         return false;
 
     // Of several seats that see the order, the one whose claim holds ships it.
-    if (m_store.claimForShipping(order.shipNo) != Claim::Claimed)
+    if (m_ledger.claimForShipping(order.shipNo) != Claim::Claimed)
         return false;
 
     // The sent card and the messenger hand-over once per order, however often
@@ -175,7 +173,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
     if (firstTime && !order.cardCode.isEmpty()) {
         emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
                        order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"), 1,
-                       m_store.clock().now()});
+                       m_ledger.clock().now()});
     }
 
     bool started = false;
@@ -224,21 +222,10 @@ void DeliveryController::onAnswer(int channel, int state)
         failed(shipNo, read.reason);
         return;
     }
-    const WriteBackResult written =
-        m_store.反写数据库状态(QString(), OrderStatus::Shipped, QString(), QString(), shipNo);
-    const QString orderNo = m_book.findByShipNo(shipNo);
-    if (!written.ok()) {
-        // The shop has it; the next step marks it again, which does no harm.
-        m_store.releaseShipping(shipNo);
-        if (!orderNo.isEmpty())
-            m_book.setNote(orderNo, 状态转换(OrderStatus::Shipped), true);
-        emit deliveryNote(
-            QStringLiteral("订单 %1 已发货，但状态没能保存：%2").arg(shipNo, written.error));
-        return;
-    }
+    const StepResult recorded = m_ledger.recordShipped(shipNo);
+    if (recorded.outcome == StepResult::NotSaved)
+        return; // the ledger told the agent; the next step marks it again
     m_lastFailure.remove(shipNo);
-    if (!orderNo.isEmpty())
-        m_book.setStatus(orderNo, OrderStatus::Shipped);
     emit shipped(shipNo);
     // The channel is free and the shop takes marks: the next orders need not
     // wait for the tick. Orders the shop refused wait for it, so a refusal is
@@ -248,13 +235,8 @@ void DeliveryController::onAnswer(int channel, int state)
 
 void DeliveryController::failed(const QString &shipNo, const QString &reason)
 {
-    // Free for the next step of any seat.
-    m_store.releaseShipping(shipNo);
-    m_lastFailure.insert(shipNo, m_store.clock().now());
-    const QString text = QStringLiteral("发货失败：") + reason;
-    const QString orderNo = m_book.findByShipNo(shipNo);
-    if (!orderNo.isEmpty())
-        m_book.setNote(orderNo, QStringLiteral("充值成功,") + text, true);
+    m_ledger.recordShippingRefused(shipNo, reason);
+    m_lastFailure.insert(shipNo, m_ledger.clock().now());
     emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
     emit shipFailed(shipNo, reason);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orders/orderledger.h"
 #include "shop/shopsites.h"
 
 #include <QDateTime>
@@ -10,8 +11,6 @@
 #include <QStringList>
 
 class NetworkAccess;
-class OrderBook;
-class OrderStore;
 class QTimer;
 class TaobaoHarvester;
 class Transfer;
@@ -76,9 +75,9 @@ public:
     static constexpr int kChannels = 6;
     static constexpr int kIntervalMs = 5000;
 
-    DeliveryController(OrderStore &store, OrderBook &book, NetworkAccess &network,
-                       const ShopSites &sites, const TaobaoHarvester &taobao,
-                       CardHandOver &handOver, QObject *parent = nullptr);
+    DeliveryController(OrderLedger &ledger, NetworkAccess &network, const ShopSites &sites,
+                       const TaobaoHarvester &taobao, CardHandOver &handOver,
+                       QObject *parent = nullptr);
 
     QTimer *timer() const { return m_timer; }
     Transfer *inet发货(int channel) const;
@@ -109,8 +108,7 @@ private:
     void onAnswer(int channel, int state);
     void failed(const QString &shipNo, const QString &reason);
 
-    OrderStore &m_store;
-    OrderBook &m_book;
+    OrderLedger &m_ledger;
     ShopSites m_sites;
     const TaobaoHarvester &m_taobao;
     CardHandOver &m_handOver;

@@ -50,8 +50,7 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
       m_history(session.store().database(), session.store().userId()),
       m_log(session.store().database(), session.store().userId()),
       m_unresolved(m_history, m_log, &session.book()),
-      m_decisions(session.store(), session.book(), m_log, Prompter::instance(), title,
-                  operatorName),
+      m_decisions(session.ledger(), m_log, Prompter::instance(), title, operatorName),
       m_alerts(sink, title)
 {
     m_unresolved.setInFlight(

@@ -511,6 +511,9 @@ void Form2::wireSession()
     });
     connect(catalogue, &CatalogueController::categoriesLoaded, m_titleGenerator,
             &TitleGeneratorPanel::addCategories);
+    // A step of an order the store did not keep: its row says so too.
+    connect(&m_session->ledger(), &OrderLedger::notSaved, this,
+            [this](const QString &, const QString &text) { showStatus(text); });
     connect(m_session.get(), &RechargeSession::storeUnavailable, this, [](const QString &text) {
         Prompter::instance().inform(SessionInfo().appTitle + QStringLiteral("提醒您"), text);
     });

@@ -5,6 +5,7 @@
 #include "orders/decisions.h"
 #include "orders/deskwindows.h"
 #include "orders/orderbook.h"
+#include "orders/orderledger.h"
 #include "orders/orderstore.h"
 #include "tests/support/recordingprompter.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 const QString kUser = QStringLiteral("1001");
 
-RechargeOrder order(int i, int status, int type = 1)
+RechargeOrder order(int i, OrderStatus status, int type = 1)
 {
     RechargeOrder o;
     o.orderType = type;
@@ -59,7 +60,8 @@ void TestDeskWindows::historyWindow()
     OrderStore store(path, kUser);
     QVERIFY(store.inTransaction([&] {
         for (int i = 0; i < 5000; ++i)
-            if (!store.插入订单(order(i, i % 50 == 0 ? OrderStatus::Refunded : 1)))
+            if (!store.插入订单(
+                    order(i, i % 50 == 0 ? OrderStatus::Refunded : OrderStatus::Recharged)))
                 return false;
         return true;
     }));
@@ -140,16 +142,16 @@ void TestDeskWindows::unresolvedWindow()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.mdb"));
-    OrderStore store(path, kUser);
+    OrderLedger ledger(sqliteOrderDatabase(path), kUser);
+    OrderStore &store = ledger.store();
     QVERIFY(store.插入订单(order(1, OrderStatus::Submitting)));
     QVERIFY(store.插入订单(order(2, OrderStatus::SubmitFailed)));
     OrderHistory history(path, kUser);
     DecisionLog log(path, kUser);
-    OrderBook book;
-    UnresolvedOrders unresolved(history, log, &book);
+    UnresolvedOrders unresolved(history, log, &ledger.book());
     QVERIFY(unresolved.refresh());
     PrompterGuard prompter;
-    OrderDecisions decisions(store, book, log, *prompter, QStringLiteral("代理"),
+    OrderDecisions decisions(ledger, log, *prompter, QStringLiteral("代理"),
                              QStringLiteral("张三"));
     UnresolvedWindow window(unresolved, decisions, QStringLiteral("代理"));
     window.show();
@@ -176,7 +178,7 @@ void TestDeskWindows::unresolvedWindow()
     prompter->answers = {false};
     QTest::mouseClick(resubmit, Qt::LeftButton);
     QCOMPARE(log.decisions()->size(), 1);
-    QVERIFY(book.waiting(1).isEmpty());
+    QVERIFY(ledger.book().waiting(1).isEmpty());
 }
 
 QTEST_MAIN(TestDeskWindows)

@@ -7,6 +7,7 @@
 #include "orders/decisions.h"
 #include "orders/orderbook.h"
 #include "orders/orderhistory.h"
+#include "orders/orderledger.h"
 #include "orders/orderstore.h"
 #include "orders/storeindexes.h"
 #include "tests/support/recordingprompter.h"
@@ -58,7 +59,7 @@ RechargeOrder orderOf(const Row &r)
     o.quantity = 1;
     o.rechargeTime = QDateTime::fromString(QString::fromUtf8(r.time), "yyyy-MM-dd HH:mm:ss");
     o.buyerNick = QString::fromUtf8(r.buyer);
-    o.status = r.status;
+    o.status = statusFromNumber(r.status);
     o.orderNo = QString::fromUtf8(r.orderNo);
     o.shipNo = o.orderNo;
     return o;
@@ -275,7 +276,7 @@ void TestOrderHistory::search()
     OrderHistory history(m_path, kUser);
     OrderFilter f{account, orderNo, buyer, {}, {}, from, to};
     if (status != -9)
-        f.status = status;
+        f.status = statusFromNumber(status);
     if (source != -9)
         f.source = source;
     const auto rows = history.search(f, 100);
@@ -417,10 +418,11 @@ void TestOrderHistory::exportCancelled()
 
 void TestOrderHistory::unresolvedAndDecisions()
 {
-    OrderStore store(m_path, kUser);
+    OrderLedger ledger(sqliteOrderDatabase(m_path), kUser);
+    OrderStore &store = ledger.store();
     OrderHistory history(m_path, kUser);
     DecisionLog log(m_path, kUser);
-    OrderBook book;
+    OrderBook &book = ledger.book();
     PrompterGuard prompter;
     // TB1002 is still out in this session: not unknown yet.
     RechargeOrder out = orderOf(kFixture[3]);
@@ -444,7 +446,7 @@ void TestOrderHistory::unresolvedAndDecisions()
     unresolved.handedOver(QStringLiteral("小明"), QStringLiteral("CARD-1"));
     QCOMPARE(unresolved.rowCount(), 2);
 
-    OrderDecisions decisions(store, book, log, *prompter, QStringLiteral("代理"),
+    OrderDecisions decisions(ledger, log, *prompter, QStringLiteral("代理"),
                              QStringLiteral("张三"));
     const RechargeOrder unknown = unresolved.at(1).order;
 
@@ -484,12 +486,12 @@ void TestOrderHistory::unresolvedAndDecisions()
     QCOMPARE(decided->size(), 2);
     QCOMPARE(decided->at(0).orderNo, QStringLiteral("TB1002"));
     QCOMPARE(decided->at(0).decision, kDecisionNotRecharged);
-    QCOMPARE(decided->at(0).fromStatus, -1);
-    QCOMPARE(decided->at(0).toStatus, 4);
+    QCOMPARE(decided->at(0).fromStatus, OrderStatus::Submitting);
+    QCOMPARE(decided->at(0).toStatus, OrderStatus::SubmitFailed);
     QCOMPARE(decided->at(0).operatorName, QStringLiteral("张三"));
     QVERIFY(decided->at(0).time.isValid());
     QCOMPARE(decided->at(1).decision, kDecisionRecharged);
-    QCOMPARE(decided->at(1).toStatus, 1);
+    QCOMPARE(decided->at(1).toStatus, OrderStatus::Recharged);
     // The other account sees none of them.
     DecisionLog otherLog(m_path, kOther);
     QCOMPARE(otherLog.decisions()->size(), 0);
@@ -497,12 +499,12 @@ void TestOrderHistory::unresolvedAndDecisions()
 
 void TestOrderHistory::resubmitOnlyAfterConfirmation()
 {
-    OrderStore store(m_path, kUser);
+    OrderLedger ledger(sqliteOrderDatabase(m_path), kUser);
     OrderHistory history(m_path, kUser);
     DecisionLog log(m_path, kUser);
-    OrderBook book;
+    OrderBook &book = ledger.book();
     PrompterGuard prompter;
-    OrderDecisions decisions(store, book, log, *prompter, QStringLiteral("代理"),
+    OrderDecisions decisions(ledger, log, *prompter, QStringLiteral("代理"),
                              QStringLiteral("张三"));
     QSignalSpy resubmitted(&decisions, &OrderDecisions::resubmitted);
     const RechargeOrder failed = orderOf(kFixture[4]); // TB1003, status 4

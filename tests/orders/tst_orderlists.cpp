@@ -11,7 +11,7 @@
 
 namespace {
 
-RechargeOrder order(int type, const QString &account, int status = OrderStatus::Waiting)
+RechargeOrder order(int type, const QString &account, OrderStatus status = OrderStatus::Waiting)
 {
     RechargeOrder o;
     o.orderType = type;
@@ -249,7 +249,7 @@ void TestOrderLists::statusColours()
     QFETCH(int, status);
     QFETCH(QString, text);
     QFETCH(QColor, colour);
-    QVERIFY(show(order(0, QStringLiteral("1"), status), 0));
+    QVERIFY(show(order(0, QStringLiteral("1"), statusFromNumber(status)), 0));
     KeyedListView *list = m_lists->listView7();
     QCOMPARE(list->text(0, QStringLiteral("t7")), text);
     QCOMPARE(list->textColor(0, QStringLiteral("t7")), colour);

@@ -65,7 +65,7 @@ std::optional<CatalogueMatch> matchFrom(const QString &text)
 const QString kMatchingProduct = QStringLiteral("移动话费10元 自动充值");
 const QString kUnknownProduct = QStringLiteral("不卖的东西");
 
-RechargeOrder makeOrder(const QString &orderNo, int status = OrderStatus::Waiting,
+RechargeOrder makeOrder(const QString &orderNo, OrderStatus status = OrderStatus::Waiting,
                         const QDateTime &time = QDateTime::currentDateTime())
 {
     RechargeOrder o;
@@ -175,21 +175,23 @@ private:
 struct Session
 {
     explicit Session(const OrderDatabase &database, const QString &user = kUser)
-        : store(database, user),
-          intake(
-              store,
-              [this](const QString &product, const QString &amount, int source) {
-                  ++matcherCalls;
-                  matcherArgs = {product, amount, QString::number(source)};
-                  return product.contains(QStringLiteral("移动话费")) ? matchFrom(match)
-                                                                      : std::nullopt;
-              },
-              [this](const RechargeOrder &order, int insertFlag) {
-                  shown.append(order);
-                  return insertFlag != 1 || store.插入订单(order);
-              })
+        : ledger(database, user), store(ledger.store()),
+          intake(ledger, [this](const QString &product, const QString &amount, int source) {
+              ++matcherCalls;
+              matcherArgs = {product, amount, QString::number(source)};
+              return product.contains(QStringLiteral("移动话费")) ? matchFrom(match) : std::nullopt;
+          })
     {
         store.setFeedbackSink([this](const QString &line) { feedback.append(line); });
+    }
+
+    // The orders the ledger listed, in the order they came.
+    QList<RechargeOrder> shown() const
+    {
+        QList<RechargeOrder> orders;
+        for (int row = ledger.book().rowCount() - 1; row >= 0; --row)
+            orders.append(ledger.book().at(row).order);
+        return orders;
     }
 
     bool offer(const QString &orderNo, const QString &product = kMatchingProduct)
@@ -203,12 +205,12 @@ struct Session
                                           .productName = product});
     }
 
-    OrderStore store;
+    OrderLedger ledger;
+    OrderStore &store;
     OrderIntake intake;
     QString match = kMatch;
     int matcherCalls = 0;
     QStringList matcherArgs;
-    QList<RechargeOrder> shown;
     QStringList feedback;
 };
 
@@ -257,10 +259,10 @@ int takeShopOrdersChild(const QStringList &args)
     const QString path = args.at(2);
     const int count = args.at(4).toInt();
     const QString goFile = args.at(5);
-    OrderStore store(storeAt(path), args.at(3));
-    if (!store.open())
+    OrderLedger ledger(storeAt(path), args.at(3));
+    if (!ledger.store().open())
         return 2;
-    OrderIntake intake(store, [](const QString &, const QString &, int) {
+    OrderIntake intake(ledger, [](const QString &, const QString &, int) {
         return matchFrom(QStringLiteral("移动话费|50|1|1"));
     });
     QTextStream(stdout) << "ready" << Qt::endl;
@@ -532,7 +534,7 @@ void TestOrderStore::unreachableServer()
     QVERIFY2(session.store.lastError().contains(QLatin1String("127.0.0.1:1")),
              qPrintable(session.store.lastError()));
     QVERIFY(!session.offer(QStringLiteral("T1")));
-    QVERIFY(session.shown.isEmpty());
+    QVERIFY(session.shown().isEmpty());
     QCOMPARE(session.store.claimForSubmission(QStringLiteral("T1")), Claim::Failed);
     QVERIFY(!session.store.读取订单());
     QVERIFY(!QFile::exists(path())); // no file in its place
@@ -567,8 +569,9 @@ void TestOrderStore::seatsClaim()
     QCOMPARE(a->order(QStringLiteral("T1")).value().status, OrderStatus::Submitting);
     QCOMPARE(other.order(QStringLiteral("T1")).value().status, OrderStatus::Waiting);
 
-    QVERIFY(
-        b.反写数据库状态(QStringLiteral("T1"), 0, QString(), QStringLiteral("R1"), QString()).ok());
+    QVERIFY(b.反写数据库状态(QStringLiteral("T1"), OrderStatus::Accepted, QString(),
+                             QStringLiteral("R1"), QString())
+                .ok());
     QVERIFY(a->writePollResult(QStringLiteral("R1"), OrderStatus::Recharged, QStringLiteral("C1"))
                 .ok());
     QCOMPARE(orderNumbers(b.rechargedShopOrders().value()), QStringList{"T1"});
@@ -582,7 +585,9 @@ void TestOrderStore::seatsClaim()
     QCOMPARE(b.claimForShipping(QStringLiteral("ship-T1")), Claim::Claimed);
     QVERIFY(a->releaseShipping(QStringLiteral("ship-T1"))); // not a's to give back
     QCOMPARE(a->claimForShipping(QStringLiteral("ship-T1")), Claim::TakenElsewhere);
-    QVERIFY(b.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-T1")).ok());
+    QVERIFY(b.反写数据库状态(QString(), OrderStatus::Shipped, QString(), QString(),
+                             QStringLiteral("ship-T1"))
+                .ok());
     // A late poll answer of the other seat never moves the order back.
     QCOMPARE(a->writePollResult(QStringLiteral("R1"), OrderStatus::Recharged, QString()).outcome,
              WriteBackResult::NoRow);
@@ -655,7 +660,7 @@ void TestOrderStore::harvestedPageWithAFailedStatement()
     QVERIFY(!s.store.lastError().isEmpty());
     QCOMPARE(raw.column(QStringLiteral("SELECT count(*) FROM 充值订单")),
              QStringList{QStringLiteral("0")});
-    QVERIFY(s.shown.isEmpty());
+    QVERIFY(s.shown().isEmpty());
 
     QVERIFY(allowInserts(raw));
     QCOMPARE(s.intake.takePage(page), 3);
@@ -774,16 +779,16 @@ void TestOrderStore::intakeChecks()
     auto session = std::make_unique<Session>(db());
     QCOMPARE(session->offer(firstNo, firstMatches ? kMatchingProduct : kUnknownProduct),
              firstAccepted);
-    QCOMPARE(session->shown.size(), firstAccepted ? 1 : 0);
+    QCOMPARE(session->shown().size(), firstAccepted ? 1 : 0);
     if (restart) {
         session.reset();
         session = std::make_unique<Session>(db());
     }
     const int callsBefore = session->matcherCalls;
-    const int shownBefore = int(session->shown.size());
+    const int shownBefore = int(session->shown().size());
     QCOMPARE(session->offer(secondNo), secondAccepted);
     QCOMPARE(session->matcherCalls - callsBefore, secondMatcherCalls);
-    QCOMPARE(int(session->shown.size()) - shownBefore, secondAccepted ? 1 : 0);
+    QCOMPARE(int(session->shown().size()) - shownBefore, secondAccepted ? 1 : 0);
     QCOMPARE(RawFile(db()).rows().size(), storedRows);
     QVERIFY(session->feedback.isEmpty());
 }
@@ -862,7 +867,7 @@ void TestOrderStore::intakeBuildsOrder()
                                                .queryArea = queryArea}));
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(session.matcherArgs, QStringList({product, quantityText, QString::number(type)}));
-    QCOMPARE(session.shown.size(), 1);
+    QCOMPARE(session.shown().size(), 1);
 
     const QStringList fields = match.split(QStringLiteral("|"));
     const auto check = [&](const RechargeOrder &o) {
@@ -885,12 +890,12 @@ void TestOrderStore::intakeBuildsOrder()
         QCOMPARE(o.randomNo, QString());
         QVERIFY(o.rechargeTime >= before && o.rechargeTime <= after);
     };
-    check(session.shown.first());
+    check(session.shown().first());
     if (QTest::currentTestFailed())
         return;
 
     // What the list stored with flag 1 is the same order, under this account.
-    const auto stored = session.store.读取订单(session.shown.first().rechargeTime.date());
+    const auto stored = session.store.读取订单(session.shown().first().rechargeTime.date());
     QVERIFY(stored);
     QCOMPARE(stored->size(), 1);
     check(stored->first());
@@ -899,8 +904,9 @@ void TestOrderStore::intakeBuildsOrder()
 
 void TestOrderStore::intakeWithoutList()
 {
-    OrderStore store(db(), kUser);
-    OrderIntake intake(store,
+    OrderLedger ledger(db(), kUser);
+    OrderStore &store = ledger.store();
+    OrderIntake intake(ledger,
                        [](const QString &, const QString &, int) { return matchFrom(kMatch); });
     QVERIFY(intake.插入新订单(NewOrder{.type = 2,
                                        .shipNo = QStringLiteral("D1"),
@@ -932,7 +938,7 @@ void TestOrderStore::unreadableMatchRefused()
     Session session(db());
     session.match = match;
     QVERIFY(!session.offer(QStringLiteral("T1")));
-    QVERIFY(session.shown.isEmpty());
+    QVERIFY(session.shown().isEmpty());
     QVERIFY(RawFile(db()).rows().isEmpty());
 }
 
@@ -955,7 +961,7 @@ void TestOrderStore::refeedback()
     QFETCH(QStringList, lines);
     {
         OrderStore store(db(), kUser);
-        RechargeOrder o = makeOrder(QStringLiteral("T9"), status);
+        RechargeOrder o = makeOrder(QStringLiteral("T9"), statusFromNumber(status));
         o.cardCode = QStringLiteral("卡号9 密码9");
         QVERIFY(store.插入订单(o));
     }
@@ -965,7 +971,7 @@ void TestOrderStore::refeedback()
     Session session(db()); // after a restart the shop lists the order again
     QVERIFY(!session.offer(QStringLiteral("T9")));
     QCOMPARE(session.feedback, lines);
-    QVERIFY(session.shown.isEmpty());
+    QVERIFY(session.shown().isEmpty());
     QCOMPARE(RawFile(db()).rows().size(), 1);
 }
 
@@ -981,14 +987,19 @@ void TestOrderStore::twoAccounts()
     QVERIFY(b.offer(QStringLiteral("T2")));
     QVERIFY(a.store.判断是否本地数据(QStringLiteral("T2")));
 
-    QVERIFY(
-        a.store.反写数据库状态(QStringLiteral("T1"), 0, QString(), QStringLiteral("R-A"), QString())
-            .ok());
-    QCOMPARE(
-        b.store.反写数据库状态(QString(), 1, QString(), QStringLiteral("R-A"), QString()).outcome,
-        WriteBackResult::NoRow);
-    QVERIFY(
-        b.store.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-T2")).ok());
+    QVERIFY(a.store
+                .反写数据库状态(QStringLiteral("T1"), OrderStatus::Accepted, QString(),
+                                QStringLiteral("R-A"), QString())
+                .ok());
+    QCOMPARE(b.store
+                 .反写数据库状态(QString(), OrderStatus::Recharged, QString(),
+                                 QStringLiteral("R-A"), QString())
+                 .outcome,
+             WriteBackResult::NoRow);
+    QVERIFY(b.store
+                .反写数据库状态(QString(), OrderStatus::Shipped, QString(), QString(),
+                                QStringLiteral("ship-T2"))
+                .ok());
 
     QCOMPARE(orderNumbers(a.store.waitingOrders().value()), QStringList{"T1"});
     QCOMPARE(a.store.waitingOrders()->first().rechargeId, QStringLiteral("R-A"));
@@ -1013,8 +1024,10 @@ void TestOrderStore::othersWritesSeen()
     QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T2"), OrderStatus::Accepted)));
     QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList({"T1", "T2"}));
     QVERIFY(otherProcess.插入订单(makeOrder(QStringLiteral("T3"), OrderStatus::Recharged)));
-    QVERIFY(
-        otherProcess.反写数据库状态(QStringLiteral("T1"), 1, QString(), QString(), QString()).ok());
+    QVERIFY(otherProcess
+                .反写数据库状态(QStringLiteral("T1"), OrderStatus::Recharged, QString(), QString(),
+                                QString())
+                .ok());
     QCOMPARE(orderNumbers(store.waitingOrders().value()), QStringList{"T2"});
     QVERIFY(!store.判断是否本地数据(QStringLiteral("T3")));
     QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList({"T1", "T3"}));
@@ -1112,7 +1125,7 @@ void TestOrderStore::writeBack()
     OrderStore other(db(), kOtherUser);
     const auto add = [](OrderStore &s, const QString &no, const QString &ship, const QString &rid,
                         const QString &card, int st) {
-        RechargeOrder o = makeOrder(no, st);
+        RechargeOrder o = makeOrder(no, statusFromNumber(st));
         if (no == QLatin1String("A4"))
             o.orderType = 0;
         o.shipNo = ship;
@@ -1133,7 +1146,8 @@ void TestOrderStore::writeBack()
     const QList<QVariantMap> before = raw.rows();
     QCOMPARE(before.size(), 7);
 
-    const WriteBackResult r = store.反写数据库状态(orderNo, status, cardCode, rechargeId, shipNo);
+    const WriteBackResult r =
+        store.反写数据库状态(orderNo, statusFromNumber(status), cardCode, rechargeId, shipNo);
     QCOMPARE(int(r.outcome), outcome);
     QCOMPARE(r.ok(), outcome == WriteBackResult::Written);
     QCOMPARE(r.error.isEmpty(), r.ok());
@@ -1192,9 +1206,11 @@ void TestOrderStore::dayList()
 
     OrderStore store(db(), kUser);
     OrderStore other(db(), kOtherUser);
-    QVERIFY(other.插入订单(makeOrder(QStringLiteral("other"), 0, at(day, 12, 0, 0))));
+    QVERIFY(other.插入订单(
+        makeOrder(QStringLiteral("other"), OrderStatus::Accepted, at(day, 12, 0, 0))));
     for (int i = 0; i < entered.size(); ++i)
-        QVERIFY(store.插入订单(makeOrder(QStringLiteral("N%1").arg(i), 0, entered[i])));
+        QVERIFY(store.插入订单(
+            makeOrder(QStringLiteral("N%1").arg(i), OrderStatus::Accepted, entered[i])));
 
     const auto read = store.读取订单(day);
     QVERIFY(read);
@@ -1210,11 +1226,11 @@ void TestOrderStore::dayListToday()
     const QDate today(2026, 3, 1);
     SettableClock clock(at(today, 0, 1, 0));
     OrderStore store(db(), kUser, clock);
-    QVERIFY(store.插入订单(
-        makeOrder(QStringLiteral("yesterday"), 0, at(today.addDays(-1), 23, 59, 59))));
-    QVERIFY(store.插入订单(makeOrder(QStringLiteral("now"), 0, clock.now())));
-    QVERIFY(
-        store.插入订单(makeOrder(QStringLiteral("tomorrow"), 0, at(today.addDays(1), 0, 0, 0))));
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("yesterday"), OrderStatus::Accepted,
+                                     at(today.addDays(-1), 23, 59, 59))));
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("now"), OrderStatus::Accepted, clock.now())));
+    QVERIFY(store.插入订单(makeOrder(QStringLiteral("tomorrow"), OrderStatus::Accepted,
+                                     at(today.addDays(1), 0, 0, 0))));
     const auto read = store.读取订单();
     QVERIFY(read);
     QCOMPARE(orderNumbers(*read), QStringList{"now"});
@@ -1260,10 +1276,12 @@ void TestOrderStore::sqlInValues()
     QVERIFY(!store.判断是否本地数据(value));
     QVERIFY(store.判断是否本地数据(value + QStringLiteral("x")));
     QVERIFY(store.判断是否本地数据(QStringLiteral("' OR ''='")));
-    QCOMPARE(store.反写数据库状态(QStringLiteral("' OR ''='"), 3, QString(), QString(), QString())
+    QCOMPARE(store
+                 .反写数据库状态(QStringLiteral("' OR ''='"), OrderStatus::Shipped, QString(),
+                                 QString(), QString())
                  .outcome,
              WriteBackResult::NoRow);
-    QVERIFY(store.反写数据库状态(QString(), 1, value, value, value).ok());
+    QVERIFY(store.反写数据库状态(QString(), OrderStatus::Recharged, value, value, value).ok());
 
     RawFile raw(db());
     QCOMPARE(
@@ -1288,7 +1306,7 @@ void TestOrderStore::selections()
         {&other, "OW", 1, 0}, {&other, "OS", 1, 1}, {&store, "W3", 2, 0},
     };
     for (const auto &row : rows) {
-        RechargeOrder o = makeOrder(QString::fromUtf8(row.orderNo), row.status);
+        RechargeOrder o = makeOrder(QString::fromUtf8(row.orderNo), statusFromNumber(row.status));
         o.orderType = row.type;
         o.cardCode = QStringLiteral("card-") + o.orderNo;
         o.rechargeId = QStringLiteral("rid-") + o.orderNo;
@@ -1313,8 +1331,10 @@ void TestOrderStore::selections()
     QCOMPARE(s1.quantity, 5.0);
 
     // Once shipped it is no longer offered.
-    QVERIFY(
-        store.反写数据库状态(QString(), 3, QString(), QString(), QStringLiteral("ship-S1")).ok());
+    QVERIFY(store
+                .反写数据库状态(QString(), OrderStatus::Shipped, QString(), QString(),
+                                QStringLiteral("ship-S1"))
+                .ok());
     QCOMPARE(orderNumbers(store.rechargedShopOrders().value()), QStringList{"S2"});
 }
 
@@ -1329,14 +1349,16 @@ void TestOrderStore::unusableFile()
     QVERIFY(!session.store.lastError().isEmpty());
     QVERIFY(!session.store.插入订单(makeOrder(QStringLiteral("T1"))));
     QVERIFY(!session.store.判断是否本地数据(QStringLiteral("T1"))); // counts as stored
-    QCOMPARE(session.store.反写数据库状态(QStringLiteral("T1"), 1, QString(), QString(), QString())
+    QCOMPARE(session.store
+                 .反写数据库状态(QStringLiteral("T1"), OrderStatus::Recharged, QString(), QString(),
+                                 QString())
                  .outcome,
              WriteBackResult::Failed);
     QVERIFY(!session.store.读取订单());
     QVERIFY(!session.store.waitingOrders());
     QVERIFY(!session.store.rechargedShopOrders());
     QVERIFY(!session.offer(QStringLiteral("T2"))); // never entered when the lookup fails
-    QVERIFY(session.shown.isEmpty());
+    QVERIFY(session.shown().isEmpty());
 
     // Once the folder exists the next operation opens the file.
     QVERIFY(QDir().mkpath(folder));

@@ -99,15 +99,19 @@ private slots:
     void pollAgainstTheSimulator();
 
 private:
-    void addOrder(const RechargeOrder &order) { QVERIFY(m_book->显示订单(order, 1)); }
+    void addOrder(const RechargeOrder &order)
+    {
+        QVERIFY(m_store->插入订单(order));
+        m_ledger->showStored(order);
+    }
     std::optional<RechargeOrder> stored(const QString &orderNo);
     // A status tracker on the same book, store and platform.
     std::unique_ptr<StatusTracker> newTracker()
     {
-        return std::make_unique<StatusTracker>(*m_book, *m_store, m_network, m_endpoint);
+        return std::make_unique<StatusTracker>(*m_ledger, m_network, m_endpoint);
     }
     // As the list shows the order: an answer of the platform.
-    void showAnswer(const QString &orderNo, int status, const QString &rechargeId)
+    void showAnswer(const QString &orderNo, OrderStatus status, const QString &rechargeId)
     {
         m_book->setAnswer(orderNo, status, rechargeId, {}, {}, false);
     }
@@ -135,9 +139,10 @@ private:
     PlatformEndpoint m_endpoint;
     RecordingClipboard m_clipboard;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<OrderStore> m_store;
+    std::unique_ptr<OrderLedger> m_ledger;
+    OrderStore *m_store = nullptr;
+    OrderBook *m_book = nullptr;
     std::unique_ptr<PrompterGuard> m_prompter;
-    std::unique_ptr<OrderBook> m_book;
     std::unique_ptr<SubmissionController> m_submission;
     QStringList m_feedback;
 };
@@ -154,13 +159,13 @@ void TestSubmission::init()
     m_endpoint = {m_env.config().platformBaseUrl, m_sessionKey, QStringLiteral("MID"),
                   QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
     m_dir = std::make_unique<QTemporaryDir>();
-    m_store = std::make_unique<OrderStore>(m_dir->filePath(QStringLiteral("data.mdb")),
-                                           m_endpoint.userId);
-    m_book = std::make_unique<OrderBook>();
-    m_book->setStore([this](const RechargeOrder &o) { return m_store->插入订单(o); });
+    m_ledger = std::make_unique<OrderLedger>(
+        sqliteOrderDatabase(m_dir->filePath(QStringLiteral("data.mdb"))), m_endpoint.userId);
+    m_store = &m_ledger->store();
+    m_book = &m_ledger->book();
     m_prompter = std::make_unique<PrompterGuard>();
     m_clipboard.texts = {QStringLiteral("before")};
-    m_submission = std::make_unique<SubmissionController>(*m_book, *m_store, m_network, m_endpoint,
+    m_submission = std::make_unique<SubmissionController>(*m_ledger, m_network, m_endpoint,
                                                           **m_prompter, m_clipboard);
     m_feedback.clear();
     m_submission->setFeedbackSink([this](const QString &line) { m_feedback.append(line); });
@@ -171,8 +176,7 @@ void TestSubmission::cleanup()
     // Answers still on their way must not outlive the controller's store.
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
     m_submission.reset();
-    m_book.reset();
-    m_store.reset();
+    m_ledger.reset();
     m_dir.reset();
     m_prompter.reset();
     m_env.sim().clearFaults();
@@ -332,7 +336,7 @@ void TestSubmission::answerHandling()
 
     const QString orderNo = QStringLiteral("T1001");
     addOrder(makeOrder(kind, orderNo));
-    QVERIFY(m_store->反写数据库状态(orderNo, -1, {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(orderNo, OrderStatus::Submitting, {}, {}, {}).ok());
     m_book->setStatus(orderNo, OrderStatus::Submitting);
     QCOMPARE(rowStatus(kind, orderNo), QStringLiteral("正在提交"));
     if (!listed)
@@ -350,7 +354,7 @@ void TestSubmission::answerHandling()
 
     const auto order = stored(orderNo);
     QVERIFY(order);
-    QCOMPARE(order->status, storedStatus);
+    QCOMPARE(statusNumber(order->status), storedStatus);
     QCOMPARE(order->rechargeId, rechargeId);
     QCOMPARE(order->cardCode, cardCode);
     if (listed) {
@@ -388,7 +392,7 @@ void TestSubmission::answerHandling()
     QCOMPARE(storedAtMessage.size(), texts.size());
     for (const auto &atMessage : storedAtMessage) {
         QVERIFY(atMessage);
-        QCOMPARE(atMessage->status, storedStatus);
+        QCOMPARE(statusNumber(atMessage->status), storedStatus);
         QCOMPARE(atMessage->rechargeId, rechargeId);
         QCOMPARE(atMessage->cardCode, cardCode);
     }
@@ -407,13 +411,13 @@ void TestSubmission::sevenShopOrders()
     for (int i = 0; i < 6; ++i) {
         QVERIFY(m_submission->inet充值(i)->stillExecuting());
         QCOMPARE(carried(i), QStringLiteral("TB%1/1").arg(7 - i));
-        QCOMPARE(stored(QStringLiteral("TB%1").arg(7 - i))->status, -1);
+        QCOMPARE(statusNumber(stored(QStringLiteral("TB%1").arg(7 - i))->status), -1);
         QCOMPARE(rowStatus(1, QStringLiteral("TB%1").arg(7 - i)), QStringLiteral("正在提交"));
     }
     QVERIFY(!m_submission->inet充值(6)->stillExecuting());
     QCOMPARE(m_submission->获取空闲充值inet(), -1);
     QCOMPARE(rowStatus(1, QStringLiteral("TB1")), QStringLiteral("等待提交"));
-    QCOMPARE(stored(QStringLiteral("TB1"))->status, -2);
+    QCOMPARE(statusNumber(stored(QStringLiteral("TB1"))->status), -2);
 
     // A second call while all are busy changes nothing.
     m_submission->充值订单请求(1);
@@ -426,7 +430,7 @@ void TestSubmission::sevenShopOrders()
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 30000);
     for (int i = 1; i <= 7; ++i) {
         const QString no = QStringLiteral("TB%1").arg(i);
-        QCOMPARE(stored(no)->status, 0);
+        QCOMPARE(statusNumber(stored(no)->status), 0);
         QCOMPARE(rowStatus(1, no), QStringLiteral("等待服务器充值"));
         QCOMPARE(m_env.sim().rechargeCount(no), 1);
     }
@@ -456,7 +460,7 @@ void TestSubmission::manualScanSendsManualOrdersOnly()
     // While 6 is busy another manual scan sends nothing.
     m_submission->充值订单请求(0);
     QCOMPARE(rowStatus(0, QStringLiteral("M1")), QStringLiteral("等待提交"));
-    QCOMPARE(stored(QStringLiteral("M1"))->status, -2);
+    QCOMPARE(statusNumber(stored(QStringLiteral("M1"))->status), -2);
 
     m_submission->充值订单请求(1);
     QCOMPARE(carried(0), QStringLiteral("TB2/1"));
@@ -490,7 +494,7 @@ void TestSubmission::acceptedAgainstTheSimulator()
     const sim::RechargeRecord &r = recharges.first();
     QCOMPARE(r.cardCode.size(), 16);
     const auto order = stored(QStringLiteral("TB-CARD"));
-    QCOMPARE(order->status, 1);
+    QCOMPARE(statusNumber(order->status), 1);
     QCOMPARE(order->cardCode, r.cardCode);
     QCOMPARE(order->rechargeId, r.rechargeId);
     QCOMPARE(m_clipboard.text(), r.cardCode);
@@ -552,7 +556,7 @@ void TestSubmission::platformRefuses()
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
 
     QCOMPARE(rowStatus(0, no), reason);
-    QCOMPARE(stored(no)->status, 2);
+    QCOMPARE(statusNumber(stored(no)->status), 2);
     QCOMPARE((*m_prompter)->texts(), QStringList{reason});
     QCOMPARE(cz.size(), 1);
     QCOMPARE(m_env.sim().rechargeCount(no), 0);
@@ -569,14 +573,14 @@ void TestSubmission::platformTakesAKeyOnce()
 
     // Even if the order were put back to waiting, the platform would not
     // recharge its key a second time.
-    QVERIFY(m_store->反写数据库状态(no, -2, {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(no, OrderStatus::Waiting, {}, {}, {}).ok());
     m_book->setStatus(no, OrderStatus::Waiting);
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
     // The platform holds the order: not refused, not refunded, but unknown
     // until the agent looks it up.
     QCOMPARE(rowStatus(1, no), kOutcomeUnknownText);
-    QCOMPARE(stored(no)->status, -1);
+    QCOMPARE(statusNumber(stored(no)->status), -1);
     QCOMPARE(m_env.sim().rechargeRequestsFor(no), 2);
     QCOMPARE(m_env.sim().rechargeCount(no), 1);
     QCOMPARE(m_env.sim().account(kAccount)->balance, QStringLiteral("900.30"));
@@ -639,12 +643,12 @@ void TestSubmission::errorOutcomes()
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
     if (refused && kind != 0) {
         // A shop order is tried once more before it is given up.
-        QTRY_COMPARE_WITH_TIMEOUT(stored(orderNo)->status, storeStatus, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(statusNumber(stored(orderNo)->status), storeStatus, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
     }
 
     const QString row = rowStatus(kind, orderNo);
-    QCOMPARE(stored(orderNo)->status, storeStatus);
+    QCOMPARE(statusNumber(stored(orderNo)->status), storeStatus);
     QStringList texts = (*m_prompter)->texts();
     if (storeStatus == 4) {
         QVERIFY2(row.startsWith(kNotDeliveredPrefix) && row.size() > kNotDeliveredPrefix.size(),
@@ -676,7 +680,7 @@ void TestSubmission::errorOutcomes()
     QVERIFY(allIdle()); // nothing started
     QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), received);
     QCOMPARE(m_env.sim().rechargeCount(orderNo), recharged);
-    QCOMPARE(stored(orderNo)->status, storeStatus);
+    QCOMPARE(statusNumber(stored(orderNo)->status), storeStatus);
 }
 
 void TestSubmission::notDeliveredShopOrderIsSentOnceMore()
@@ -692,13 +696,13 @@ void TestSubmission::notDeliveredShopOrderIsSentOnceMore()
     addOrder(makeOrder(1, orderNo));
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
-    QCOMPARE(stored(orderNo)->status, int(OrderStatus::Waiting));
+    QCOMPARE(stored(orderNo)->status, OrderStatus::Waiting);
     QCOMPARE(rowStatus(1, orderNo), 状态转换(OrderStatus::Waiting));
 
     setPlatform(m_env.config().platformBaseUrl);
     QTRY_COMPARE_WITH_TIMEOUT(rowStatus(1, orderNo), QStringLiteral("等待服务器充值"), 20000);
     QCOMPARE(m_env.sim().rechargeRequestsFor(orderNo), 1);
-    QCOMPARE(stored(orderNo)->status, int(OrderStatus::Accepted));
+    QCOMPARE(stored(orderNo)->status, OrderStatus::Accepted);
 }
 
 void TestSubmission::keepAliveClosedBetweenOrders()
@@ -749,7 +753,7 @@ void TestSubmission::manualOrdersBackToBack()
         keys << sim::parseUrlEncoded(r.body).value(QStringLiteral("key"));
     QCOMPARE(keys, (QStringList{QStringLiteral("M1"), QStringLiteral("M2")}));
     for (const char *no : {"M1", "M2"}) {
-        QCOMPARE(stored(QString::fromLatin1(no))->status, 0);
+        QCOMPARE(statusNumber(stored(QString::fromLatin1(no))->status), 0);
         QCOMPARE(m_env.sim().rechargeCount(QString::fromLatin1(no)), 1);
     }
     // cz followed: busy through both, free at the end.
@@ -786,13 +790,13 @@ void TestSubmission::submittingWriteFails()
                  qPrintable((*m_prompter)->texts().at(0)));
         QCOMPARE(cz.size(), 1);
         QVERIFY(rowStatus(0, no).startsWith(kNotDeliveredPrefix));
-        QCOMPARE(stored(no)->status, 4);
+        QCOMPARE(statusNumber(stored(no)->status), 4);
     } else {
         // A shop order keeps waiting for a later scan, silently.
         QVERIFY((*m_prompter)->texts().isEmpty());
         QCOMPARE(cz.size(), 0);
         QCOMPARE(rowStatus(1, no), QStringLiteral("等待提交"));
-        QCOMPARE(stored(no)->status, -2);
+        QCOMPARE(statusNumber(stored(no)->status), -2);
     }
     m_submission->充值订单请求(kind);
     QVERIFY(allIdle());
@@ -837,7 +841,7 @@ void TestSubmission::pollNothingWaiting()
     QCOMPARE(tracker.transfer()->objectName(), QStringLiteral("验证Inet"));
     addOrder(makeOrder(1, QStringLiteral("A")));
     addOrder(makeOrder(1, QStringLiteral("B")));
-    QVERIFY(m_store->反写数据库状态(QStringLiteral("B"), 1, {}, {}, {}).ok());
+    QVERIFY(m_store->反写数据库状态(QStringLiteral("B"), OrderStatus::Recharged, {}, {}, {}).ok());
     QVERIFY(!tracker.poll());
     QVERIFY(!tracker.transfer()->stillExecuting());
     QVERIFY(m_env.requestsTo(kStatusPath).isEmpty());
@@ -852,7 +856,7 @@ void TestSubmission::pollBodyForTwoOrders()
     for (const char *id : {"R1", "R2"}) {
         const QString no = QStringLiteral("O") + QLatin1String(id);
         addOrder(makeOrder(1, no));
-        QVERIFY(m_store->反写数据库状态(no, 0, {}, QLatin1String(id), {}).ok());
+        QVERIFY(m_store->反写数据库状态(no, OrderStatus::Accepted, {}, QLatin1String(id), {}).ok());
     }
     QSignalSpy read(&tracker, &StatusTracker::replyRead);
     QVERIFY(tracker.poll());
@@ -933,7 +937,9 @@ void TestSubmission::pollReply()
         const int type = i == 2 ? 2 : 1;
         const QString no = QStringLiteral("O%1").arg(i);
         addOrder(makeOrder(type, no));
-        QVERIFY(m_store->反写数据库状态(no, 0, {}, QStringLiteral("R%1").arg(i), {}).ok());
+        QVERIFY(
+            m_store->反写数据库状态(no, OrderStatus::Accepted, {}, QStringLiteral("R%1").arg(i), {})
+                .ok());
         showAnswer(no, OrderStatus::Accepted, QStringLiteral("R%1").arg(i));
     }
 
@@ -942,7 +948,7 @@ void TestSubmission::pollReply()
     for (int i = 1; i <= 4; ++i) {
         const QString no = QStringLiteral("O%1").arg(i);
         const auto order = stored(no);
-        QCOMPARE(order->status, statuses.at(i - 1));
+        QCOMPARE(statusNumber(order->status), statuses.at(i - 1));
         QCOMPARE(order->cardCode, codes.at(i - 1));
         const int row = m_book->rowOf(no);
         QCOMPARE(m_book->text(row, QStringLiteral("t7")), rows.at(i - 1));
@@ -967,7 +973,9 @@ void TestSubmission::pollReplyIsWrittenWhole()
     for (int i = 1; i <= 3; ++i) {
         const QString no = QStringLiteral("O%1").arg(i);
         addOrder(makeOrder(1, no));
-        QVERIFY(m_store->反写数据库状态(no, 0, {}, QStringLiteral("R%1").arg(i), {}).ok());
+        QVERIFY(
+            m_store->反写数据库状态(no, OrderStatus::Accepted, {}, QStringLiteral("R%1").arg(i), {})
+                .ok());
         showAnswer(no, OrderStatus::Waiting, QStringLiteral("R%1").arg(i));
     }
     refuseStatusWrites(QStringLiteral("OLD.充值编号 = 'R3'"));
@@ -987,13 +995,16 @@ void TestSubmission::pollReplyNotBeginningWithThree()
     int deliveries = 0;
     tracker.setDeliveryStep([&deliveries] { ++deliveries; });
     addOrder(makeOrder(1, QStringLiteral("O1")));
-    QVERIFY(m_store->反写数据库状态(QStringLiteral("O1"), 0, {}, QStringLiteral("R1"), {}).ok());
+    QVERIFY(m_store
+                ->反写数据库状态(QStringLiteral("O1"), OrderStatus::Accepted, {},
+                                 QStringLiteral("R1"), {})
+                .ok());
     for (const QString &reply :
          {QStringLiteral("<id>R1</id><status>1</status><hw></hw></m>"),
           QStringLiteral(" 3<id>R1</id><status>2</status><hw></hw></m>"), QString()})
         QVERIFY(!tracker.readReply(reply));
     QCOMPARE(deliveries, 0);
-    QCOMPARE(stored(QStringLiteral("O1"))->status, 0);
+    QCOMPARE(statusNumber(stored(QStringLiteral("O1"))->status), 0);
     QCOMPARE(readStatusReply(QStringLiteral("3")), QList<StatusRecord>());
 
     // A record's fields are its own: one without a card code does not take
@@ -1043,7 +1054,7 @@ void TestSubmission::pollAgainstTheSimulator()
     m_submission->充值订单请求(1);
     QTRY_VERIFY_WITH_TIMEOUT(allIdle(), 20000);
     const bool card = product == QStringLiteral("网易一卡通");
-    QCOMPARE(stored(no)->status, card ? 1 : 0);
+    QCOMPARE(statusNumber(stored(no)->status), card ? 1 : 0);
     if (card) {
         // Recharged at once: nothing to poll.
         QCOMPARE(rowStatus(1, no), rowText);
@@ -1058,7 +1069,7 @@ void TestSubmission::pollAgainstTheSimulator()
     QVERIFY(tracker.poll());
     QVERIFY(read.wait(20000));
     QCOMPARE(rowStatus(1, no), rowText);
-    QCOMPARE(stored(no)->status, succeeds ? 1 : 2);
+    QCOMPARE(statusNumber(stored(no)->status), succeeds ? 1 : 2);
     QCOMPARE(m_env.sim().account(kAccount)->balance, balanceAfter);
     QCOMPARE(deliveries, 2);
     // Finished: nothing waits any more.

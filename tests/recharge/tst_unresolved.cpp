@@ -8,6 +8,7 @@
 #include "orders/decisions.h"
 #include "orders/orderbook.h"
 #include "orders/orderhistory.h"
+#include "orders/orderledger.h"
 #include "orders/orderstore.h"
 #include "recharge/submission.h"
 #include "sim/platformsim.h"
@@ -72,7 +73,8 @@ private:
     }
     void send(const QString &orderNo)
     {
-        QVERIFY(m_book->显示订单(shopOrder(orderNo), 1));
+        QVERIFY(m_ledger->store().插入订单(shopOrder(orderNo)));
+        m_ledger->showStored(shopOrder(orderNo));
         m_submission->充值订单请求(1);
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 20000);
     }
@@ -80,7 +82,8 @@ private:
     SimEnvironment m_env;
     NetworkAccess m_network;
     RecordingClipboard m_clipboard;
-    std::unique_ptr<OrderBook> m_book;
+    std::unique_ptr<OrderLedger> m_ledger;
+    OrderBook *m_book = nullptr;
     std::unique_ptr<SubmissionController> m_submission;
 };
 
@@ -94,17 +97,16 @@ void TestUnresolved::faultsThenDecisions()
                               QStringLiteral("10086"), QStringLiteral("榴帆综合缴费系统")};
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.mdb"));
-    OrderStore store(path, endpoint.userId);
-    m_book = std::make_unique<OrderBook>();
-    m_book->setStore([&](const RechargeOrder &o) { return store.插入订单(o); });
+    m_ledger = std::make_unique<OrderLedger>(sqliteOrderDatabase(path), endpoint.userId);
+    m_book = &m_ledger->book();
     PrompterGuard prompter;
-    m_submission = std::make_unique<SubmissionController>(*m_book, store, m_network, endpoint,
-                                                          *prompter, m_clipboard);
+    m_submission = std::make_unique<SubmissionController>(*m_ledger, m_network, endpoint, *prompter,
+                                                          m_clipboard);
     for (int i = 0; i < 7; ++i)
         m_submission->inet充值(i)->setTimeoutMs(1000);
     RecordingSink sink;
     OrderAlerts alerts(sink, QStringLiteral("代理"));
-    alerts.watch(m_book.get());
+    alerts.watch(m_book);
 
     // Recharged by the platform, the answer lost.
     m_env.sim().setFault(kRechargePath, {FaultKind::RunThenDrop, 0});
@@ -124,7 +126,7 @@ void TestUnresolved::faultsThenDecisions()
         send(QStringLiteral("U-FAIL"));
         // A shop order is tried once more before it counts as not delivered.
         QTRY_COMPARE_WITH_TIMEOUT(m_book->entry(QStringLiteral("U-FAIL"))->order.status,
-                                  int(OrderStatus::SubmitFailed), 10000);
+                                  OrderStatus::SubmitFailed, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 20000);
         m_submission->setEndpoint(endpoint);
     }
@@ -135,7 +137,7 @@ void TestUnresolved::faultsThenDecisions()
 
     OrderHistory history(path, endpoint.userId);
     DecisionLog log(path, endpoint.userId);
-    UnresolvedOrders unresolved(history, log, m_book.get());
+    UnresolvedOrders unresolved(history, log, m_book);
     unresolved.setInFlight([this](const QString &no) { return m_submission->isOut(no); });
     QVERIFY2(unresolved.refresh(), qPrintable(unresolved.lastError()));
     QCOMPARE(unresolved.rowCount(), 3);
@@ -149,7 +151,7 @@ void TestUnresolved::faultsThenDecisions()
     QCOMPARE(sink.sounds, 3);
 
     // The agent checked the sales records: one went through, one did not.
-    OrderDecisions decisions(store, *m_book, log, *prompter, QStringLiteral("代理"),
+    OrderDecisions decisions(*m_ledger, log, *prompter, QStringLiteral("代理"),
                              QStringLiteral("demo"));
     prompter->answers = {true, true};
     QVERIFY(decisions.markRecharged(unresolved.at(unresolved.rowOf("U-DONE")).order));
@@ -179,7 +181,8 @@ void TestUnresolved::faultsThenDecisions()
     QCOMPARE(sink.notices.size(), 3);
 
     m_submission.reset();
-    m_book.reset();
+    m_book = nullptr;
+    m_ledger.reset();
 }
 
 QTEST_GUILESS_MAIN(TestUnresolved)

@@ -102,7 +102,7 @@ void TestBurst::twoHundredPaidOrdersAtOnce()
 
     const QString file = dir.filePath(QStringLiteral("data.mdb"));
     const auto shipped = [&] {
-        const QHash<QString, int> stored = storedStatuses(file);
+        const QHash<QString, OrderStatus> stored = storedStatuses(file);
         return std::all_of(burst.cbegin(), burst.cend(), [&](const BurstOrder &o) {
             return stored.value(o.key) == OrderStatus::Shipped;
         });
@@ -110,18 +110,18 @@ void TestBurst::twoHundredPaidOrdersAtOnce()
     static_cast<void>(QTest::qWaitFor(shipped, kSettleMs)); // what is left is listed below
     QTest::qWait(3 * kTickMs); // a few more ticks: nothing more may go out
 
-    const QHash<QString, int> stored = storedStatuses(file);
+    const QHash<QString, OrderStatus> stored = storedStatuses(file);
     QStringList wrong;
     for (const BurstOrder &o : burst) {
         const int requests = sim.rechargeRequestsFor(o.key);
         const int marks = shopMarks(sim, o);
-        const int status = stored.value(o.key, -99);
+        const OrderStatus status = stored.value(o.key, statusFromNumber(-99));
         if (requests != 1 || marks != 1 || status != OrderStatus::Shipped)
             wrong << QStringLiteral("%1: %2 recharge requests, %3 marks, status %4")
                          .arg(o.key)
                          .arg(requests)
                          .arg(marks)
-                         .arg(status);
+                         .arg(statusNumber(status));
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
     QCOMPARE(stored.size(), kOrders); // nothing else was taken

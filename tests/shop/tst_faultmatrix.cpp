@@ -90,7 +90,7 @@ private:
     void setFault(const QString &path, int fault);
     void liftFault(int fault);
     // The stored status of each order; missing ones absent.
-    QHash<QString, int> storedStatuses();
+    QHash<QString, OrderStatus> storedStatuses();
     bool settled(const QList<Offered> &offered);
     int shopMarks(const Offered &o) const;
 
@@ -182,7 +182,7 @@ void TestFaultMatrix::liftFault(int fault)
     m_env.sim().clearFaults();
 }
 
-QHash<QString, int> TestFaultMatrix::storedStatuses()
+QHash<QString, OrderStatus> TestFaultMatrix::storedStatuses()
 {
     return ::storedStatuses(m_dir->filePath(QStringLiteral("data.mdb")));
 }
@@ -198,9 +198,9 @@ int TestFaultMatrix::shopMarks(const Offered &o) const
 
 bool TestFaultMatrix::settled(const QList<Offered> &offered)
 {
-    const QHash<QString, int> stored = storedStatuses();
+    const QHash<QString, OrderStatus> stored = storedStatuses();
     for (const Offered &o : offered) {
-        const int status = stored.value(o.orderNo, -99);
+        const OrderStatus status = stored.value(o.orderNo, statusFromNumber(-99));
         const bool done =
             status == OrderStatus::Submitting // unknown: stays so
             || status == OrderStatus::Refunded || status == OrderStatus::SubmitFailed ||
@@ -327,7 +327,7 @@ void TestFaultMatrix::matrix()
 
     // ---- what the agent can rely on ----
     QStringList violations;
-    const QHash<QString, int> stored = storedStatuses();
+    const QHash<QString, OrderStatus> stored = storedStatuses();
     OrderBook &book = session.book();
     int recharges = 0;
     int unknown = 0;
@@ -347,7 +347,7 @@ void TestFaultMatrix::matrix()
             violations << QStringLiteral("%1 not in data.mdb").arg(o.orderNo);
             continue;
         }
-        const int status = stored.value(o.orderNo);
+        const OrderStatus status = stored.value(o.orderNo, statusFromNumber(-99));
         const int row = book.rowOf(o.orderNo);
         if (row < 0) {
             violations << QStringLiteral("%1 not listed").arg(o.orderNo);
@@ -359,7 +359,7 @@ void TestFaultMatrix::matrix()
             !recharged)
             violations << QStringLiteral("%1 shows %2 (%3), the platform did not recharge it")
                               .arg(o.orderNo, t7)
-                              .arg(status);
+                              .arg(statusNumber(status));
         if ((status == OrderStatus::Shipped || t7.contains(QStringLiteral("已经发货"))) &&
             marks == 0)
             violations << QStringLiteral("%1 shows %2, the shop has no mark").arg(o.orderNo, t7);
@@ -367,7 +367,7 @@ void TestFaultMatrix::matrix()
             platformStatus == 1)
             violations << QStringLiteral("%1 shows failed (%2), the platform recharged it")
                               .arg(o.orderNo)
-                              .arg(status);
+                              .arg(statusNumber(status));
         if (status == OrderStatus::SubmitFailed && requests > 0)
             violations << QStringLiteral("%1 shows not delivered, the platform received it")
                               .arg(o.orderNo);
@@ -382,8 +382,9 @@ void TestFaultMatrix::matrix()
             status == OrderStatus::SubmitFailed ||
             (o.type == 0 ? status == OrderStatus::Recharged : status == OrderStatus::Shipped);
         if (!done)
-            violations
-                << QStringLiteral("%1 did not settle: %2 (%3)").arg(o.orderNo, t7).arg(status);
+            violations << QStringLiteral("%1 did not settle: %2 (%3)")
+                              .arg(o.orderNo, t7)
+                              .arg(statusNumber(status));
     }
     // Messages the agent read: success only for a recharge the platform made.
     for (const RecordingPrompter::Message &m : (**m_prompter).messages) {
@@ -460,9 +461,9 @@ void TestFaultMatrix::restartSendsWhatWasLeft()
         QCOMPARE(sim.rechargeRequestsFor(shopOrders.at(i)), 1);
     QCOMPARE(sim.rechargeRequestsFor(shopOrders.first()), 0);
     QCOMPARE(sim.rechargeRequestsFor(counter), 0);
-    const QHash<QString, int> stored = storedStatuses();
-    QCOMPARE(stored.value(counter), int(OrderStatus::SubmitFailed));
-    QCOMPARE(stored.value(shopOrders.first()), int(OrderStatus::Submitting));
+    const QHash<QString, OrderStatus> stored = storedStatuses();
+    QCOMPARE(stored.value(counter), OrderStatus::SubmitFailed);
+    QCOMPARE(stored.value(shopOrders.first()), OrderStatus::Submitting);
     OrderBook &book = m_session->book();
     QCOMPARE(book.text(book.rowOf(counter), QStringLiteral("t7")),
              kNotDeliveredPrefix + kEarlierRunText);

@@ -262,7 +262,7 @@ void TestSeats::listsOfTwoSeats()
     RechargeSession a(endpoint, first, network, *prompter, clipboard);
     RechargeSession b(endpoint, second, network, *prompter, clipboard);
 
-    const auto order = [](const QString &no, int status) {
+    const auto order = [](const QString &no, OrderStatus status) {
         RechargeOrder o;
         o.orderType = 1;
         o.rechargeAccount = QStringLiteral("13800138000");

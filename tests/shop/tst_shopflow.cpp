@@ -164,7 +164,8 @@ void TestShopFlow::recharged(int type, const QString &shipNo, const QString &car
     o.orderNo = QStringLiteral("NO-") + shipNo;
     o.shipNo = shipNo;
     o.platformProduct = QStringLiteral("网易一卡通");
-    QVERIFY(m_session->book().显示订单(o, 1));
+    QVERIFY(m_session->store().插入订单(o));
+    m_session->ledger().showStored(o);
 }
 
 int TestShopFlow::statusOf(const QString &shipNo)
@@ -172,7 +173,7 @@ int TestShopFlow::statusOf(const QString &shipNo)
     const auto today = m_session->store().读取订单();
     for (const RechargeOrder &o : today.value()) {
         if (o.shipNo == shipNo)
-            return o.status;
+            return statusNumber(o.status);
     }
     return -99;
 }

@@ -61,9 +61,9 @@ QList<BurstOrder> offerBurst(sim::PlatformSim &sim, int n)
     return out;
 }
 
-QHash<QString, int> storedStatuses(const QString &file)
+QHash<QString, OrderStatus> storedStatuses(const QString &file)
 {
-    QHash<QString, int> out;
+    QHash<QString, OrderStatus> out;
     const QString name = QStringLiteral("stored-statuses");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -72,7 +72,7 @@ QHash<QString, int> storedStatuses(const QString &file)
             QSqlQuery q(db);
             q.exec(QStringLiteral("SELECT 订单编号, 充值状态 FROM 充值订单"));
             while (q.next())
-                out.insert(q.value(0).toString(), q.value(1).toInt());
+                out.insert(q.value(0).toString(), statusFromNumber(q.value(1).toInt()));
         }
     }
     QSqlDatabase::removeDatabase(name);
@@ -83,4 +83,11 @@ int shopMarks(const sim::PlatformSim &sim, const BurstOrder &order)
 {
     return order.type == 1 ? sim.taobaoConsignCount(order.shipId)
                            : sim.paipaiMarkCount(order.shipId);
+}
+
+char *toString(OrderStatus status)
+{
+    const QString text =
+        QString::number(statusNumber(status)) + QLatin1Char(' ') + 状态转换(status);
+    return qstrdup(text.toUtf8().constData());
 }

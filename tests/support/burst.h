@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orders/rechargeorder.h"
 #include "sim/platformsim.h"
 
 #include <QHash>
@@ -22,7 +23,10 @@ QList<BurstOrder> offerBurst(sim::PlatformSim &sim, int n);
 
 // Every order's status in an SQLite order file, read on a connection of its
 // own as another program would (the day's list shows only the newest 50).
-QHash<QString, int> storedStatuses(const QString &file);
+QHash<QString, OrderStatus> storedStatuses(const QString &file);
 
 // How often the shop was asked to mark the order shipped.
 int shopMarks(const sim::PlatformSim &sim, const BurstOrder &order);
+
+// QCOMPARE's text for a status: its number and name.
+char *toString(OrderStatus status);

@@ -971,13 +971,13 @@ void TestMainWindow::closeWaitsForAnswers()
     OrderStore reader(currentConfig().databasePath, SessionInfo().userId);
     const auto today = reader.读取订单();
     QVERIFY(today);
-    std::optional<int> status;
+    std::optional<OrderStatus> status;
     for (const RechargeOrder &o : *today) {
         if (o.orderNo == orderNo)
             status = o.status;
     }
     QVERIFY(status);
-    QCOMPARE(*status, storedStatus);
+    QCOMPARE(statusNumber(*status), storedStatus);
     int questions = 0;
     for (const auto &m : (**m_prompter).messages)
         questions += m.kind == QLatin1String("ask") ? 1 : 0;
@@ -1400,7 +1400,7 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
 
     // Sent, and the client ended before the answer: after a restart the row
     // says the outcome is unknown, and no scan sends it again.
-    QVERIFY(reader.反写数据库状态(orderNo, -1, {}, {}, {}).ok());
+    QVERIFY(reader.反写数据库状态(orderNo, OrderStatus::Submitting, {}, {}, {}).ok());
     again = openMainWindow();
     relisted = again->orderLists()->listView7();
     back = relisted->findRow(QStringLiteral("t12"), orderNo);
@@ -1412,9 +1412,10 @@ void TestMainWindow::shopOrderIsListedStoredAndReadBack()
         again->findChild<KeyedListView *>(QStringLiteral("ListViewplist"))->rowCount(), 12, 20000);
     // Recharged meanwhile: the shop lists it again, it is refused and its
     // feedback queued once more.
-    QVERIFY(
-        reader.反写数据库状态(orderNo, 1, QStringLiteral("CARD-7"), QStringLiteral("R7"), QString())
-            .ok());
+    QVERIFY(reader
+                .反写数据库状态(orderNo, OrderStatus::Recharged, QStringLiteral("CARD-7"),
+                                QStringLiteral("R7"), QString())
+                .ok());
     QVERIFY(!offer(again));
     auto *queue = again->findChild<QListWidget *>(QStringLiteral("List反馈"));
     QVERIFY(queue && queue->isHidden());
@@ -1538,7 +1539,7 @@ void TestMainWindow::manualRechargeEndToEnd()
     const auto stored = std::find_if(today->cbegin(), today->cend(),
                                      [&](const RechargeOrder &o) { return o.orderNo == orderNo; });
     QVERIFY(stored != today->cend());
-    QCOMPARE(stored->status, 1);
+    QCOMPARE(statusNumber(stored->status), 1);
     QCOMPARE(stored->cardCode, code);
     QCOMPARE(stored->orderType, 0);
     QVERIFY(!stored->rechargeId.isEmpty());
