@@ -334,7 +334,9 @@ void SubmissionController::判断充值结果(const QString &response, const Rec
             emit balanceTextChanged(answer.balance + kUnitYuan);
         ++m_tradeCount;
         emit tradeCountChanged(m_tradeCount, tradeCountText(m_tradeCount));
-        if (answer.status == OrderStatus::Recharged)
+        // Only the counter's: a shop buyer's code on the clipboard could be
+        // pasted to the customer at the counter.
+        if (manual && answer.status == OrderStatus::Recharged)
             m_clipboard.setText(answer.cardCode);
         l7反馈(状态转换(answer.status), answer.rechargeId, answer.cardCode, request, answer.status);
         if (manual) {

@@ -74,6 +74,7 @@ private slots:
     void requestBody();
     void answerHandling_data();
     void answerHandling();
+    void counterCodeStaysOnTheClipboard();
     void sevenShopOrders();
     void manualScanSendsManualOrdersOnly();
     void acceptedAgainstTheSimulator();
@@ -372,8 +373,10 @@ void TestSubmission::answerHandling()
     if (trades)
         QCOMPARE(count.at(0).at(1).toString(), QStringLiteral("当前交易：  1 笔"));
 
-    // A card code goes to the clipboard and, with the row, to the delivery queue.
-    QCOMPARE(m_clipboard.text(), cardCode.isEmpty() ? QStringLiteral("before") : cardCode);
+    // A counter order's card code goes to the clipboard and, with the row, to
+    // the delivery queue.
+    QCOMPARE(m_clipboard.text(),
+             cardCode.isEmpty() || kind != 0 ? QStringLiteral("before") : cardCode);
     QCOMPARE(m_feedback, cardCode.isEmpty() || !listed
                              ? QStringList()
                              : QStringList{QStringLiteral("补反馈<o>S-T1001<o>1<o>") + cardCode +
@@ -396,6 +399,34 @@ void TestSubmission::answerHandling()
         QCOMPARE(atMessage->rechargeId, rechargeId);
         QCOMPARE(atMessage->cardCode, cardCode);
     }
+}
+
+void TestSubmission::counterCodeStaysOnTheClipboard()
+{
+    // The agent reads the counter's code box while a shop's card answer comes
+    // in: the shop buyer's code must not replace the counter customer's.
+    const QString accepted = kRechargeAccepted;
+    for (const auto &[type, no] : {std::pair{0, "C1"}, std::pair{1, "T1"}}) {
+        addOrder(makeOrder(type, QString::fromLatin1(no)));
+        QVERIFY(
+            m_store->反写数据库状态(QString::fromLatin1(no), OrderStatus::Submitting, {}, {}, {})
+                .ok());
+    }
+    bool shopAnswered = false;
+    (*m_prompter)->onMessage = [&](const RecordingPrompter::Message &m) {
+        if (shopAnswered || !m.text.contains(QStringLiteral("COUNTER1")))
+            return;
+        shopAnswered = true;
+        m_submission->判断充值结果(
+            page(accepted + QStringLiteral("--top--SHOP2--end--"), QStringLiteral("70|x|R2")),
+            RechargeRequest{QStringLiteral("T1"), 1});
+    };
+    m_submission->判断充值结果(
+        page(accepted + QStringLiteral("--top--COUNTER1--end--"), QStringLiteral("70|x|R1")),
+        RechargeRequest{QStringLiteral("C1"), 0});
+    QVERIFY(shopAnswered);
+    QCOMPARE(stored(QStringLiteral("T1"))->cardCode, QStringLiteral("SHOP2"));
+    QCOMPARE(m_clipboard.texts, (QStringList{"before", "COUNTER1"}));
 }
 
 void TestSubmission::sevenShopOrders()
@@ -497,7 +528,7 @@ void TestSubmission::acceptedAgainstTheSimulator()
     QCOMPARE(statusNumber(order->status), 1);
     QCOMPARE(order->cardCode, r.cardCode);
     QCOMPARE(order->rechargeId, r.rechargeId);
-    QCOMPARE(m_clipboard.text(), r.cardCode);
+    QCOMPARE(m_clipboard.text(), QStringLiteral("before")); // a shop order's code is the buyer's
     QCOMPARE(balance.size(), 1);
     QCOMPARE(balance.at(0).at(0).toString(),
              m_env.sim().account(kAccount)->balance + QStringLiteral(" 元"));
