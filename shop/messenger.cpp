@@ -136,7 +136,7 @@ void MessengerHandOver::找窗口tick()
     // it is shown.
     m_desktop->showNormal(chat);
     if (!m_desktop->setText(input, current.cardCode)) {
-        fail(QStringLiteral("卡密没能写进旺旺聊天窗口"));
+        fail(QStringLiteral("卡密没能完整写进旺旺聊天窗口（窗口不见了或失去了焦点），没有发送"));
         return;
     }
     if (!m_desktop->SendKeyCombo(chat, DesktopWindows::kEnter, DesktopWindows::kControl)) {

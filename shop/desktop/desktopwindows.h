@@ -26,7 +26,9 @@ public:
     virtual WindowId findChild(WindowId parent, WindowId after, const QString &className) = 0;
     // The id of the process that owns the window; 0 when unknown.
     virtual qint64 processId(WindowId window) = 0;
-    // Makes the window's text this text; false when it could not.
+    // Makes the window's text this text; false when it could not, also when
+    // the window lost the focus before the whole text was in (the rest is
+    // then not written anywhere).
     virtual bool setText(WindowId window, const QString &text) = 0;
     virtual void showNormal(WindowId window) = 0;
     // Brings the window to the foreground and gives it the focus; then, only

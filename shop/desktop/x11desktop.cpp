@@ -253,8 +253,19 @@ bool X11Desktop::setText(WindowId window, const QString &text)
     if (!activate(window))
         return false;
     ErrorGuard guard;
-    return xdo_enter_text_window(m_xdo, CURRENTWINDOW, text.toUtf8().constData(), kTypingDelayUs) ==
-           XDO_SUCCESS;
+    // A character at a time, each only while the box still has the focus: a
+    // window that takes it meanwhile (a chat that pops up) gets none of the
+    // rest, and the caller presses nothing.
+    for (const char32_t c : text.toUcs4()) {
+        if (!hasFocus(window))
+            return false;
+        const QByteArray one = QString::fromUcs4(&c, 1).toUtf8();
+        if (xdo_enter_text_window(m_xdo, CURRENTWINDOW, one.constData(), kTypingDelayUs) !=
+            XDO_SUCCESS)
+            return false;
+    }
+    XSync(m_xdo->xdpy, False);
+    return hasFocus(window);
 }
 
 bool X11Desktop::PressKey(int virtualKey)

@@ -1,10 +1,13 @@
 // messenger-sim [--chat BUYER --seller SELLER] [--sim ROOT_URL] [--out FILE]
+//               [--steal-after N]
 // A tiny stand-in for the market place's messenger program: one window per
 // chat, titled buyer + " - " + seller, with one text box. What is sent in it
 // (Enter or Ctrl+Enter) goes to FILE as "<title>\t<text>" lines and to
 // standard output. With --chat it shows that chat; with --sim it opens a chat
 // for each opening of the simulator's dispatch link, as the real messenger
-// does for its web page.
+// does for its web page. With --steal-after, a second window ("弹窗") opens
+// and takes the focus once the chat's box holds N characters, as a chat that
+// pops up while a code is typed does.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
@@ -24,7 +27,7 @@ namespace {
 class ChatWindow : public QWidget
 {
 public:
-    ChatWindow(const QString &buyer, const QString &seller, QString outFile)
+    ChatWindow(const QString &buyer, const QString &seller, QString outFile, int stealAfter = 0)
         : m_outFile(std::move(outFile))
     {
         setObjectName(QStringLiteral("chat"));
@@ -40,6 +43,17 @@ public:
         layout->addWidget(m_input);
         resize(360, 120);
         m_input->setFocus();
+        if (stealAfter > 0) {
+            connect(m_input, &QLineEdit::textChanged, this, [this, stealAfter](const QString &t) {
+                if (m_popup || t.size() < stealAfter)
+                    return;
+                m_popup = new ChatWindow(QStringLiteral("弹窗"), QString(), m_outFile);
+                m_popup->setWindowTitle(QStringLiteral("弹窗"));
+                m_popup->show();
+                m_popup->raise();
+                m_popup->activateWindow();
+            });
+        }
     }
 
 protected:
@@ -77,6 +91,7 @@ private:
     QString m_outFile;
     QLabel *m_last;
     QLineEdit *m_input;
+    ChatWindow *m_popup = nullptr;
 };
 
 // Asks the simulator every second which chats its dispatch link opened.
@@ -144,7 +159,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption out(QStringLiteral("out"),
                                  QStringLiteral("File to append sent messages to."),
                                  QStringLiteral("file"));
-    parser.addOptions({chat, seller, sim, out});
+    const QCommandLineOption steal(QStringLiteral("steal-after"),
+                                   QStringLiteral("Open a window that takes the focus once the "
+                                                  "chat's box holds this many characters."),
+                                   QStringLiteral("n"));
+    parser.addOptions({chat, seller, sim, out, steal});
     parser.process(app);
     if (!parser.isSet(chat) && !parser.isSet(sim)) {
         std::fputs("messenger-sim: give --chat BUYER --seller SELLER, or --sim URL\n", stderr);
@@ -156,7 +175,8 @@ int main(int argc, char *argv[])
         watcher = std::make_unique<DispatchWatcher>(parser.value(sim), parser.value(out));
     }
     if (parser.isSet(chat)) {
-        auto *window = new ChatWindow(parser.value(chat), parser.value(seller), parser.value(out));
+        auto *window = new ChatWindow(parser.value(chat), parser.value(seller), parser.value(out),
+                                      parser.value(steal).toInt());
         window->show();
     }
     return app.exec();

@@ -21,6 +21,7 @@ private slots:
     void codeArrivesInTheChat_data();
     void codeArrivesInTheChat();
     void nothingIsPressedWithoutTheWindow();
+    void focusStolenWhileTyping();
 
 private:
     // The messenger's text: what it sent, one "<title>\t<text>" line each.
@@ -106,6 +107,36 @@ void TestX11Desktop::nothingIsPressedWithoutTheWindow()
              DesktopWindows::WindowId(0));
     QVERIFY(!m_desktop.SendKeyCombo(0, DesktopWindows::kEnter));
     QTest::qWait(300);
+    QCOMPARE(sent(), QString());
+}
+
+void TestX11Desktop::focusStolenWhileTyping()
+{
+    // This chat opens a second window that takes the focus once three
+    // characters are in: the rest of the code must go nowhere, and no Enter
+    // may be pressed in either window.
+    cleanup();
+    m_messenger.start(QStringLiteral(MESSENGER_SIM),
+                      {QStringLiteral("--chat"), QStringLiteral("b1"), QStringLiteral("--seller"),
+                       QStringLiteral("s1"), QStringLiteral("--out"),
+                       m_dir.filePath(QStringLiteral("sent.txt")), QStringLiteral("--steal-after"),
+                       QStringLiteral("3")});
+    QVERIFY(m_messenger.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_desktop.findTopLevel(QStringLiteral("b1 - s1")) != 0, 20000);
+    MessengerWindows windows;
+    windows.classChain.clear();
+    MessengerHandOver messenger(
+        &m_desktop, QStringLiteral("http://127.0.0.1:1/"), [] { return QStringLiteral("s1"); },
+        windows);
+    QSignalSpy done(&messenger, &MessengerHandOver::handedOver);
+    QSignalSpy failed(&messenger, &MessengerHandOver::handOverFailed);
+
+    messenger.handOver(QStringLiteral("b1"), QStringLiteral("CARD-0123456789-ABCDEFGHIJ-KLMNOP"));
+    messenger.找窗口tick();
+    QCOMPARE(done.size(), 0);
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(m_desktop.findTopLevel(QStringLiteral("弹窗")) != 0);
+    QTest::qWait(500);
     QCOMPARE(sent(), QString());
 }
 
