@@ -39,7 +39,7 @@ QString cellText(const OrderEntry &e, const QString &key)
     if (key == u"t9")
         return o.printMark;
     if (key == u"t10")
-        return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
+        return orderKey(o);
     if (key == u"t11")
         return o.cardCode;
     if (key == u"t12")
@@ -73,6 +73,11 @@ QString orderNumberText(double value)
 QString orderTimeText(const QDateTime &time)
 {
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString orderKey(const RechargeOrder &order)
+{
+    return order.randomNo.isEmpty() ? order.orderNo : order.randomNo;
 }
 
 OrderBook::OrderBook(QObject *parent) : QAbstractTableModel(parent)
@@ -192,21 +197,12 @@ bool OrderBook::remove(const QString &orderNo)
     m_byOrderNo.clear();
     m_byShipNo.clear();
     m_byRechargeId.clear();
-    m_byT10.clear();
+    m_byOrderKey.clear();
     for (qsizetype at = 0; at < m_entries.size(); ++at)
         addKeys(at);
     endRemoveRows();
     return true;
 }
-
-namespace {
-
-QString t10Of(const RechargeOrder &o)
-{
-    return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
-}
-
-} // namespace
 
 void OrderBook::addKeys(qsizetype at)
 {
@@ -216,8 +212,8 @@ void OrderBook::addKeys(qsizetype at)
         m_byShipNo.insert(o.shipNo, at);
     if (!o.rechargeId.isEmpty())
         m_byRechargeId.insert(o.rechargeId, at);
-    if (const QString t10 = t10Of(o); !t10.isEmpty())
-        m_byT10.insert(t10, at);
+    if (const QString key = orderKey(o); !key.isEmpty())
+        m_byOrderKey.insert(key, at);
 }
 
 void OrderBook::dropKeys(qsizetype at)
@@ -227,7 +223,7 @@ void OrderBook::dropKeys(qsizetype at)
         m_byOrderNo.erase(it);
     m_byShipNo.remove(o.shipNo, at);
     m_byRechargeId.remove(o.rechargeId, at);
-    m_byT10.remove(t10Of(o), at);
+    m_byOrderKey.remove(orderKey(o), at);
 }
 
 int OrderBook::newest(const QMultiHash<QString, qsizetype> &hash, const QString &key,
@@ -274,13 +270,13 @@ QStringList OrderBook::waiting(int orderType) const
     return orderNos;
 }
 
-QString OrderBook::findByT10(int orderType, const QString &t10) const
+QString OrderBook::findByOrderKey(int orderType, const QString &key) const
 {
-    if (t10.isEmpty())
+    if (key.isEmpty())
         return {};
-    const int list = listOf(orderType);
-    const int row = newest(m_byT10, t10,
-                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    const int row = newest(m_byOrderKey, key, [orderType](const RechargeOrder &o) {
+        return o.orderType == orderType;
+    });
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 
@@ -292,13 +288,12 @@ QString OrderBook::findByShipNo(const QString &shipNo) const
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 
-QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
+QString OrderBook::findByRechargeId(const QString &rechargeId) const
 {
     // An empty id would match every order that has none yet.
     if (rechargeId.isEmpty())
         return {};
-    const int row = newest(m_byRechargeId, rechargeId,
-                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    const int row = newest(m_byRechargeId, rechargeId, {});
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 

@@ -31,6 +31,9 @@ struct OrderEntry
     QString statusText() const;
 };
 
+// An order's key: its random number, else its order number.
+QString orderKey(const RechargeOrder &order);
+
 // The orders the client is working on, newest on top: the state that
 // submission, status tracking and the intake (and later delivery) read and
 // change, and that the order lists only show. One entry per order number.
@@ -94,14 +97,13 @@ public:
     // The orders of this type, from the top, that wait to be sent: status -2
     // and no note.
     QStringList waiting(int orderType) const;
-    // The first order from the top, in the list of the type, whose order
-    // number column (t10: the random number, else the order number) holds the
-    // text; empty when none.
-    QString findByT10(int orderType, const QString &t10) const;
-    // The first order from the top with the ship number; empty when none.
+    // The order number of the newest order of the type whose key (orderKey)
+    // is the text; empty when none.
+    QString findByOrderKey(int orderType, const QString &key) const;
+    // The newest order with the ship number; empty when none.
     QString findByShipNo(const QString &shipNo) const;
-    // The first order from the top, in the list (7 or 8), with the recharge id.
-    QString findByRechargeId(int list, const QString &rechargeId) const;
+    // The newest order with the recharge id, of any type; empty when none.
+    QString findByRechargeId(const QString &rechargeId) const;
 
     // Changes of one order; an order number that is not listed changes nothing.
     // The note is cleared unless one is given.
@@ -130,7 +132,7 @@ private:
     QHash<QString, qsizetype> m_byOrderNo;
     QMultiHash<QString, qsizetype> m_byShipNo;
     QMultiHash<QString, qsizetype> m_byRechargeId;
-    QMultiHash<QString, qsizetype> m_byT10;
+    QMultiHash<QString, qsizetype> m_byOrderKey;
     StoreOrder m_store;
 };
 

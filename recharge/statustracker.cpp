@@ -134,8 +134,7 @@ bool StatusTracker::readReply(const QString &reply)
     if (!written)
         return false;
     for (const StatusRecord &record : std::as_const(taken)) {
-        updateList(7, record);
-        updateList(8, record);
+        updateList(record);
     }
     if (m_delivery)
         m_delivery();
@@ -143,9 +142,9 @@ bool StatusTracker::readReply(const QString &reply)
     return true;
 }
 
-void StatusTracker::updateList(int list, const StatusRecord &record)
+void StatusTracker::updateList(const StatusRecord &record)
 {
-    const QString orderNo = m_book.findByRechargeId(list, record.rechargeId);
+    const QString orderNo = m_book.findByRechargeId(record.rechargeId);
     if (orderNo.isEmpty())
         return;
     if (record.status == QLatin1String("1")) {

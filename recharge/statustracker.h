@@ -75,7 +75,7 @@ signals:
 
 private:
     void onStateChanged(int state);
-    void updateList(int list, const StatusRecord &record);
+    void updateList(const StatusRecord &record);
 
     OrderBook &m_book;
     OrderStore &m_store;

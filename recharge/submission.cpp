@@ -154,7 +154,7 @@ bool SubmissionController::manualBusy() const
 
 QString SubmissionController::listedOrder(const RechargeRequest &request) const
 {
-    return m_book.findByT10(request.kind, request.orderNo);
+    return m_book.findByOrderKey(request.kind, request.orderNo);
 }
 
 std::optional<RechargeRequest> SubmissionController::requestOn(int component) const

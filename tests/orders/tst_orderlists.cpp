@@ -258,8 +258,8 @@ void TestOrderLists::statusColours()
 void TestOrderLists::lookupsFollowTheBook()
 {
     // The engine finds an order by order number, ship number, recharge id and
-    // the list's number column; each lookup must follow what the book holds
-    // now, newest first, in the right list.
+    // its key (the random number, else the order number); each lookup must
+    // follow what the book holds now, newest first, of the right type.
     OrderBook book;
     const auto show = [&](int type, const char *account, const char *shipNo,
                           const char *randomNo = "") {
@@ -272,27 +272,31 @@ void TestOrderLists::lookupsFollowTheBook()
     show(2, "B", "S1"); // the same ship number in the other shop's list
     show(1, "C", "S2", "R9");
     QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("R9")), QStringLiteral("TB-C"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("TB-C")),
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("R9")), QStringLiteral("TB-C"));
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("TB-C")),
              QString()); // the random number stands for it
-    QCOMPARE(book.findByT10(2, QStringLiteral("TB-B")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("TB-B")), QString());
+    QCOMPARE(book.findByOrderKey(2, QStringLiteral("TB-B")), QStringLiteral("TB-B"));
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("TB-B")), QString());
+    QCOMPARE(book.findByOrderKey(0, QStringLiteral("R9")), QString()); // ListView7, another type
 
     book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID1"), {}, {},
                    false);
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QStringLiteral("TB-A"));
-    QCOMPARE(book.findByRechargeId(8, QStringLiteral("RID1")), QString());
+    book.setAnswer(QStringLiteral("TB-B"), OrderStatus::Accepted, QStringLiteral("RID3"), {}, {},
+                   false);
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID1")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID3")), QStringLiteral("TB-B")); // any type
+    QCOMPARE(book.findByRechargeId(QString()), QString());
     book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID2"), {}, {},
                    false);
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QString());
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID1")), QString());
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID2")), QStringLiteral("TB-A"));
 
     // Shown again with another ship number: found by the new one only, in its place.
     show(1, "A", "S3");
     QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 2);
     QCOMPARE(book.findByShipNo(QStringLiteral("S3")), QStringLiteral("TB-A"));
     QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QString());
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID2")), QString());
 
     // Taken out: the rows below move up and are still found.
     QVERIFY(book.remove(QStringLiteral("TB-B")));
