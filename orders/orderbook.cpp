@@ -1,64 +1,5 @@
 #include "orders/orderbook.h"
 
-namespace {
-
-struct Column
-{
-    const char *key;
-    const char *caption;
-};
-
-// In the order the lists show them.
-const Column kColumns[] = {
-    {"t1", "充值号码"},  {"t2", "充值业务"},  {"t3", "售价"},     {"t4", "数量"},
-    {"t5", "充值时间"},  {"t6", "买家昵称"},  {"t7", "充值状态"}, {"t11", "卡密 复制"},
-    {"t8", "充值编号"},  {"t9", "打印"},      {"t10", "随机数"},  {"t12", "订单编号"},
-    {"t13", "发货编号"}, {"t14", "平台业务"}, {"t15", "服务区"},  {"t16", "实际数量"},
-    {"t17", "查询地区"},
-};
-
-QString cellText(const OrderEntry &e, const QString &key)
-{
-    const RechargeOrder &o = e.order;
-    if (key == u"t1")
-        return o.rechargeAccount;
-    if (key == u"t2")
-        return o.productName;
-    if (key == u"t3")
-        return orderNumberText(o.salePrice);
-    if (key == u"t4")
-        return orderNumberText(o.quantity);
-    if (key == u"t5")
-        return orderTimeText(o.rechargeTime);
-    if (key == u"t6")
-        return o.buyerNick;
-    if (key == u"t7")
-        return e.statusText();
-    if (key == u"t8")
-        return o.rechargeId;
-    if (key == u"t9")
-        return o.printMark;
-    if (key == u"t10")
-        return orderKey(o);
-    if (key == u"t11")
-        return o.cardCode;
-    if (key == u"t12")
-        return o.orderNo;
-    if (key == u"t13")
-        return o.shipNo;
-    if (key == u"t14")
-        return o.platformProduct;
-    if (key == u"t15")
-        return o.serverArea;
-    if (key == u"t16")
-        return o.actualQuantity;
-    if (key == u"t17")
-        return o.queryArea;
-    return {};
-}
-
-} // namespace
-
 QString OrderEntry::statusText() const
 {
     const QString text = note.isEmpty() ? 状态转换(order.status) : note;
@@ -80,31 +21,9 @@ QString orderKey(const RechargeOrder &order)
     return order.randomNo.isEmpty() ? order.orderNo : order.randomNo;
 }
 
-OrderBook::OrderBook(QObject *parent) : QAbstractTableModel(parent)
+OrderBook::OrderBook(QObject *parent) : QAbstractListModel(parent)
 {
     setObjectName(QStringLiteral("orderBook"));
-}
-
-const QStringList &OrderBook::columnKeys()
-{
-    static const QStringList keys = [] {
-        QStringList k;
-        for (const Column &c : kColumns)
-            k << QString::fromLatin1(c.key);
-        return k;
-    }();
-    return keys;
-}
-
-int OrderBook::column(const QString &key)
-{
-    return int(columnKeys().indexOf(key));
-}
-
-QString OrderBook::caption(const QString &key)
-{
-    const int c = column(key);
-    return c < 0 ? QString() : QString::fromUtf8(kColumns[c].caption);
 }
 
 int OrderBook::rowCount(const QModelIndex &parent) const
@@ -112,52 +31,21 @@ int OrderBook::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_entries.size());
 }
 
-int OrderBook::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(columnKeys().size());
-}
-
 QVariant OrderBook::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_entries.size() || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= m_entries.size())
         return {};
     const OrderEntry &e = at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(e, columnKeys().at(index.column()));
-    case OrderTypeRole:
-        return e.order.orderType;
     case OrderNoRole:
         return e.order.orderNo;
-    case ToneRole:
-        if (columnKeys().at(index.column()) == u"t7")
-            return QVariant::fromValue(tone(index.row()));
-        return {};
+    case OrderTypeRole:
+        return e.order.orderType;
+    case EntryRole:
+        return QVariant::fromValue(e);
     default:
         return {};
-    }
-}
-
-QVariant OrderBook::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= columnCount())
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromUtf8(kColumns[section].caption);
-}
-
-OrderBook::Tone OrderBook::tone(int row) const
-{
-    const OrderEntry &e = at(row);
-    if (e.alert || e.statusNotSaved)
-        return Tone::Red;
-    switch (e.order.status) {
-    case OrderStatus::Recharged:
-        return Tone::Blue;
-    case OrderStatus::Refunded:
-        return Tone::Red;
-    default:
-        return Tone::Plain;
     }
 }
 
@@ -251,13 +139,6 @@ std::optional<OrderEntry> OrderBook::entry(const QString &orderNo) const
     return at(row);
 }
 
-QString OrderBook::text(int row, const QString &key) const
-{
-    if (row < 0 || row >= m_entries.size())
-        return {};
-    return cellText(at(row), key);
-}
-
 QStringList OrderBook::waiting(int orderType) const
 {
     QStringList orderNos;
@@ -299,7 +180,7 @@ QString OrderBook::findByRechargeId(const QString &rechargeId) const
 
 void OrderBook::changed(int row)
 {
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    emit dataChanged(index(row), index(row));
 }
 
 void OrderBook::setStatus(const QString &orderNo, int status, const QString &note, bool alert,

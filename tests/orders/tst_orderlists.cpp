@@ -1,6 +1,7 @@
 // The order lists offscreen, over the order book: rows placed and filled by
 // key, their colours, the copy commands against the real clipboard.
 #include "orders/orderlists.h"
+#include "tests/support/listedcells.h"
 
 #include <QAction>
 #include <QApplication>
@@ -304,7 +305,7 @@ void TestOrderLists::lookupsFollowTheBook()
     QCOMPARE(book.rowOf(QStringLiteral("TB-C")), 0);
     QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 1);
     QCOMPARE(book.at(1).order.orderNo, QStringLiteral("TB-A"));
-    QCOMPARE(book.text(0, QStringLiteral("t13")), QStringLiteral("S2"));
+    QCOMPARE(listedText(book, 0, QStringLiteral("t13")), QStringLiteral("S2"));
     QCOMPARE(book.waiting(1), (QStringList{QStringLiteral("TB-C"), QStringLiteral("TB-A")}));
 }
 
