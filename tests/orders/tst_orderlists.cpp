@@ -3,6 +3,7 @@
 #include "orders/orderlists.h"
 #include "tests/support/listedcells.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -50,6 +51,9 @@ private slots:
     void statusColours();
     void storing();
     void lookupsFollowTheBook();
+    void listsFollowTheBook_data();
+    void listsFollowTheBook();
+    void listOutlivesTheBook();
     void copyCardCode_data();
     void copyCardCode();
     void copyCardFromTheMenu();
@@ -307,6 +311,81 @@ void TestOrderLists::lookupsFollowTheBook()
     QCOMPARE(book.at(1).order.orderNo, QStringLiteral("TB-A"));
     QCOMPARE(listedText(book, 0, QStringLiteral("t13")), QStringLiteral("S2"));
     QCOMPARE(book.waiting(1), (QStringList{QStringLiteral("TB-C"), QStringLiteral("TB-A")}));
+}
+
+void TestOrderLists::listsFollowTheBook_data()
+{
+    // A step "T A" shows the order of account A as type T (again: replaced
+    // where it stands), "-A" takes it out of the book.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("list7"); // accounts from the top
+    QTest::addColumn<QStringList>("list8");
+
+    QTest::newRow("newest on top") << QStringList{"1 A", "2 B", "0 C", "1 D"}
+                                   << QStringList{"D", "C", "A"} << QStringList{"B"};
+    QTest::newRow("taken out") << QStringList{"1 A", "2 B", "1 C", "-A"} << QStringList{"C"}
+                               << QStringList{"B"};
+    QTest::newRow("the other list's taken out") << QStringList{"1 A", "2 B", "1 C", "-B", "2 D"}
+                                                << QStringList{"C", "A"} << QStringList{"D"};
+    QTest::newRow("shown again as Paipai")
+        << QStringList{"1 A", "1 B", "1 C", "2 B"} << QStringList{"C", "A"} << QStringList{"B"};
+    QTest::newRow("and back, where it stood")
+        << QStringList{"1 A", "2 B", "1 C", "0 B"} << QStringList{"C", "B", "A"} << QStringList{};
+    QTest::newRow("shown again, same list")
+        << QStringList{"1 A", "1 B", "0 A"} << QStringList{"B", "A"} << QStringList{};
+}
+
+void TestOrderLists::listsFollowTheBook()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, list7);
+    QFETCH(QStringList, list8);
+    OrderBook book;
+    OrderListModel seven(book, 7);
+    OrderListModel eight(book, 8);
+    // Every change must reach the views as the rows and signals they expect.
+    QAbstractItemModelTester tester7(&seven,
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester8(&eight,
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &step : std::as_const(steps)) {
+        if (step.startsWith(u'-'))
+            QVERIFY(book.remove(QStringLiteral("TB-") + step.mid(1)));
+        else
+            QVERIFY(book.显示订单(order(step.left(1).toInt(), step.mid(2)), 0));
+    }
+    for (const auto &[list, expected] : {std::pair{&seven, list7}, std::pair{&eight, list8}}) {
+        QStringList shown;
+        for (int row = 0; row < list->rowCount(); ++row) {
+            shown << list->text(row, QStringLiteral("t1"));
+            const int bookRow = list->mapToBook(row);
+            QCOMPARE(list->mapFromBook(bookRow), row);
+            QCOMPARE(book.at(bookRow).order.rechargeAccount, shown.last());
+        }
+        QCOMPARE(shown, expected);
+        // Followed change by change, as built afresh.
+        const OrderListModel fresh(book, list->list());
+        QCOMPARE(fresh.rowCount(), list->rowCount());
+        for (int row = 0; row < fresh.rowCount(); ++row)
+            QCOMPARE(fresh.mapToBook(row), list->mapToBook(row));
+    }
+    for (int bookRow = 0; bookRow < book.rowCount(); ++bookRow) {
+        const bool paipai = book.at(bookRow).order.orderType == 2;
+        QCOMPARE(seven.mapFromBook(bookRow) >= 0, !paipai);
+        QCOMPARE(eight.mapFromBook(bookRow) >= 0, paipai);
+    }
+}
+
+void TestOrderLists::listOutlivesTheBook()
+{
+    // The main window's lists are torn down after the session and its book.
+    auto book = std::make_unique<OrderBook>();
+    QVERIFY(book->显示订单(order(1, QStringLiteral("A")), 0));
+    OrderListModel list(*book, 7);
+    QCOMPARE(list.rowCount(), 1);
+    book.reset();
+    QCOMPARE(list.rowCount(), 0);
+    QCOMPARE(list.text(0, QStringLiteral("t1")), QString());
 }
 
 void TestOrderLists::storing()
