@@ -1,64 +1,5 @@
 #include "orders/orderbook.h"
 
-namespace {
-
-struct Column
-{
-    const char *key;
-    const char *caption;
-};
-
-// In the order the lists show them.
-const Column kColumns[] = {
-    {"t1", "充值号码"},  {"t2", "充值业务"},  {"t3", "售价"},     {"t4", "数量"},
-    {"t5", "充值时间"},  {"t6", "买家昵称"},  {"t7", "充值状态"}, {"t11", "卡密 复制"},
-    {"t8", "充值编号"},  {"t9", "打印"},      {"t10", "随机数"},  {"t12", "订单编号"},
-    {"t13", "发货编号"}, {"t14", "平台业务"}, {"t15", "服务区"},  {"t16", "实际数量"},
-    {"t17", "查询地区"},
-};
-
-QString cellText(const OrderEntry &e, const QString &key)
-{
-    const RechargeOrder &o = e.order;
-    if (key == u"t1")
-        return o.rechargeAccount;
-    if (key == u"t2")
-        return o.productName;
-    if (key == u"t3")
-        return orderNumberText(o.salePrice);
-    if (key == u"t4")
-        return orderNumberText(o.quantity);
-    if (key == u"t5")
-        return orderTimeText(o.rechargeTime);
-    if (key == u"t6")
-        return o.buyerNick;
-    if (key == u"t7")
-        return e.statusText();
-    if (key == u"t8")
-        return o.rechargeId;
-    if (key == u"t9")
-        return o.printMark;
-    if (key == u"t10")
-        return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
-    if (key == u"t11")
-        return o.cardCode;
-    if (key == u"t12")
-        return o.orderNo;
-    if (key == u"t13")
-        return o.shipNo;
-    if (key == u"t14")
-        return o.platformProduct;
-    if (key == u"t15")
-        return o.serverArea;
-    if (key == u"t16")
-        return o.actualQuantity;
-    if (key == u"t17")
-        return o.queryArea;
-    return {};
-}
-
-} // namespace
-
 QString OrderEntry::statusText() const
 {
     const QString text = note.isEmpty() ? 状态转换(order.status) : note;
@@ -75,31 +16,14 @@ QString orderTimeText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-OrderBook::OrderBook(QObject *parent) : QAbstractTableModel(parent)
+QString orderKey(const RechargeOrder &order)
+{
+    return order.randomNo.isEmpty() ? order.orderNo : order.randomNo;
+}
+
+OrderBook::OrderBook(QObject *parent) : QAbstractListModel(parent)
 {
     setObjectName(QStringLiteral("orderBook"));
-}
-
-const QStringList &OrderBook::columnKeys()
-{
-    static const QStringList keys = [] {
-        QStringList k;
-        for (const Column &c : kColumns)
-            k << QString::fromLatin1(c.key);
-        return k;
-    }();
-    return keys;
-}
-
-int OrderBook::column(const QString &key)
-{
-    return int(columnKeys().indexOf(key));
-}
-
-QString OrderBook::caption(const QString &key)
-{
-    const int c = column(key);
-    return c < 0 ? QString() : QString::fromUtf8(kColumns[c].caption);
 }
 
 int OrderBook::rowCount(const QModelIndex &parent) const
@@ -107,56 +31,25 @@ int OrderBook::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_entries.size());
 }
 
-int OrderBook::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(columnKeys().size());
-}
-
 QVariant OrderBook::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_entries.size() || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= m_entries.size())
         return {};
     const OrderEntry &e = at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(e, columnKeys().at(index.column()));
-    case OrderTypeRole:
-        return e.order.orderType;
     case OrderNoRole:
         return e.order.orderNo;
-    case ToneRole:
-        if (columnKeys().at(index.column()) == u"t7")
-            return QVariant::fromValue(tone(index.row()));
-        return {};
+    case OrderTypeRole:
+        return e.order.orderType;
+    case EntryRole:
+        return QVariant::fromValue(e);
     default:
         return {};
     }
 }
 
-QVariant OrderBook::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= columnCount())
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromUtf8(kColumns[section].caption);
-}
-
-OrderBook::Tone OrderBook::tone(int row) const
-{
-    const OrderEntry &e = at(row);
-    if (e.alert || e.statusNotSaved)
-        return Tone::Red;
-    switch (e.order.status) {
-    case OrderStatus::Recharged:
-        return Tone::Blue;
-    case OrderStatus::Refunded:
-        return Tone::Red;
-    default:
-        return Tone::Plain;
-    }
-}
-
-bool OrderBook::显示订单(const RechargeOrder &order, int insertFlag)
+bool OrderBook::显示订单(const RechargeOrder &order)
 {
     const int existing = rowOf(order.orderNo);
     if (existing >= 0 && !order.orderNo.isEmpty()) {
@@ -171,14 +64,7 @@ bool OrderBook::显示订单(const RechargeOrder &order, int insertFlag)
         addKeys(m_entries.size() - 1);
         endInsertRows();
     }
-    if (insertFlag != 1)
-        return true;
-    if (m_store && m_store(order))
-        return true;
-    // Shown but not stored: after a restart nothing would stop this order
-    // from being taken again, so it must not be recharged now.
-    setNote(order.orderNo, kNotStoredText, true);
-    return false;
+    return true;
 }
 
 bool OrderBook::remove(const QString &orderNo)
@@ -192,21 +78,12 @@ bool OrderBook::remove(const QString &orderNo)
     m_byOrderNo.clear();
     m_byShipNo.clear();
     m_byRechargeId.clear();
-    m_byT10.clear();
+    m_byOrderKey.clear();
     for (qsizetype at = 0; at < m_entries.size(); ++at)
         addKeys(at);
     endRemoveRows();
     return true;
 }
-
-namespace {
-
-QString t10Of(const RechargeOrder &o)
-{
-    return o.randomNo.isEmpty() ? o.orderNo : o.randomNo;
-}
-
-} // namespace
 
 void OrderBook::addKeys(qsizetype at)
 {
@@ -216,8 +93,8 @@ void OrderBook::addKeys(qsizetype at)
         m_byShipNo.insert(o.shipNo, at);
     if (!o.rechargeId.isEmpty())
         m_byRechargeId.insert(o.rechargeId, at);
-    if (const QString t10 = t10Of(o); !t10.isEmpty())
-        m_byT10.insert(t10, at);
+    if (const QString key = orderKey(o); !key.isEmpty())
+        m_byOrderKey.insert(key, at);
 }
 
 void OrderBook::dropKeys(qsizetype at)
@@ -227,7 +104,7 @@ void OrderBook::dropKeys(qsizetype at)
         m_byOrderNo.erase(it);
     m_byShipNo.remove(o.shipNo, at);
     m_byRechargeId.remove(o.rechargeId, at);
-    m_byT10.remove(t10Of(o), at);
+    m_byOrderKey.remove(orderKey(o), at);
 }
 
 int OrderBook::newest(const QMultiHash<QString, qsizetype> &hash, const QString &key,
@@ -255,13 +132,6 @@ std::optional<OrderEntry> OrderBook::entry(const QString &orderNo) const
     return at(row);
 }
 
-QString OrderBook::text(int row, const QString &key) const
-{
-    if (row < 0 || row >= m_entries.size())
-        return {};
-    return cellText(at(row), key);
-}
-
 QStringList OrderBook::waiting(int orderType) const
 {
     QStringList orderNos;
@@ -274,13 +144,13 @@ QStringList OrderBook::waiting(int orderType) const
     return orderNos;
 }
 
-QString OrderBook::findByT10(int orderType, const QString &t10) const
+QString OrderBook::findByOrderKey(int orderType, const QString &key) const
 {
-    if (t10.isEmpty())
+    if (key.isEmpty())
         return {};
-    const int list = listOf(orderType);
-    const int row = newest(m_byT10, t10,
-                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    const int row = newest(m_byOrderKey, key, [orderType](const RechargeOrder &o) {
+        return o.orderType == orderType;
+    });
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 
@@ -292,19 +162,18 @@ QString OrderBook::findByShipNo(const QString &shipNo) const
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 
-QString OrderBook::findByRechargeId(int list, const QString &rechargeId) const
+QString OrderBook::findByRechargeId(const QString &rechargeId) const
 {
     // An empty id would match every order that has none yet.
     if (rechargeId.isEmpty())
         return {};
-    const int row = newest(m_byRechargeId, rechargeId,
-                           [list](const RechargeOrder &o) { return listOf(o.orderType) == list; });
+    const int row = newest(m_byRechargeId, rechargeId, {});
     return row < 0 ? QString() : at(row).order.orderNo;
 }
 
 void OrderBook::changed(int row)
 {
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    emit dataChanged(index(row), index(row));
 }
 
 void OrderBook::setStatus(const QString &orderNo, OrderStatus status, const QString &note,

@@ -2,7 +2,7 @@
 
 #include "orders/rechargeorder.h"
 
-#include <QAbstractTableModel>
+#include <QAbstractListModel>
 #include <QHash>
 #include <QList>
 #include <QMultiHash>
@@ -11,97 +11,71 @@
 #include <functional>
 #include <optional>
 
-// Shown in t7 of an order whose row could not be stored: such an order is
-// never submitted, since after a restart nothing would remember it.
+// The note of an order that could not be stored: such an order is never
+// submitted, since after a restart nothing would remember it.
 inline const QString kNotStoredText = QStringLiteral("保存失败,不会充值");
-// Added to t7 when the store could not take the status the row shows.
+// Added to the status text when the store could not take the status shown.
 inline const QString kStatusNotSavedSuffix = QStringLiteral("（状态未能保存）");
 
 // One order of the working set.
 struct OrderEntry
 {
     RechargeOrder order;
-    // What t7 shows in place of the status text: the platform's message for a
-    // refused order, or why an order is not sent or its outcome not known.
-    // An order with a note is never sent by a scan.
+    // What the order shows in place of its status text: the platform's
+    // message for a refused order, or why an order is not sent or its
+    // outcome not known. An order with a note is never sent by a scan.
     QString note;
-    bool alert = false;          // the note is a warning, shown red
+    bool alert = false;          // the note is a warning
     bool statusNotSaved = false; // the store did not take the status shown
 
     QString statusText() const;
 };
 
+// An order's key: its random number, else its order number.
+QString orderKey(const RechargeOrder &order);
+
 // The orders the client is working on, newest on top: the state that
-// submission, status tracking and the intake (and later delivery) read and
-// change, and that the order lists only show. One entry per order number.
+// submission, status tracking, the intake and delivery read and change, and
+// that the order lists only show (OrderListModel). One entry per order number.
 //
-// The columns are those of the order lists, by key (t1 … t17, t11 in eighth
-// place); t1 is the recharge number. A cell's text, and the tone of t7, come
-// from the entry: 状态转换 stays the one place for the status texts.
-class OrderBook : public QAbstractTableModel
+// A list model: a row is an order, newest first; its text is the order
+// number, and the roles give the entry, the order number and the order type.
+class OrderBook : public QAbstractListModel
 {
     Q_OBJECT
 public:
     enum Role
     {
-        OrderTypeRole = Qt::UserRole + 1, // int, on every cell
-        ToneRole,                         // Tone, on t7
-        OrderNoRole,                      // the entry's key, on every cell
+        OrderTypeRole = Qt::UserRole + 1, // int
+        OrderNoRole,                      // QString
+        EntryRole,                        // OrderEntry
     };
-    enum class Tone
-    {
-        Plain,
-        Blue, // recharged
-        Red,  // refunded, or a warning
-    };
-    Q_ENUM(Tone)
-
-    // Stores an order; false when it could not be stored.
-    using StoreOrder = std::function<bool(const RechargeOrder &)>;
 
     explicit OrderBook(QObject *parent = nullptr);
 
-    static const QStringList &columnKeys();
-    // -1 for a key that is no column.
-    static int column(const QString &key);
-    // The caption of a column in ListView7; ListView8 calls t6 "买家号码".
-    static QString caption(const QString &key);
-    // Which list shows an order of the type: 8 for Paipai, 7 for the others.
-    static int listOf(int orderType) { return orderType == 2 ? 8 : 7; }
-
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
-    void setStore(StoreOrder store) { m_store = std::move(store); }
-
-    // Puts the order on top and, with insertFlag 1, stores it. False when the
-    // store refused it; the entry then says so and is never sent. An order
-    // number already listed is replaced where it stands.
-    bool 显示订单(const RechargeOrder &order, int insertFlag);
+    // Puts the order on top, or replaces it where it stands when its number is
+    // listed already; any note goes. Storing it is the ledger's step.
+    bool 显示订单(const RechargeOrder &order);
     bool remove(const QString &orderNo);
 
     // Row of the order, or -1.
     int rowOf(const QString &orderNo) const;
     const OrderEntry &at(int row) const { return m_entries.at(positionOf(row)); }
     std::optional<OrderEntry> entry(const QString &orderNo) const;
-    // The text of a cell as the lists show it; empty for an unknown key.
-    QString text(int row, const QString &key) const;
-    Tone tone(int row) const;
 
     // The orders of this type, from the top, that wait to be sent: status -2
     // and no note.
     QStringList waiting(int orderType) const;
-    // The first order from the top, in the list of the type, whose order
-    // number column (t10: the random number, else the order number) holds the
-    // text; empty when none.
-    QString findByT10(int orderType, const QString &t10) const;
-    // The first order from the top with the ship number; empty when none.
+    // The order number of the newest order of the type whose key (orderKey)
+    // is the text; empty when none.
+    QString findByOrderKey(int orderType, const QString &key) const;
+    // The newest order with the ship number; empty when none.
     QString findByShipNo(const QString &shipNo) const;
-    // The first order from the top, in the list (7 or 8), with the recharge id.
-    QString findByRechargeId(int list, const QString &rechargeId) const;
+    // The newest order with the recharge id, of any type; empty when none.
+    QString findByRechargeId(const QString &rechargeId) const;
 
     // Changes of one order; an order number that is not listed changes nothing.
     // The note is cleared unless one is given.
@@ -109,7 +83,7 @@ public:
                    bool alert = false, bool statusNotSaved = false);
     // Only the note: the order keeps its status.
     void setNote(const QString &orderNo, const QString &note, bool alert);
-    // The platform's answer: status, recharge id, card code (t9 and t11).
+    // The platform's answer: status, recharge id, card code (also the print mark).
     void setAnswer(const QString &orderNo, OrderStatus status, const QString &rechargeId,
                    const QString &cardCode, const QString &note, bool statusNotSaved);
     void setCardCode(const QString &orderNo, const QString &cardCode);
@@ -130,10 +104,9 @@ private:
     QHash<QString, qsizetype> m_byOrderNo;
     QMultiHash<QString, qsizetype> m_byShipNo;
     QMultiHash<QString, qsizetype> m_byRechargeId;
-    QMultiHash<QString, qsizetype> m_byT10;
-    StoreOrder m_store;
+    QMultiHash<QString, qsizetype> m_byOrderKey;
 };
 
-// The texts a row shows for the numbers and the time.
+// The texts of an order's numbers and time, as requests and the lists write them.
 QString orderNumberText(double value);
 QString orderTimeText(const QDateTime &time);

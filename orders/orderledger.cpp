@@ -21,7 +21,7 @@ StepResult OrderLedger::moved(const QString &orderNo)
 {
     StepResult result{StepResult::Moved, QString(), m_store.order(orderNo)};
     if (result.now && m_book.rowOf(orderNo) >= 0)
-        m_book.显示订单(*result.now, 0);
+        m_book.显示订单(*result.now);
     return result;
 }
 
@@ -31,7 +31,7 @@ StepResult OrderLedger::takeCounterOrder(const RechargeOrder &order)
 {
     if (!m_store.判断是否本地数据(order.orderNo))
         return {StepResult::Moved, QString(), std::nullopt};
-    m_book.显示订单(order, 0);
+    m_book.显示订单(order);
     if (m_store.插入订单(order))
         return {StepResult::Done, QString(), std::nullopt};
     // Listed but not stored: after a restart nothing would stop this order
@@ -63,7 +63,7 @@ OrderLedger::Page OrderLedger::takeShopPage(const std::function<void()> &offer)
     }
     // Listed once stored: a listed shop order is always one this seat took.
     for (const RechargeOrder &order : std::as_const(page.taken))
-        m_book.显示订单(order, 0);
+        m_book.显示订单(order);
     return page;
 }
 
@@ -93,7 +93,7 @@ Take OrderLedger::takeShopOrder(const RechargeOrder &order)
 
 void OrderLedger::showStored(const RechargeOrder &order, const QString &note, bool alert)
 {
-    m_book.显示订单(order, 0);
+    m_book.显示订单(order);
     if (!note.isEmpty())
         m_book.setNote(order.orderNo, note, alert);
 }
@@ -112,7 +112,7 @@ Claim OrderLedger::claimForSubmission(const QString &orderNo)
         const std::optional<RechargeOrder> stored = m_store.order(orderNo);
         if (!stored)
             return Claim::Failed; // not in the store at all: never sent
-        m_book.显示订单(*stored, 0);
+        m_book.显示订单(*stored);
         if (stored->status == OrderStatus::Submitting)
             m_book.setNote(orderNo, kSentElsewhereText, false);
     }
@@ -206,9 +206,7 @@ bool OrderLedger::recordPollReply(const QList<PollAnswer> &answers)
         return false;
     for (qsizetype i = 0; i < answers.size(); ++i) {
         const PollAnswer &a = answers.at(i);
-        QString orderNo = m_book.findByRechargeId(7, a.rechargeId);
-        if (orderNo.isEmpty())
-            orderNo = m_book.findByRechargeId(8, a.rechargeId);
+        const QString orderNo = m_book.findByRechargeId(a.rechargeId);
         if (orderNo.isEmpty())
             continue;
         if (!written.at(i)) {
@@ -271,7 +269,7 @@ StepResult OrderLedger::recordDecision(const RechargeOrder &seen, OrderStatus to
     } else if (to == OrderStatus::Waiting) {
         RechargeOrder waiting = seen;
         waiting.status = to;
-        m_book.显示订单(waiting, 0);
+        m_book.显示订单(waiting);
     }
     return {StepResult::Done, QString(), std::nullopt};
 }

@@ -567,14 +567,15 @@ void Form2::打印收据()
     const int row = book.rowOf(orderNo);
     if (orderNo.isEmpty() || row < 0)
         return;
-    m_receiptInfo = book.text(row, QStringLiteral("t9"));
+    const OrderEntry e = book.at(row);
+    m_receiptInfo = orderCellText(e, QStringLiteral("t9"));
     // An open window is laid out again too: the info line of the order
     // asked for before must not stand on this one's receipt.
     Form24 *form = openReceipt(true);
     if (!form)
         return;
-    form->fillOrder(book.text(row, QStringLiteral("t1")), book.text(row, QStringLiteral("t2")),
-                    book.text(row, QStringLiteral("t3")), book.text(row, QStringLiteral("t5")));
+    form->fillOrder(orderCellText(e, QStringLiteral("t1")), orderCellText(e, QStringLiteral("t2")),
+                    orderCellText(e, QStringLiteral("t3")), orderCellText(e, QStringLiteral("t5")));
 }
 
 void Form2::售前打印(const QString &number, const QString &product, const QString &amount)

@@ -428,7 +428,7 @@ void TestOrderHistory::unresolvedAndDecisions()
     RechargeOrder out = orderOf(kFixture[3]);
     out.orderNo = QStringLiteral("TB9999");
     QVERIFY(store.插入订单(out));
-    book.显示订单(out, 0);
+    book.显示订单(out);
 
     UnresolvedOrders unresolved(history, log, &book);
     QVERIFY(unresolved.refresh());
@@ -536,7 +536,7 @@ void TestOrderHistory::alertsOnce()
     alerts.watch(&book);
     RechargeOrder o = orderOf(kFixture[0]);
     o.status = OrderStatus::Submitting;
-    book.显示订单(o, 0);
+    book.显示订单(o);
     QCOMPARE(sink.sounds, 0); // loading an order says nothing
 
     book.setNote(o.orderNo, QStringLiteral("结果未知,请在销售记录中核实"), true);
@@ -546,7 +546,7 @@ void TestOrderHistory::alertsOnce()
     // The same order failing after that says nothing more; another one does.
     book.setStatus(o.orderNo, OrderStatus::Refunded);
     RechargeOrder other = orderOf(kFixture[1]);
-    book.显示订单(other, 0);
+    book.显示订单(other);
     book.setStatus(other.orderNo, OrderStatus::Refunded);
     book.setStatus(other.orderNo, OrderStatus::Refunded);
     book.setCardCode(other.orderNo, QStringLiteral("X"));

@@ -1,7 +1,9 @@
 // The order lists offscreen, over the order book: rows placed and filled by
 // key, their colours, the copy commands against the real clipboard.
 #include "orders/orderlists.h"
+#include "tests/support/listedcells.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -47,8 +49,11 @@ private slots:
     void cellsByKey();
     void statusColours_data();
     void statusColours();
-    void storing();
+    void notStoredOrder();
     void lookupsFollowTheBook();
+    void listsFollowTheBook_data();
+    void listsFollowTheBook();
+    void listOutlivesTheBook();
     void copyCardCode_data();
     void copyCardCode();
     void copyCardFromTheMenu();
@@ -58,15 +63,13 @@ private slots:
 
 private:
     void click(KeyedListView *list, int row);
-    bool show(const RechargeOrder &o, int insertFlag) { return m_book->显示订单(o, insertFlag); }
+    bool show(const RechargeOrder &o) { return m_book->显示订单(o); }
 
     std::unique_ptr<OrderBook> m_book;
     std::unique_ptr<QWidget> m_window;
     OrderLists *m_lists = nullptr;
     QAction *m_copyCard = nullptr;
     QMenu *m_menu = nullptr;
-    QList<RechargeOrder> m_stored;
-    bool m_storeWorks = true;
 };
 
 void TestOrderLists::init()
@@ -81,14 +84,6 @@ void TestOrderLists::init()
     m_copyCard->setObjectName(QStringLiteral("m复制卡密"));
     m_lists->setCopyCardAction(m_copyCard);
     m_lists->setOrderMenu(m_menu);
-    m_stored.clear();
-    m_storeWorks = true;
-    m_book->setStore([this](const RechargeOrder &o) {
-        if (!m_storeWorks)
-            return false;
-        m_stored.append(o);
-        return true;
-    });
     m_lists->加载listview();
     QApplication::clipboard()->setText(QStringLiteral("before"));
 }
@@ -166,8 +161,8 @@ void TestOrderLists::placement()
     QFETCH(QString, list);
     auto *view = m_window->findChild<KeyedListView *>(list);
     auto *other = m_lists->listFor(type == 2 ? 0 : 2);
-    QVERIFY(show(order(type, QStringLiteral("13800000001")), 0));
-    QVERIFY(show(order(type, QStringLiteral("13800000002")), 0));
+    QVERIFY(show(order(type, QStringLiteral("13800000001"))));
+    QVERIFY(show(order(type, QStringLiteral("13800000002"))));
     QCOMPARE(view->rowCount(), 2);
     QCOMPARE(other->rowCount(), 0);
     // The newer row stands first.
@@ -176,7 +171,7 @@ void TestOrderLists::placement()
     QCOMPARE(view->data(0, QStringLiteral("t1"), OrderBook::OrderTypeRole).toInt(), type);
     // An order number listed again is the same order: replaced where it stands.
     RechargeOrder again = order(type, QStringLiteral("13800000001"), OrderStatus::Recharged);
-    QVERIFY(show(again, 0));
+    QVERIFY(show(again));
     QCOMPARE(view->rowCount(), 2);
     QCOMPARE(view->text(1, QStringLiteral("t7")), QStringLiteral("充值成功"));
 }
@@ -189,11 +184,11 @@ void TestOrderLists::cellsByKey()
     o.rechargeId = QStringLiteral("R77");
     o.printMark = QStringLiteral("1234-5678");
     o.serverArea = QStringLiteral("电信一区");
-    QVERIFY(show(o, 0));
+    QVERIFY(show(o));
     o.rechargeAccount = QStringLiteral("13800000002");
     o.orderNo = QStringLiteral("TB1002");
     o.randomNo = QStringLiteral("RND9");
-    QVERIFY(show(o, 0));
+    QVERIFY(show(o));
 
     KeyedListView *list = m_lists->listView7();
     const int withRandom = 0;
@@ -249,7 +244,7 @@ void TestOrderLists::statusColours()
     QFETCH(int, status);
     QFETCH(QString, text);
     QFETCH(QColor, colour);
-    QVERIFY(show(order(0, QStringLiteral("1"), statusFromNumber(status)), 0));
+    QVERIFY(show(order(0, QStringLiteral("1"), statusFromNumber(status))));
     KeyedListView *list = m_lists->listView7();
     QCOMPARE(list->text(0, QStringLiteral("t7")), text);
     QCOMPARE(list->textColor(0, QStringLiteral("t7")), colour);
@@ -258,41 +253,45 @@ void TestOrderLists::statusColours()
 void TestOrderLists::lookupsFollowTheBook()
 {
     // The engine finds an order by order number, ship number, recharge id and
-    // the list's number column; each lookup must follow what the book holds
-    // now, newest first, in the right list.
+    // its key (the random number, else the order number); each lookup must
+    // follow what the book holds now, newest first, of the right type.
     OrderBook book;
     const auto show = [&](int type, const char *account, const char *shipNo,
                           const char *randomNo = "") {
         RechargeOrder o = order(type, QString::fromLatin1(account));
         o.shipNo = QString::fromLatin1(shipNo);
         o.randomNo = QString::fromLatin1(randomNo);
-        QVERIFY(book.显示订单(o, 0));
+        QVERIFY(book.显示订单(o));
     };
     show(1, "A", "S1");
     show(2, "B", "S1"); // the same ship number in the other shop's list
     show(1, "C", "S2", "R9");
     QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("R9")), QStringLiteral("TB-C"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("TB-C")),
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("R9")), QStringLiteral("TB-C"));
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("TB-C")),
              QString()); // the random number stands for it
-    QCOMPARE(book.findByT10(2, QStringLiteral("TB-B")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByT10(1, QStringLiteral("TB-B")), QString());
+    QCOMPARE(book.findByOrderKey(2, QStringLiteral("TB-B")), QStringLiteral("TB-B"));
+    QCOMPARE(book.findByOrderKey(1, QStringLiteral("TB-B")), QString());
+    QCOMPARE(book.findByOrderKey(0, QStringLiteral("R9")), QString()); // ListView7, another type
 
     book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID1"), {}, {},
                    false);
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QStringLiteral("TB-A"));
-    QCOMPARE(book.findByRechargeId(8, QStringLiteral("RID1")), QString());
+    book.setAnswer(QStringLiteral("TB-B"), OrderStatus::Accepted, QStringLiteral("RID3"), {}, {},
+                   false);
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID1")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID3")), QStringLiteral("TB-B")); // any type
+    QCOMPARE(book.findByRechargeId(QString()), QString());
     book.setAnswer(QStringLiteral("TB-A"), OrderStatus::Accepted, QStringLiteral("RID2"), {}, {},
                    false);
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID1")), QString());
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QStringLiteral("TB-A"));
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID1")), QString());
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID2")), QStringLiteral("TB-A"));
 
     // Shown again with another ship number: found by the new one only, in its place.
     show(1, "A", "S3");
     QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 2);
     QCOMPARE(book.findByShipNo(QStringLiteral("S3")), QStringLiteral("TB-A"));
     QCOMPARE(book.findByShipNo(QStringLiteral("S1")), QStringLiteral("TB-B"));
-    QCOMPARE(book.findByRechargeId(7, QStringLiteral("RID2")), QString());
+    QCOMPARE(book.findByRechargeId(QStringLiteral("RID2")), QString());
 
     // Taken out: the rows below move up and are still found.
     QVERIFY(book.remove(QStringLiteral("TB-B")));
@@ -300,21 +299,92 @@ void TestOrderLists::lookupsFollowTheBook()
     QCOMPARE(book.rowOf(QStringLiteral("TB-C")), 0);
     QCOMPARE(book.rowOf(QStringLiteral("TB-A")), 1);
     QCOMPARE(book.at(1).order.orderNo, QStringLiteral("TB-A"));
-    QCOMPARE(book.text(0, QStringLiteral("t13")), QStringLiteral("S2"));
+    QCOMPARE(listedText(book, 0, QStringLiteral("t13")), QStringLiteral("S2"));
     QCOMPARE(book.waiting(1), (QStringList{QStringLiteral("TB-C"), QStringLiteral("TB-A")}));
 }
 
-void TestOrderLists::storing()
+void TestOrderLists::listsFollowTheBook_data()
 {
-    QVERIFY(show(order(1, QStringLiteral("A")), 0));
-    QVERIFY(m_stored.isEmpty()); // read back from the store, not stored again
-    QVERIFY(show(order(1, QStringLiteral("B")), 1));
-    QCOMPARE(m_stored.size(), 1);
-    QCOMPARE(m_stored[0].rechargeAccount, QStringLiteral("B"));
+    // A step "T A" shows the order of account A as type T (again: replaced
+    // where it stands), "-A" takes it out of the book.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("list7"); // accounts from the top
+    QTest::addColumn<QStringList>("list8");
 
-    // A row the store refused must never look like an order waiting to be sent.
-    m_storeWorks = false;
-    QVERIFY(!show(order(1, QStringLiteral("C")), 1));
+    QTest::newRow("newest on top") << QStringList{"1 A", "2 B", "0 C", "1 D"}
+                                   << QStringList{"D", "C", "A"} << QStringList{"B"};
+    QTest::newRow("taken out") << QStringList{"1 A", "2 B", "1 C", "-A"} << QStringList{"C"}
+                               << QStringList{"B"};
+    QTest::newRow("the other list's taken out") << QStringList{"1 A", "2 B", "1 C", "-B", "2 D"}
+                                                << QStringList{"C", "A"} << QStringList{"D"};
+    QTest::newRow("shown again as Paipai")
+        << QStringList{"1 A", "1 B", "1 C", "2 B"} << QStringList{"C", "A"} << QStringList{"B"};
+    QTest::newRow("and back, where it stood")
+        << QStringList{"1 A", "2 B", "1 C", "0 B"} << QStringList{"C", "B", "A"} << QStringList{};
+    QTest::newRow("shown again, same list")
+        << QStringList{"1 A", "1 B", "0 A"} << QStringList{"B", "A"} << QStringList{};
+}
+
+void TestOrderLists::listsFollowTheBook()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, list7);
+    QFETCH(QStringList, list8);
+    OrderBook book;
+    OrderListModel seven(book, 7);
+    OrderListModel eight(book, 8);
+    // Every change must reach the views as the rows and signals they expect.
+    QAbstractItemModelTester tester7(&seven,
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester8(&eight,
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &step : std::as_const(steps)) {
+        if (step.startsWith(u'-'))
+            QVERIFY(book.remove(QStringLiteral("TB-") + step.mid(1)));
+        else
+            QVERIFY(book.显示订单(order(step.left(1).toInt(), step.mid(2))));
+    }
+    for (const auto &[list, expected] : {std::pair{&seven, list7}, std::pair{&eight, list8}}) {
+        QStringList shown;
+        for (int row = 0; row < list->rowCount(); ++row) {
+            shown << list->text(row, QStringLiteral("t1"));
+            const int bookRow = list->mapToBook(row);
+            QCOMPARE(list->mapFromBook(bookRow), row);
+            QCOMPARE(book.at(bookRow).order.rechargeAccount, shown.last());
+        }
+        QCOMPARE(shown, expected);
+        // Followed change by change, as built afresh.
+        const OrderListModel fresh(book, list->list());
+        QCOMPARE(fresh.rowCount(), list->rowCount());
+        for (int row = 0; row < fresh.rowCount(); ++row)
+            QCOMPARE(fresh.mapToBook(row), list->mapToBook(row));
+    }
+    for (int bookRow = 0; bookRow < book.rowCount(); ++bookRow) {
+        const bool paipai = book.at(bookRow).order.orderType == 2;
+        QCOMPARE(seven.mapFromBook(bookRow) >= 0, !paipai);
+        QCOMPARE(eight.mapFromBook(bookRow) >= 0, paipai);
+    }
+}
+
+void TestOrderLists::listOutlivesTheBook()
+{
+    // The main window's lists are torn down after the session and its book.
+    auto book = std::make_unique<OrderBook>();
+    QVERIFY(book->显示订单(order(1, QStringLiteral("A"))));
+    OrderListModel list(*book, 7);
+    QCOMPARE(list.rowCount(), 1);
+    book.reset();
+    QCOMPARE(list.rowCount(), 0);
+    QCOMPARE(list.text(0, QStringLiteral("t1")), QString());
+}
+
+void TestOrderLists::notStoredOrder()
+{
+    QVERIFY(show(order(1, QStringLiteral("B"))));
+    // An order the store refused, as the ledger lists it: it must never look
+    // like an order waiting to be sent.
+    QVERIFY(show(order(1, QStringLiteral("C"))));
+    m_book->setNote(QStringLiteral("TB-C"), kNotStoredText, true);
     KeyedListView *list = m_lists->listView7();
     QCOMPARE(list->text(0, QStringLiteral("t7")), kNotStoredText);
     QCOMPARE(list->textColor(0, QStringLiteral("t7")), QColor(255, 0, 0));
@@ -348,7 +418,7 @@ void TestOrderLists::copyCardCode()
     QFETCH(QString, tag);
     RechargeOrder o = order(type, QStringLiteral("13800000001"), OrderStatus::Recharged);
     o.cardCode = code;
-    QVERIFY(show(o, 0));
+    QVERIFY(show(o));
     KeyedListView *list = m_lists->listFor(type);
     click(list, 0);
     QCOMPARE(list->selectedRow(), 0);
@@ -362,8 +432,8 @@ void TestOrderLists::copyCardFromTheMenu()
     taobao.cardCode = QStringLiteral("TB-CODE");
     RechargeOrder paipai = order(2, QStringLiteral("B"), OrderStatus::Recharged);
     paipai.cardCode = QStringLiteral("PP-CODE");
-    QVERIFY(show(taobao, 0));
-    QVERIFY(show(paipai, 0));
+    QVERIFY(show(taobao));
+    QVERIFY(show(paipai));
     m_lists->listView7()->selectRow(0);
     m_lists->listView8()->selectRow(0);
 
@@ -399,8 +469,8 @@ void TestOrderLists::copyOrder()
     QFETCH(QString, caption);
     QFETCH(bool, select);
     QFETCH(QString, clipboard);
-    QVERIFY(show(order(1, QStringLiteral("TB-ACC")), 0));
-    QVERIFY(show(order(2, QStringLiteral("PP-ACC")), 0));
+    QVERIFY(show(order(1, QStringLiteral("TB-ACC"))));
+    QVERIFY(show(order(2, QStringLiteral("PP-ACC"))));
     if (select) {
         m_lists->listView7()->selectRow(0);
         m_lists->listView8()->selectRow(0);
@@ -411,7 +481,7 @@ void TestOrderLists::copyOrder()
 
 void TestOrderLists::rightClickOpensTheOrderMenu()
 {
-    QVERIFY(show(order(1, QStringLiteral("A")), 0));
+    QVERIFY(show(order(1, QStringLiteral("A"))));
     KeyedListView *list = m_lists->listView7();
     m_window->show();
     list->resize(600, 300);

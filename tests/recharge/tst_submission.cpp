@@ -10,6 +10,7 @@
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
 #include "sim/platformsim.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -204,7 +205,7 @@ std::optional<RechargeOrder> TestSubmission::stored(const QString &orderNo)
 QString TestSubmission::rowStatus(int, const QString &orderNo) const
 {
     const int row = m_book->rowOf(orderNo);
-    return row >= 0 ? m_book->text(row, QStringLiteral("t7")) : QStringLiteral("(no row)");
+    return row >= 0 ? listedText(*m_book, row, QStringLiteral("t7")) : QStringLiteral("(no row)");
 }
 
 bool TestSubmission::allIdle() const
@@ -360,10 +361,10 @@ void TestSubmission::answerHandling()
     QCOMPARE(order->cardCode, cardCode);
     if (listed) {
         const int row = m_book->rowOf(orderNo);
-        QCOMPARE(m_book->text(row, QStringLiteral("t7")), rowText);
-        QCOMPARE(m_book->text(row, QStringLiteral("t8")), rechargeId);
-        QCOMPARE(m_book->text(row, QStringLiteral("t11")), cardCode);
-        QCOMPARE(m_book->text(row, QStringLiteral("t9")), cardCode);
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t7")), rowText);
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t8")), rechargeId);
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t11")), cardCode);
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t9")), cardCode);
     }
     QCOMPARE(balance.size(), balanceText.isEmpty() ? 0 : 1);
     if (!balanceText.isEmpty())
@@ -982,12 +983,12 @@ void TestSubmission::pollReply()
         QCOMPARE(statusNumber(order->status), statuses.at(i - 1));
         QCOMPARE(order->cardCode, codes.at(i - 1));
         const int row = m_book->rowOf(no);
-        QCOMPARE(m_book->text(row, QStringLiteral("t7")), rows.at(i - 1));
-        QCOMPARE(m_book->text(row, QStringLiteral("t11")), codes.at(i - 1));
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t7")), rows.at(i - 1));
+        QCOMPARE(listedText(*m_book, row, QStringLiteral("t11")), codes.at(i - 1));
         if (statuses.at(i - 1) == 1)
-            QCOMPARE(m_book->tone(row), OrderBook::Tone::Blue);
+            QCOMPARE(listedColour(*m_book, row, QStringLiteral("t7")), kRechargedColour);
         else if (statuses.at(i - 1) == 2)
-            QCOMPARE(m_book->tone(row), OrderBook::Tone::Red);
+            QCOMPARE(listedColour(*m_book, row, QStringLiteral("t7")), kRefundedColour);
     }
     QCOMPARE(m_store->waitingOrders()->size(), waitingAfter);
     QCOMPARE(notes.size(), ignored);

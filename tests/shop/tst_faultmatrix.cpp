@@ -20,6 +20,7 @@
 #include "shop/agentsession.h"
 #include "sim/platformsim.h"
 #include "tests/support/burst.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -211,7 +212,7 @@ bool TestFaultMatrix::settled(const QList<Offered> &offered)
         if (status == OrderStatus::Submitting) {
             OrderBook &book = m_session->book();
             const int row = book.rowOf(o.orderNo);
-            if (row < 0 || book.text(row, QStringLiteral("t7")) == 状态转换(status))
+            if (row < 0 || listedText(book, row, QStringLiteral("t7")) == 状态转换(status))
                 return false;
         }
     }
@@ -353,7 +354,7 @@ void TestFaultMatrix::matrix()
             violations << QStringLiteral("%1 not listed").arg(o.orderNo);
             continue;
         }
-        const QString t7 = book.text(row, QStringLiteral("t7"));
+        const QString t7 = listedText(book, row, QStringLiteral("t7"));
         if ((status == OrderStatus::Recharged || status == OrderStatus::Shipped ||
              t7.contains(QStringLiteral("成功"))) &&
             !recharged)
@@ -465,9 +466,10 @@ void TestFaultMatrix::restartSendsWhatWasLeft()
     QCOMPARE(stored.value(counter), OrderStatus::SubmitFailed);
     QCOMPARE(stored.value(shopOrders.first()), OrderStatus::Submitting);
     OrderBook &book = m_session->book();
-    QCOMPARE(book.text(book.rowOf(counter), QStringLiteral("t7")),
+    QCOMPARE(listedText(book, book.rowOf(counter), QStringLiteral("t7")),
              kNotDeliveredPrefix + kEarlierRunText);
-    QCOMPARE(book.text(book.rowOf(shopOrders.first()), QStringLiteral("t7")), kOutcomeUnknownText);
+    QCOMPARE(listedText(book, book.rowOf(shopOrders.first()), QStringLiteral("t7")),
+             kOutcomeUnknownText);
     for (const QString &no : std::as_const(shopOrders))
         QVERIFY2(book.rowOf(no) >= 0, qPrintable(no));
 }

@@ -9,6 +9,7 @@
 #include "app/web/transfer.h"
 #include "shop/agentsession.h"
 #include "sim/platformsim.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -298,8 +299,7 @@ void TestHostileValues::buyerTextStaysOneOrder()
     } else {
         QCOMPARE(statusNumber(stored.first().status), 1);
         QCOMPARE(m_env.sim().paipaiMarkCount(QStringLiteral("D1")), 0);
-        QVERIFY(m_session->book()
-                    .text(0, QStringLiteral("t7"))
+        QVERIFY(listedText(m_session->book(), 0, QStringLiteral("t7"))
                     .startsWith(QStringLiteral("充值成功,发货失败：")));
     }
 

@@ -8,6 +8,7 @@
 #include "app/web/networkaccess.h"
 #include "recharge/rechargesession.h"
 #include "sim/platformsim.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingprompter.h"
 #include "tests/support/simenvironment.h"
@@ -280,7 +281,7 @@ void TestSeats::listsOfTwoSeats()
     // earlier run that never got its answer.
     QCOMPARE(a.store().takeShopOrder(order(QStringLiteral("W1"), OrderStatus::Waiting)),
              Take::Taken);
-    a.book().显示订单(order(QStringLiteral("W1"), OrderStatus::Waiting), 0);
+    a.book().显示订单(order(QStringLiteral("W1"), OrderStatus::Waiting));
     QVERIFY(a.store().插入订单(order(QStringLiteral("X1"), OrderStatus::Submitting)));
     QVERIFY(b.store().插入订单(order(QStringLiteral("X2"), OrderStatus::Submitting)));
 
@@ -288,7 +289,7 @@ void TestSeats::listsOfTwoSeats()
     OrderBook &book = b.book();
     QCOMPARE(book.rowCount(), 3);
     const auto t7 = [&book](const QString &no) {
-        return book.text(book.rowOf(no), QStringLiteral("t7"));
+        return listedText(book, book.rowOf(no), QStringLiteral("t7"));
     };
     QCOMPARE(t7(QStringLiteral("W1")), QStringLiteral("等待提交"));
     QCOMPARE(t7(QStringLiteral("X1")), kSentElsewhereText);  // the other seat's: in flight there
@@ -298,7 +299,7 @@ void TestSeats::listsOfTwoSeats()
     a.submission().充值订单请求(1);
     QCOMPARE(a.book().entry(QStringLiteral("W1"))->order.status, OrderStatus::Submitting);
     a.读取订单(); // 刷新 on the sending seat while the request is out: still on its way
-    QCOMPARE(a.book().text(a.book().rowOf(QStringLiteral("W1")), QStringLiteral("t7")),
+    QCOMPARE(listedText(a.book(), a.book().rowOf(QStringLiteral("W1")), QStringLiteral("t7")),
              QStringLiteral("正在提交"));
     b.submission().充值订单请求(1);
     QVERIFY(t7(QStringLiteral("W1")) == kSentElsewhereText ||

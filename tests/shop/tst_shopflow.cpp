@@ -7,6 +7,7 @@
 #include "app/web/transfer.h"
 #include "shop/agentsession.h"
 #include "sim/platformsim.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingclipboard.h"
 #include "tests/support/recordingdesktop.h"
 #include "tests/support/recordingprompter.h"
@@ -282,7 +283,7 @@ void TestShopFlow::taobaoHarvestRechargeAndShip()
     QTRY_COMPARE_WITH_TIMEOUT(statusOf(QStringLiteral("T1")), 1, 20000);
     QVERIFY(step());
     QCOMPARE(statusOf(QStringLiteral("T1")), 3);
-    QCOMPARE(book.text(book.rowOf(QStringLiteral("NOT1")), QStringLiteral("t7")),
+    QCOMPARE(listedText(book, book.rowOf(QStringLiteral("NOT1")), QStringLiteral("t7")),
              QStringLiteral("充值成功,已经发货"));
     QCOMPARE(m_env.sim().taobaoConsignCount(QStringLiteral("T1")), 1);
     QCOMPARE(cards.size(), 1);
@@ -519,7 +520,7 @@ void TestShopFlow::deliveryFailures()
     QCOMPARE(notes.size(), 1);
     QVERIFY(notes.first().first().toString().contains(ship));
     OrderBook &book = m_session->book();
-    QVERIFY(book.text(book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7"))
+    QVERIFY(listedText(book, book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7"))
                 .startsWith(QStringLiteral("充值成功,发货失败：")));
     // Qt may send a dropped GET again by itself: harmless for a consign.
     const int before = m_env.sim().taobaoConsignCount(ship);
@@ -536,7 +537,7 @@ void TestShopFlow::deliveryFailures()
     }
     QVERIFY(step());
     QCOMPARE(statusOf(ship), 3);
-    QCOMPARE(book.text(book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7")),
+    QCOMPARE(listedText(book, book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7")),
              QStringLiteral("充值成功,已经发货"));
     QCOMPARE(m_env.sim().taobaoConsignCount(ship), before + 1);
     // One sent card and one hand-over, however often it was tried.

@@ -23,6 +23,7 @@
 #include "shop/shopview.h"
 #include "sim/balanceserver.h"
 #include "sim/pages.h"
+#include "tests/support/listedcells.h"
 #include "tests/support/recordingdesktop.h"
 #include "tests/support/recordinglauncher.h"
 #include "tests/support/recordingprinthost.h"
@@ -1495,7 +1496,7 @@ void TestMainWindow::manualRechargeEndToEnd()
     OrderBook *book = &window->session()->book();
     QStringList seen;
     const auto look = [&seen, book] {
-        const QString text = book->text(0, QStringLiteral("t7"));
+        const QString text = listedText(*book, 0, QStringLiteral("t7"));
         if (book->rowCount() > 0 && (seen.isEmpty() || seen.last() != text))
             seen.append(text);
     };
