@@ -35,7 +35,7 @@ namespace {
 class NoHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &, const QString &) override {}
+    void handOver(const HandOver &) override {}
 };
 
 bool waitFor(const std::function<bool()> &done, int ms)

@@ -227,10 +227,25 @@ Claim OrderLedger::claimForShipping(const QString &shipNo)
     return m_store.claimForShipping(shipNo);
 }
 
-StepResult OrderLedger::recordShipped(const QString &shipNo)
+StepResult OrderLedger::recordShipped(const QString &shipNo,
+                                      const std::optional<HandOver> &handOver)
 {
-    const WriteBackResult written =
-        m_store.moveShipment(shipNo, OrderStatus::Recharged, OrderStatus::Shipped);
+    WriteBackResult written;
+    const bool kept = m_store.inTransaction([&] {
+        written = m_store.moveShipment(shipNo, OrderStatus::Recharged, OrderStatus::Shipped);
+        if (!written.ok())
+            return false;
+        if (handOver && !m_store.addHandOver(*handOver)) {
+            written = {WriteBackResult::Failed, m_store.lastError()};
+            return false;
+        }
+        return true;
+    });
+    // A transaction that could not begin, or whose commit failed, kept nothing.
+    if (!kept && written.ok())
+        written = {WriteBackResult::Failed, m_store.lastError()};
+    if (written.outcome == WriteBackResult::Failed && written.error.isEmpty())
+        written.error = m_store.lastError();
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (written.ok()) {
         if (!orderNo.isEmpty())
@@ -252,6 +267,24 @@ void OrderLedger::recordShippingRefused(const QString &shipNo, const QString &re
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!orderNo.isEmpty())
         m_book.setNote(orderNo, QStringLiteral("充值成功,发货失败：") + reason, true);
+}
+
+// ---- card codes to Taobao buyers ----
+
+StepResult OrderLedger::recordHandOver(const QString &orderNo, HandOverState from, HandOverState to,
+                                       const QString &reason, bool tried)
+{
+    const WriteBackResult written = m_store.moveHandOver(orderNo, from, to, reason, tried);
+    if (written.ok())
+        return {StepResult::Done, QString(), std::nullopt};
+    if (written.outcome == WriteBackResult::NoRow)
+        return {StepResult::Moved, QString(), std::nullopt};
+    return failed(orderNo, QString(), written.error);
+}
+
+QList<HandOver> OrderLedger::handOvers(HandOverState state)
+{
+    return m_store.handOvers(state, true).value_or(QList<HandOver>());
 }
 
 // ---- the desk ----

@@ -120,12 +120,23 @@ public:
     // ---- shipping ----
 
     Claim claimForShipping(const QString &shipNo);
-    // The shop accepted the mark: 1 → 3. NotSaved gives the claim back (the
-    // next step marks it again, which does no harm).
-    StepResult recordShipped(const QString &shipNo);
+    // The shop accepted the mark: 1 → 3, and with it, in the same
+    // transaction, the card code that now waits for its buyer. NotSaved
+    // gives the claim back (the next step marks it again).
+    StepResult recordShipped(const QString &shipNo,
+                             const std::optional<HandOver> &handOver = std::nullopt);
     // The shop did not take the mark: the claim is given back and the row
     // says why.
     void recordShippingRefused(const QString &shipNo, const QString &reason);
+
+    // ---- card codes to Taobao buyers ----
+
+    // A hand-over moves on from the state the caller saw (tried: one more
+    // try of the messenger). Moved when another step moved it first.
+    StepResult recordHandOver(const QString &orderNo, HandOverState from, HandOverState to,
+                              const QString &reason = {}, bool tried = false);
+    // This seat's hand-overs in the state, oldest first.
+    QList<HandOver> handOvers(HandOverState state);
 
     // ---- the desk ----
 

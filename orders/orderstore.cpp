@@ -91,9 +91,24 @@ QStringList schemaVersion2(const Dialect &d)
     };
 }
 
+// A Taobao buyer's card code on its way through the messenger, kept so that
+// a kill, a crash or an exit neither loses nor repeats it.
+QStringList schemaVersion3(const Dialect &d)
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS 卡密交接 (%1, %2, %3, %4, %5, "
+                       "状态 INTEGER NOT NULL DEFAULT 1, %6, 次数 INTEGER NOT NULL DEFAULT 0, "
+                       "%7, %8)")
+            .arg(textColumn(d, "用户"), textColumn(d, "订单编号"), textColumn(d, "发货编号"),
+                 textColumn(d, "买家"), textColumn(d, "卡密"), textColumn(d, "原因"),
+                 textColumn(d, "时间"), textColumn(d, "席位")),
+        QStringLiteral("CREATE UNIQUE INDEX 卡密交接_用户_订单编号 ON 卡密交接 (用户, 订单编号)"),
+    };
+}
+
 // Step n brings a store of version n - 1 to version n.
 using SchemaStep = QStringList (*)(const Dialect &);
-const SchemaStep kSchemaSteps[] = {schemaVersion1, schemaVersion2};
+const SchemaStep kSchemaSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3};
 static_assert(std::size(kSchemaSteps) == OrderStore::kSchemaVersion);
 
 const char *const kColumns = "类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, 充值状态, "
@@ -801,4 +816,80 @@ std::optional<QList<RechargeOrder>> OrderStore::rechargedShopOrders()
     QSqlQuery &q = *m_db->shipping;
     q.bindValue(0, columnText(m_userId));
     return readOrders(q, QStringLiteral("the recharged shop orders"));
+}
+
+bool OrderStore::addHandOver(const HandOver &h)
+{
+    if (!ensureOpen())
+        return false;
+    QSqlQuery q(m_db->db);
+    q.prepare(QStringLiteral("INSERT INTO 卡密交接 (用户, 订单编号, 发货编号, 买家, 卡密, 状态, "
+                             "原因, 次数, 时间, 席位) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                             "ON CONFLICT DO NOTHING"));
+    for (const QVariant &v :
+         {QVariant(columnText(m_userId)), QVariant(columnText(h.orderNo)),
+          QVariant(columnText(h.shipNo)), QVariant(columnText(h.buyer)),
+          QVariant(columnText(h.cardCode)), QVariant(int(h.state)), QVariant(columnText(h.reason)),
+          QVariant(h.tries), QVariant(storedTimeText(h.time)), QVariant(columnText(seat()))})
+        q.addBindValue(v);
+    if (!q.exec()) {
+        failQuery(QStringLiteral("cannot keep the hand-over of order %1").arg(h.orderNo), q);
+        return false;
+    }
+    return true;
+}
+
+WriteBackResult OrderStore::moveHandOver(const QString &orderNo, HandOverState from,
+                                         HandOverState to, const QString &reason, bool tried)
+{
+    WriteBackResult result;
+    if (!ensureOpen()) {
+        result.error = m_lastError;
+        return result;
+    }
+    QSqlQuery q(m_db->db);
+    q.prepare(QStringLiteral("UPDATE 卡密交接 SET 状态 = ?, 原因 = ?, 次数 = 次数 + ? "
+                             "WHERE 用户 = ? AND 订单编号 = ? AND 状态 = ?"));
+    q.addBindValue(int(to));
+    q.addBindValue(columnText(reason));
+    q.addBindValue(tried ? 1 : 0);
+    q.addBindValue(columnText(m_userId));
+    q.addBindValue(columnText(orderNo));
+    q.addBindValue(int(from));
+    if (!q.exec()) {
+        result.error = errorText(q.lastError());
+        failQuery(QStringLiteral("cannot write the hand-over of order %1").arg(orderNo), q);
+        return result;
+    }
+    result.outcome = q.numRowsAffected() > 0 ? WriteBackResult::Written : WriteBackResult::NoRow;
+    if (!result.ok())
+        result.error = QStringLiteral("no hand-over of order %1 in that state").arg(orderNo);
+    return result;
+}
+
+std::optional<QList<HandOver>> OrderStore::handOvers(HandOverState state, bool thisSeatOnly)
+{
+    if (!ensureOpen())
+        return std::nullopt;
+    QSqlQuery q(m_db->db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT 订单编号, 发货编号, 买家, 卡密, 状态, 原因, 次数, 时间, 席位 "
+                             "FROM 卡密交接 WHERE 用户 = ? AND 状态 = ?%1 ORDER BY 时间, 订单编号")
+                  .arg(thisSeatOnly ? QStringLiteral(" AND 席位 = ?") : QString()));
+    q.addBindValue(columnText(m_userId));
+    q.addBindValue(int(state));
+    if (thisSeatOnly)
+        q.addBindValue(columnText(seat()));
+    if (!q.exec()) {
+        failQuery(QStringLiteral("cannot read the hand-overs"), q);
+        return std::nullopt;
+    }
+    QList<HandOver> out;
+    while (q.next()) {
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toString(), HandOverState(q.value(4).toInt()), q.value(5).toString(),
+                    q.value(6).toInt(), storedTimeFrom(q.value(7).toString()),
+                    q.value(8).toString()});
+    }
+    return out;
 }

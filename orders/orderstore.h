@@ -73,7 +73,7 @@ public:
     using FeedbackSink = std::function<void(const QString &line)>;
 
     // The schema this client writes; a store of a later one is refused.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // An SQLite file; the seat is the host name.
     OrderStore(const QString &path, const QString &userId, const Clock &clock = systemClock());
@@ -165,6 +165,16 @@ public:
                               const QString &cardCode = {}, const QString &rechargeId = {});
     // The same for the order with the ship number.
     WriteBackResult moveShipment(const QString &shipNo, OrderStatus from, OrderStatus to);
+
+    // The card codes on their way to Taobao buyers (卡密交接), one per order.
+    // Kept unless the order has one already; false when the store failed.
+    bool addHandOver(const HandOver &handOver);
+    // Moves a hand-over on only while it is in `from`; tried counts a try.
+    WriteBackResult moveHandOver(const QString &orderNo, HandOverState from, HandOverState to,
+                                 const QString &reason, bool tried);
+    // The account's hand-overs in the state, oldest first; only this seat's
+    // when asked (each seat hands over what it shipped).
+    std::optional<QList<HandOver>> handOvers(HandOverState state, bool thisSeatOnly);
 
     // The account's orders the platform is still working on (status 0), for the
     // status polls; in the order they were entered.

@@ -53,6 +53,29 @@ struct RechargeOrder
     QString seat;        // the seat that took the order (written by the store)
 };
 
+// Where a Taobao buyer's card code stands on its way through the messenger.
+enum class HandOverState : int
+{
+    Waiting = 1,      // to be typed into the buyer's chat
+    HandedOver = 2,   // typed and sent
+    Failed = 3,       // not sent: see the reason; the desk offers it again
+    HandedByHand = 4, // the agent says it sent the code another way
+};
+
+// One card code to hand to its buyer; a row of 卡密交接.
+struct HandOver
+{
+    QString orderNo = {};
+    QString shipNo = {};
+    QString buyer = {};
+    QString cardCode = {};
+    HandOverState state = HandOverState::Waiting;
+    QString reason = {};
+    int tries = 0;
+    QDateTime time = {};
+    QString seat = {}; // the seat that shipped the order and hands the code over
+};
+
 // An order as the counter or a shop page hands it to the intake (插入新订单),
 // before the catalogue has said what it is.
 struct NewOrder

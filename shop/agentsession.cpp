@@ -12,9 +12,25 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
                [this](int kind) { submission().充值订单请求(kind); }),
       m_messenger(
           desktop, sites.messenger, [this] { return m_taobao.sellerNick(); }, windows),
-      m_delivery(ledger(), network, sites, m_taobao, handOver ? *handOver : m_messenger),
+      m_handOver(handOver ? *handOver : m_messenger),
+      m_delivery(ledger(), network, sites, m_taobao, m_handOver),
       m_monitor(m_taobao, m_paipai, sites)
 {
+    // How each code's hand-over ended is kept, so that a restart neither
+    // loses a waiting one nor types one twice.
+    connect(&m_messenger, &MessengerHandOver::handedOver, this,
+            [this](const QString &, const QString &, const QString &orderNo) {
+                if (!orderNo.isEmpty())
+                    ledger().recordHandOver(orderNo, HandOverState::Waiting,
+                                            HandOverState::HandedOver, QString(), true);
+            });
+    connect(
+        &m_messenger, &MessengerHandOver::handOverFailed, this,
+        [this](const QString &, const QString &, const QString &reason, const QString &orderNo) {
+            if (!orderNo.isEmpty())
+                ledger().recordHandOver(orderNo, HandOverState::Waiting, HandOverState::Failed,
+                                        reason, true);
+        });
     connect(this, &RechargeSession::feedbackQueued, &m_feedback,
             [this](const QString &line) { m_feedback.待反馈编码(1, line); });
     connect(this, &RechargeSession::deliveryDue, &m_delivery, &DeliveryController::淘宝拍拍发货);
@@ -26,5 +42,8 @@ void AgentSession::start()
 {
     m_feedback.待反馈编码(0);
     RechargeSession::start();
+    // Codes this seat shipped and had not handed over when it last ended.
+    for (const HandOver &waiting : ledger().handOvers(HandOverState::Waiting))
+        m_handOver.handOver(waiting);
     m_delivery.start();
 }

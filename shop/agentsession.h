@@ -41,6 +41,7 @@ private:
     TaobaoHarvester m_taobao;
     PaipaiHarvester m_paipai;
     MessengerHandOver m_messenger;
+    CardHandOver &m_handOver;
     DeliveryController m_delivery;
     ShopMonitor m_monitor;
 };

@@ -167,15 +167,6 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
     if (m_ledger.claimForShipping(order.shipNo) != Claim::Claimed)
         return false;
 
-    // The sent card and the messenger hand-over once per order, however often
-    // its consign is tried.
-    const bool firstTime = !m_handedOver.contains(order.shipNo);
-    if (firstTime && !order.cardCode.isEmpty()) {
-        emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
-                       order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"), 1,
-                       m_ledger.clock().now()});
-    }
-
     bool started = false;
     if (taobao) {
         started = inet->execute(
@@ -192,12 +183,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
         failed(order.shipNo, QStringLiteral("请求没有发出"));
         return false;
     }
-    m_out.insert(channel, OutConsign{order.shipNo, taobao});
-    if (firstTime) {
-        m_handedOver.insert(order.shipNo);
-        if (taobao && !order.cardCode.isEmpty())
-            m_handOver.handOver(order.buyerNick, order.cardCode);
-    }
+    m_out.insert(channel, OutConsign{order.shipNo, taobao, order});
     return true;
 }
 
@@ -222,10 +208,32 @@ void DeliveryController::onAnswer(int channel, int state)
         failed(shipNo, read.reason);
         return;
     }
-    const StepResult recorded = m_ledger.recordShipped(shipNo);
+    // Only now, with the shop's word that the order shipped, does its code go
+    // to the buyer: a refused mark (a refund in progress) sends nothing.
+    const RechargeOrder &order = out.order;
+    const bool code = !order.cardCode.isEmpty();
+    const bool throughMessenger = taobao && code && m_handOver.takesCodes();
+    std::optional<HandOver> handOver;
+    if (throughMessenger)
+        handOver = HandOver{.orderNo = order.orderNo,
+                            .shipNo = shipNo,
+                            .buyer = order.buyerNick,
+                            .cardCode = order.cardCode,
+                            .time = m_ledger.clock().now()};
+    const StepResult recorded = m_ledger.recordShipped(shipNo, handOver);
     if (recorded.outcome == StepResult::NotSaved)
         return; // the ledger told the agent; the next step marks it again
     m_lastFailure.remove(shipNo);
+    if (recorded.done() && code) {
+        emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
+                       order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"),
+                       !taobao            ? SentCard::Sent
+                       : throughMessenger ? SentCard::Waiting
+                                          : SentCard::NotSent,
+                       m_ledger.clock().now()});
+        if (handOver)
+            m_handOver.handOver(*handOver);
+    }
     emit shipped(shipNo);
     // The channel is free and the shop takes marks: the next orders need not
     // wait for the tick. Orders the shop refused wait for it, so a refusal is

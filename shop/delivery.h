@@ -16,24 +16,33 @@ class TaobaoHarvester;
 class Transfer;
 struct RechargeOrder;
 
-// Where a Taobao buyer's card code goes after the consign: the messenger
-// hand-over. One call per order.
+// Where a Taobao buyer's card code goes once the shop accepted the shipping
+// mark: the messenger hand-over. One call per order, with what the store keeps
+// of it.
 class CardHandOver
 {
 public:
     virtual ~CardHandOver() = default;
-    virtual void handOver(const QString &buyer, const QString &cardCode) = 0;
+    // Off (旺旺发卡密 unticked): a shipped order's code is not handed over.
+    virtual bool takesCodes() const { return true; }
+    virtual void handOver(const HandOver &handOver) = 0;
 };
 
 // One row of the sent-card list ListView2.
 struct SentCard
 {
+    enum Delivery
+    {
+        NotSent, // a Taobao code with 旺旺发卡密 off: nobody typed it
+        Waiting, // a Taobao code on its way through the messenger
+        Sent,    // a Paipai code: it went with the shipping mark
+    };
     QString product;
     QString cardCode;
     int quantity = 0;
     QString buyer;
     QString platform; // "淘宝" or "拍拍"
-    int status = 1;
+    Delivery delivery = Sent;
     QDateTime time;
 };
 
@@ -118,11 +127,11 @@ private:
     {
         QString shipNo;
         bool taobao = false;
+        RechargeOrder order; // as it was sent: its code and buyer for after the answer
     };
     // Channel -> the consign out on it: an order whose consign is out is not
     // offered again.
     QHash<int, OutConsign> m_out;
-    QSet<QString> m_handedOver; // ship numbers whose card code was handed on
     // When each order's last consign failed: an order the shop keeps refusing
     // goes behind the others instead of holding them up.
     QHash<QString, QDateTime> m_lastFailure;

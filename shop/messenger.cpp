@@ -69,12 +69,11 @@ QString MessengerHandOver::dispatchLink(const QString &buyer) const
            escapeValue(buyer);
 }
 
-void MessengerHandOver::handOver(const QString &buyer, const QString &cardCode)
+void MessengerHandOver::handOver(const HandOver &handOver)
 {
-    if (!m_enabled || cardCode.isEmpty())
+    if (!m_enabled || handOver.cardCode.isEmpty())
         return;
-    // Buyer and code travel as two fields: a code holding "||" stays whole.
-    m_queue.append({buyer, cardCode, 0});
+    m_queue.append({handOver, 0});
     if (!m_busy)
         startNext();
 }
@@ -88,7 +87,7 @@ void MessengerHandOver::startNext()
         fail(QStringLiteral("没有可用的桌面，不能打开旺旺聊天窗口"));
         return;
     }
-    open(m_queue.first().buyer);
+    open(m_queue.first().what.buyer);
     m_find->start();
 }
 
@@ -109,7 +108,7 @@ void MessengerHandOver::找窗口tick()
     m_window = 0;
     m_process = 0;
     const QString seller = m_sellerNick();
-    const QString title = m_windows.title(current.buyer, seller);
+    const QString title = m_windows.title(current.what.buyer, seller);
     // Without the seller's nickname the title is not known yet: the tick
     // counts, and the next one looks again.
     const DesktopWindows::WindowId chat = seller.isEmpty() ? 0 : m_desktop->findTopLevel(title);
@@ -119,7 +118,7 @@ void MessengerHandOver::找窗口tick()
                                   : QStringLiteral("没有找到旺旺聊天窗口“%1”").arg(title));
             return;
         }
-        open(current.buyer);
+        open(current.what.buyer);
         return;
     }
     m_find->stop();
@@ -135,7 +134,7 @@ void MessengerHandOver::找窗口tick()
     // Shown before it is written: a desktop types into a window only while
     // it is shown.
     m_desktop->showNormal(chat);
-    if (!m_desktop->setText(input, current.cardCode)) {
+    if (!m_desktop->setText(input, current.what.cardCode)) {
         fail(QStringLiteral("卡密没能完整写进旺旺聊天窗口（窗口不见了或失去了焦点），没有发送"));
         return;
     }
@@ -144,9 +143,9 @@ void MessengerHandOver::找窗口tick()
         return;
     }
     m_desktop->SendKeyCombo(chat, DesktopWindows::kEnter);
-    const Pending done = m_queue.takeFirst();
+    const HandOver done = m_queue.takeFirst().what;
     m_close->start();
-    emit handedOver(done.buyer, done.cardCode);
+    emit handedOver(done.buyer, done.cardCode, done.orderNo);
 }
 
 DesktopWindows::WindowId MessengerHandOver::inputBox(DesktopWindows::WindowId chat,
@@ -186,7 +185,7 @@ void MessengerHandOver::关闭窗口tick()
 void MessengerHandOver::fail(const QString &reason)
 {
     m_find->stop();
-    const Pending failed = m_queue.takeFirst();
-    emit handOverFailed(failed.buyer, failed.cardCode, reason);
+    const HandOver failed = m_queue.takeFirst().what;
+    emit handOverFailed(failed.buyer, failed.cardCode, reason, failed.orderNo);
     startNext();
 }

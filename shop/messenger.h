@@ -59,7 +59,14 @@ public:
     void setEnabled(bool enabled) { m_enabled = enabled; }
     bool isEnabled() const { return m_enabled; }
 
-    void handOver(const QString &buyer, const QString &cardCode) override;
+    bool takesCodes() const override { return m_enabled; }
+    // Queued unless switched off or without a code; waits in the store until
+    // handedOver or handOverFailed says how it ended.
+    void handOver(const HandOver &handOver) override;
+    void handOver(const QString &buyer, const QString &cardCode)
+    {
+        handOver(HandOver{.buyer = buyer, .cardCode = cardCode});
+    }
 
     QTimer *找窗口() const { return m_find; }
     QTimer *关闭窗口() const { return m_close; }
@@ -73,15 +80,15 @@ public:
 
 signals:
     // The card code was written into the buyer's chat window and sent.
-    void handedOver(const QString &buyer, const QString &cardCode);
+    void handedOver(const QString &buyer, const QString &cardCode, const QString &orderNo);
     // It was not; reason says why, for the agent.
-    void handOverFailed(const QString &buyer, const QString &cardCode, const QString &reason);
+    void handOverFailed(const QString &buyer, const QString &cardCode, const QString &reason,
+                        const QString &orderNo);
 
 private:
     struct Pending
     {
-        QString buyer;
-        QString cardCode;
+        HandOver what;
         int searches = 0;
     };
 

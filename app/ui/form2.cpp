@@ -714,11 +714,12 @@ void Form2::卡密发送添加(const SentCard &card)
     list->setText(row, QStringLiteral("t3"), QString::number(card.quantity));
     list->setText(row, QStringLiteral("t4"), card.buyer);
     list->setText(row, QStringLiteral("t5"), card.platform);
-    // A Taobao buyer gets the code through the messenger: sent once it is typed.
-    const bool throughMessenger =
-        card.platform == QStringLiteral("淘宝") && m_session->messenger().isEnabled();
-    list->setText(row, QStringLiteral("t6"),
-                  throughMessenger ? kHandOverWaiting : DeliveryController::订单状态(card.status));
+    // "已发" only for a code that reached its buyer: a Paipai one with the
+    // mark, a Taobao one once the messenger typed it.
+    const QString state = card.delivery == SentCard::Sent      ? DeliveryController::订单状态(1)
+                          : card.delivery == SentCard::Waiting ? kHandOverWaiting
+                                                               : kHandOverOff;
+    list->setText(row, QStringLiteral("t6"), state);
     list->setText(row, QStringLiteral("t7"), orderTimeText(card.time));
 }
 

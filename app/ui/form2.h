@@ -45,6 +45,8 @@ inline const QString kTrayQuestion = QStringLiteral("是否最小化到托盘");
 // The sent-card row's state while the messenger hand-over runs, and after it failed.
 inline const QString kHandOverWaiting = QStringLiteral("旺旺发送中");
 inline const QString kHandOverFailed = QStringLiteral("旺旺发送失败");
+// A Taobao code shipped while 旺旺发卡密 was off: nobody sent it.
+inline const QString kHandOverOff = QStringLiteral("未发（旺旺发卡密未开）");
 
 // The main window: account panel, notice, command menu, toolbar, the
 // transaction-password unlock, tray and exit. The business panels plug into

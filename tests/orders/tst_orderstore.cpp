@@ -349,8 +349,8 @@ void TestOrderStore::init()
     QVERIFY(m_dir->isValid());
     if (backend().postgres) {
         RawFile raw(db());
-        QVERIFY(raw.exec(QStringLiteral("DROP TABLE IF EXISTS 充值订单")));
-        QVERIFY(raw.exec(QStringLiteral("DROP TABLE IF EXISTS schema_version")));
+        for (const char *table : {"充值订单", "卡密交接", "schema_version"})
+            QVERIFY(raw.exec(QStringLiteral("DROP TABLE IF EXISTS ") + QString::fromUtf8(table)));
     }
 }
 

@@ -26,7 +26,7 @@ namespace {
 class NoHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &, const QString &) override {}
+    void handOver(const HandOver &) override {}
 };
 
 // Runs the event loop until done or the time is up.

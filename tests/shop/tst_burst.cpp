@@ -26,7 +26,7 @@ constexpr int kSettleMs = 180'000;
 class NoHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &, const QString &) override {}
+    void handOver(const HandOver &) override {}
 };
 
 } // namespace

@@ -48,7 +48,7 @@ constexpr int kRefused = -1;
 class NoHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &, const QString &) override {}
+    void handOver(const HandOver &) override {}
 };
 
 // One order offered to the client, and what the simulator says of it.

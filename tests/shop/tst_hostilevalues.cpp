@@ -47,7 +47,7 @@ enum class Field
 class NoHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &, const QString &) override {}
+    void handOver(const HandOver &) override {}
 };
 
 // What a GBK page can carry of the text.

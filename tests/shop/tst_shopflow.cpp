@@ -29,11 +29,15 @@ const QString kMarkPath = QStringLiteral("/paipai/wuliu/cgi-bin/wuliu/marknowuli
 class RecordingHandOver final : public CardHandOver
 {
 public:
-    void handOver(const QString &buyer, const QString &cardCode) override
+    bool takesCodes() const override { return on; }
+    void handOver(const HandOver &h) override
     {
-        calls.append(buyer + QLatin1Char('|') + cardCode);
+        calls.append(h.buyer + QLatin1Char('|') + h.cardCode);
+        orders.append(h.orderNo);
     }
     QStringList calls;
+    QStringList orders;
+    bool on = true;
 };
 
 sim::TaobaoOrder taobaoOrder(const QString &id, const QString &title, const QString &quantity,
@@ -72,6 +76,8 @@ private slots:
     void aRefusedOrderDoesNotHoldUpTheOthers();
     void noTaobaoConsignWithoutToken();
     void feedbackQueueSurvivesARestart();
+    void codesHandedOverOnceAcrossARestart();
+    void codeOffWhenTheMessengerIsOff();
 
 private:
     bool post(const QString &url, const QString &body);
@@ -115,6 +121,8 @@ void TestShopFlow::init()
     m_env.sim().withState([](sim::State &s) { s.recharges().clear(); });
     m_network.setCookieJar(new QNetworkCookieJar); // no shop login left from before
     m_handOver.calls.clear();
+    m_handOver.orders.clear();
+    m_handOver.on = true;
     m_prompter = std::make_unique<PrompterGuard>();
     m_dir = std::make_unique<QTemporaryDir>();
     m_session = std::make_unique<AgentSession>(
@@ -525,6 +533,9 @@ void TestShopFlow::deliveryFailures()
     // Qt may send a dropped GET again by itself: harmless for a consign.
     const int before = m_env.sim().taobaoConsignCount(ship);
     QVERIFY(before >= shippedAfterFault);
+    // Not known to be shipped: no code went anywhere, no card says "已发".
+    QVERIFY(cards.isEmpty());
+    QVERIFY(m_handOver.calls.isEmpty());
     if (paipaiRefusal)
         return; // the shop keeps refusing it: nothing more to see
 
@@ -601,6 +612,85 @@ void TestShopFlow::feedbackQueueSurvivesARestart()
                        "9|x|R1</body></html>"),
         RechargeRequest{QStringLiteral("NO-T3"), 1});
     QCOMPARE(m_session->feedback().lines().size(), 2); // not listed: no line
+}
+
+void TestShopFlow::codesHandedOverOnceAcrossARestart()
+{
+    // Two Taobao card orders ship; the client ends before either code is
+    // typed (the recording hand-over only takes them). The next run types each
+    // once; the run after that types nothing.
+    QVERIFY(loginTaobao());
+    QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
+    QVERIFY(m_session->taobao().fetch());
+    QVERIFY(read.wait(20000));
+    for (const char *id : {"H1", "H2"}) {
+        m_env.sim().addTaobaoOrder(taobaoOrder(QString::fromLatin1(id), "x", "1", "1"));
+        recharged(1, QString::fromLatin1(id), QStringLiteral("CODE-") + QLatin1String(id),
+                  QStringLiteral("买家") + QLatin1String(id));
+    }
+    QVERIFY(step());
+    QCOMPARE(statusOf(QStringLiteral("H1")), 3);
+    QCOMPARE(statusOf(QStringLiteral("H2")), 3);
+    QCOMPARE(m_handOver.orders.size(), 2);
+    QCOMPARE(m_session->store().handOvers(HandOverState::Waiting, true)->size(), 2);
+
+    const QString file = m_dir->filePath(QStringLiteral("data.mdb"));
+    RecordingDesktop desktop;
+    MessengerWindows windows;
+    windows.classChain.clear(); // the chat window takes the text itself
+    const auto restart = [&] {
+        m_session.reset();
+        m_session =
+            std::make_unique<AgentSession>(m_endpoint, sqliteOrderDatabase(file), m_sites,
+                                           m_dir->filePath(QStringLiteral("待反馈.txt")), m_network,
+                                           **m_prompter, m_clipboard, nullptr, &desktop, windows);
+        m_session->messenger().找窗口()->setInterval(3600000); // ticked by hand below
+        m_session->start();
+    };
+    restart();
+    MessengerHandOver &messenger = m_session->messenger();
+    QCOMPARE(messenger.waiting(), 2);
+    // The chats' titles need the seller's nick, which the member page gives.
+    QSignalSpy again(&m_session->taobao(), &TaobaoHarvester::listRead);
+    QVERIFY(m_session->taobao().fetch());
+    QVERIFY(again.wait(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_session->taobao().sellerNick().isEmpty(), 20000);
+    const QString nick = m_session->taobao().sellerNick();
+    desktop.addTopLevel(QStringLiteral("买家H1 - ") + nick);
+    desktop.addTopLevel(QStringLiteral("买家H2 - ") + nick);
+    for (int i = 0; i < 2; ++i) {
+        messenger.找窗口tick();
+        messenger.关闭窗口tick();
+    }
+    QCOMPARE(desktop.log.filter(QStringLiteral("text ")).size(), 2);
+    QCOMPARE(desktop.log.filter(QStringLiteral("CODE-H1")).size(), 1);
+    QCOMPARE(desktop.log.filter(QStringLiteral("CODE-H2")).size(), 1);
+    QVERIFY(m_session->store().handOvers(HandOverState::Waiting, true)->isEmpty());
+    QCOMPARE(m_session->store().handOvers(HandOverState::HandedOver, true)->size(), 2);
+
+    restart();
+    QCOMPARE(m_session->messenger().waiting(), 0);
+}
+
+void TestShopFlow::codeOffWhenTheMessengerIsOff()
+{
+    // 旺旺发卡密 off: the order ships, nothing is typed or kept waiting, and
+    // the sent card says that nothing was sent.
+    m_handOver.on = false;
+    QVERIFY(loginTaobao());
+    QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
+    QVERIFY(m_session->taobao().fetch());
+    QVERIFY(read.wait(20000));
+    m_env.sim().addTaobaoOrder(taobaoOrder(QStringLiteral("F1"), "x", "1", "1"));
+    recharged(1, QStringLiteral("F1"), QStringLiteral("CODE-F1"));
+    QSignalSpy cards(&m_session->delivery(), &DeliveryController::cardSent);
+    QVERIFY(step());
+    QCOMPARE(statusOf(QStringLiteral("F1")), 3);
+    QVERIFY(m_handOver.calls.isEmpty());
+    QVERIFY(m_session->store().handOvers(HandOverState::Waiting, true)->isEmpty());
+    QCOMPARE(cards.size(), 1);
+    QCOMPARE(cards.first().first().value<SentCard>().delivery, SentCard::NotSent);
+    m_handOver.on = true;
 }
 
 QTEST_GUILESS_MAIN(TestShopFlow)
