@@ -45,6 +45,8 @@ QString troubleText(Trouble t)
         return QStringLiteral("发货失败");
     case Trouble::HandOverFailed:
         return QStringLiteral("卡密未发出");
+    case Trouble::HandOverWaiting:
+        return QStringLiteral("卡密待发送");
     }
     return {};
 }
@@ -259,8 +261,35 @@ bool UnresolvedOrders::refresh()
     }
     for (const UnresolvedOrder &u : std::as_const(m_consign))
         rows.append(u);
-    for (const UnresolvedOrder &u : std::as_const(m_handOver))
-        rows.append(u);
+    if (m_handOvers) {
+        const std::optional<QList<HandOver>> kept = m_handOvers();
+        if (!kept) {
+            m_lastError = QStringLiteral("卡密交接记录读不出来");
+            return false;
+        }
+        for (const HandOver &h : *kept) {
+            UnresolvedOrder u;
+            u.trouble = h.state == HandOverState::Failed ? Trouble::HandOverFailed
+                                                         : Trouble::HandOverWaiting;
+            u.when = h.time;
+            u.what = h.state == HandOverState::Failed
+                         ? QStringLiteral("卡密 %1 没有发给买家（试过 %2 次）：%3")
+                               .arg(h.cardCode)
+                               .arg(h.tries)
+                               .arg(h.reason)
+                         : QStringLiteral("卡密 %1 等待旺旺发给买家").arg(h.cardCode);
+            u.order.orderNo = h.orderNo;
+            u.order.shipNo = h.shipNo;
+            u.order.buyerNick = h.buyer;
+            u.order.cardCode = h.cardCode;
+            u.order.status = OrderStatus::Shipped;
+            u.handOver = h;
+            rows.append(u);
+        }
+    } else {
+        for (const UnresolvedOrder &u : std::as_const(m_handOver))
+            rows.append(u);
+    }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const auto &a, const auto &b) { return a.when > b.when; });
     beginResetModel();
@@ -297,6 +326,10 @@ void UnresolvedOrders::shipped(const QString &shipNo)
 void UnresolvedOrders::handOverFailed(const QString &buyer, const QString &cardCode,
                                       const QString &reason)
 {
+    if (m_handOvers) {
+        refresh(); // the store holds it, with its reason
+        return;
+    }
     UnresolvedOrder u;
     u.trouble = Trouble::HandOverFailed;
     u.when = QDateTime::currentDateTime();
@@ -309,6 +342,10 @@ void UnresolvedOrders::handOverFailed(const QString &buyer, const QString &cardC
 
 void UnresolvedOrders::handedOver(const QString &buyer, const QString &cardCode)
 {
+    if (m_handOvers) {
+        refresh();
+        return;
+    }
     if (m_handOver.remove(buyer + QChar(0) + cardCode))
         refresh();
 }
@@ -355,6 +392,59 @@ bool OrderDecisions::apply(const RechargeOrder &order, OrderStatus toStatus,
                                        m_log.lastError());
     emit decided(order.orderNo);
     return true;
+}
+
+bool OrderDecisions::moveHandOver(const HandOver &handOver, HandOverState to,
+                                  const QString &decision, const QString &question)
+{
+    if (!m_prompter.ask(m_title, question))
+        return false;
+    const StepResult recorded = m_ledger.recordHandOver(handOver.orderNo, handOver.state, to);
+    if (recorded.outcome == StepResult::Moved) {
+        m_prompter.inform(m_title, QStringLiteral("这个卡密的发送情况已经变了，什么也没有改变。"));
+        emit decided(handOver.orderNo);
+        return false;
+    }
+    if (!recorded.done()) {
+        m_prompter.inform(m_title,
+                          QStringLiteral("没有写入订单数据库，什么也没有改变：") + recorded.error);
+        return false;
+    }
+    Decision d;
+    d.time = m_ledger.clock().now();
+    d.operatorName = m_operator;
+    d.orderNo = handOver.orderNo;
+    d.fromStatus = OrderStatus::Shipped;
+    d.toStatus = OrderStatus::Shipped;
+    d.decision = decision;
+    if (!m_log.record(d))
+        m_prompter.inform(m_title, QStringLiteral("已经改了，但这次处理没有记入处理记录：") +
+                                       m_log.lastError());
+    emit decided(handOver.orderNo);
+    return true;
+}
+
+bool OrderDecisions::resendHandOver(const HandOver &handOver)
+{
+    if (handOver.state != HandOverState::Failed)
+        return false;
+    if (!moveHandOver(handOver, HandOverState::Waiting, kDecisionResend,
+                      QStringLiteral("用旺旺把卡密 %1 再发给买家 %2？")
+                          .arg(handOver.cardCode, handOver.buyer)))
+        return false;
+    HandOver again = handOver;
+    again.state = HandOverState::Waiting;
+    emit handOverResent(again);
+    return true;
+}
+
+bool OrderDecisions::markHandedByHand(const HandOver &handOver)
+{
+    if (handOver.state != HandOverState::Failed && handOver.state != HandOverState::Waiting)
+        return false;
+    return moveHandOver(handOver, HandOverState::HandedByHand, kDecisionHandedByHand,
+                        QStringLiteral("确认卡密 %1 已经用别的办法发给买家 %2？客户端不会再发它。")
+                            .arg(handOver.cardCode, handOver.buyer));
 }
 
 bool OrderDecisions::markRecharged(const RechargeOrder &order)

@@ -23,6 +23,8 @@ class Prompter;
 inline const QString kDecisionRecharged = QStringLiteral("已充值");
 inline const QString kDecisionNotRecharged = QStringLiteral("未充值");
 inline const QString kDecisionResubmit = QStringLiteral("重新提交");
+inline const QString kDecisionResend = QStringLiteral("重新发送");
+inline const QString kDecisionHandedByHand = QStringLiteral("已手工发送");
 
 struct Decision
 {
@@ -63,10 +65,11 @@ private:
 // Why an order needs the agent.
 enum class Trouble
 {
-    Unknown,        // sent, no readable answer: may or may not be recharged
-    SubmitFailed,   // 提交失败: never reached the platform, or checked as not recharged
-    ConsignFailing, // recharged, the shop will not take the shipping mark
-    HandOverFailed, // the card code could not be typed to the buyer
+    Unknown,         // sent, no readable answer: may or may not be recharged
+    SubmitFailed,    // 提交失败: never reached the platform, or checked as not recharged
+    ConsignFailing,  // recharged, the shop will not take the shipping mark
+    HandOverFailed,  // the card code could not be typed to the buyer
+    HandOverWaiting, // the card code still waits for the messenger
 };
 
 struct UnresolvedOrder
@@ -75,6 +78,7 @@ struct UnresolvedOrder
     RechargeOrder order; // for a hand-over only buyer and card code may be known
     QString what;
     QDateTime when;
+    std::optional<HandOver> handOver; // a hand-over kept in the store
 };
 
 // Every order that needs the agent: the unknown and failed submissions from
@@ -104,6 +108,11 @@ public:
         m_inFlight = std::move(inFlight);
     }
 
+    // The card codes kept in the store that wait or failed; while set, they
+    // stand in for the hand-overs reported since start-up.
+    using HandOverSource = std::function<std::optional<QList<HandOver>>()>;
+    void setHandOvers(HandOverSource source) { m_handOvers = std::move(source); }
+
     bool refresh();
     QString lastError() const { return m_lastError; }
     const UnresolvedOrder &at(int row) const { return m_rows.at(row); }
@@ -121,6 +130,7 @@ private:
     DecisionLog &m_log;
     const OrderBook *m_book;
     std::function<bool(const QString &)> m_inFlight;
+    HandOverSource m_handOvers;
     QList<UnresolvedOrder> m_rows;
     QHash<QString, UnresolvedOrder> m_consign;  // by ship number
     QHash<QString, UnresolvedOrder> m_handOver; // by buyer + card code
@@ -145,15 +155,23 @@ public:
     bool markNotRecharged(const RechargeOrder &order);
     // Only for an order that failed to submit (status 4).
     bool resubmit(const RechargeOrder &order);
+    // A card code that waits or failed: typed once more by the messenger, or
+    // marked as sent by the agent another way.
+    bool resendHandOver(const HandOver &handOver);
+    bool markHandedByHand(const HandOver &handOver);
 
 signals:
     void decided(const QString &orderNo);
     // The order waits again; the submission should be asked to send orders of this kind.
     void resubmitted(const QString &orderNo, int orderType);
+    // The code waits again: the messenger should take it.
+    void handOverResent(const HandOver &handOver);
 
 private:
     bool apply(const RechargeOrder &order, OrderStatus toStatus, const QString &decision,
                const QString &question, const QString &note);
+    bool moveHandOver(const HandOver &handOver, HandOverState to, const QString &decision,
+                      const QString &question);
 
     OrderLedger &m_ledger;
     DecisionLog &m_log;

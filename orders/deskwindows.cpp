@@ -291,10 +291,12 @@ UnresolvedWindow::UnresolvedWindow(UnresolvedOrders &orders, OrderDecisions &dec
     m_recharged = button(QStringLiteral("btn已充值"), QStringLiteral("已充值"), this);
     m_notRecharged = button(QStringLiteral("btn未充值"), QStringLiteral("未充值"), this);
     m_resubmit = button(QStringLiteral("btn重新提交"), QStringLiteral("重新提交"), this);
+    m_resend = button(QStringLiteral("btn重新发送"), QStringLiteral("重新发送"), this);
+    m_byHand = button(QStringLiteral("btn已手工发送"), QStringLiteral("已手工发送"), this);
     auto *refresh = button(QStringLiteral("btn刷新"), QStringLiteral("刷新"), this);
     auto *buttons = new QHBoxLayout;
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{sales, m_recharged, m_notRecharged, m_resubmit, refresh})
+    for (QWidget *w : std::initializer_list<QWidget *>{sales, m_recharged, m_notRecharged,
+                                                       m_resubmit, m_resend, m_byHand, refresh})
         buttons->addWidget(w);
     buttons->addStretch();
     auto *layout = new QVBoxLayout(this);
@@ -307,6 +309,8 @@ UnresolvedWindow::UnresolvedWindow(UnresolvedOrders &orders, OrderDecisions &dec
     connect(m_recharged, &QPushButton::clicked, this, [this] { decide(0); });
     connect(m_notRecharged, &QPushButton::clicked, this, [this] { decide(1); });
     connect(m_resubmit, &QPushButton::clicked, this, [this] { decide(2); });
+    connect(m_resend, &QPushButton::clicked, this, [this] { decide(3); });
+    connect(m_byHand, &QPushButton::clicked, this, [this] { decide(4); });
     connect(refresh, &QPushButton::clicked, this, [this] {
         if (!m_orders.refresh())
             Prompter::instance().inform(windowTitle(), m_orders.lastError());
@@ -331,6 +335,10 @@ void UnresolvedWindow::updateButtons()
     m_recharged->setEnabled(unknown);
     m_notRecharged->setEnabled(unknown);
     m_resubmit->setEnabled(failed);
+    const std::optional<HandOver> handOver =
+        row >= 0 ? m_orders.at(row).handOver : std::optional<HandOver>();
+    m_resend->setEnabled(handOver && handOver->state == HandOverState::Failed);
+    m_byHand->setEnabled(handOver.has_value());
 }
 
 void UnresolvedWindow::decide(int which)
@@ -338,10 +346,20 @@ void UnresolvedWindow::decide(int which)
     const QModelIndexList rows = m_view->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return;
-    const RechargeOrder order = m_orders.at(rows.first().row()).order;
-    const bool done = which == 0   ? m_decisions.markRecharged(order)
-                      : which == 1 ? m_decisions.markNotRecharged(order)
-                                   : m_decisions.resubmit(order);
+    const UnresolvedOrder &u = m_orders.at(rows.first().row());
+    const RechargeOrder order = u.order;
+    bool done = false;
+    if (which >= 3) {
+        if (!u.handOver)
+            return;
+        const HandOver handOver = *u.handOver;
+        done = which == 3 ? m_decisions.resendHandOver(handOver)
+                          : m_decisions.markHandedByHand(handOver);
+    } else {
+        done = which == 0   ? m_decisions.markRecharged(order)
+               : which == 1 ? m_decisions.markNotRecharged(order)
+                            : m_decisions.resubmit(order);
+    }
     if (done)
         m_orders.refresh();
 }

@@ -90,4 +90,6 @@ private:
     QPushButton *m_recharged;
     QPushButton *m_notRecharged;
     QPushButton *m_resubmit;
+    QPushButton *m_resend;
+    QPushButton *m_byHand;
 };

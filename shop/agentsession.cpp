@@ -1,5 +1,7 @@
 #include "shop/agentsession.h"
 
+#include <algorithm>
+
 AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                            const ShopSites &sites, const QString &feedbackFile,
                            NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
@@ -16,6 +18,12 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
       m_delivery(ledger(), network, sites, m_taobao, m_handOver),
       m_monitor(m_taobao, m_paipai, sites)
 {
+    m_messenger.setStillWaiting([this](const HandOver &h) {
+        const auto waiting = ledger().store().handOvers(HandOverState::Waiting, true);
+        // Unreadable: typed all the same, rather than lost.
+        return !waiting || std::any_of(waiting->cbegin(), waiting->cend(),
+                                       [&h](const HandOver &w) { return w.orderNo == h.orderNo; });
+    });
     // How each code's hand-over ended is kept, so that a restart neither
     // loses a waiting one nor types one twice.
     connect(&m_messenger, &MessengerHandOver::handedOver, this,

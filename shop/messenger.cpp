@@ -122,6 +122,11 @@ void MessengerHandOver::找窗口tick()
         return;
     }
     m_find->stop();
+    if (m_stillWaiting && !current.what.orderNo.isEmpty() && !m_stillWaiting(current.what)) {
+        m_queue.removeFirst();
+        startNext();
+        return;
+    }
     m_window = chat;
     m_process = m_desktop->processId(chat);
 

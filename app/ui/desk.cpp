@@ -55,6 +55,16 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
 {
     m_unresolved.setInFlight(
         [this](const QString &orderNo) { return m_session.submission().isOut(orderNo); });
+    m_unresolved.setHandOvers([this]() -> std::optional<QList<HandOver>> {
+        OrderStore &store = m_session.store();
+        auto failed = store.handOvers(HandOverState::Failed, false);
+        auto waiting = store.handOvers(HandOverState::Waiting, false);
+        if (!failed || !waiting)
+            return std::nullopt;
+        return *failed + *waiting;
+    });
+    connect(&m_decisions, &OrderDecisions::handOverResent, this,
+            [this](const HandOver &handOver) { m_session.messenger().handOver(handOver); });
     m_alerts.setBalanceThreshold(readBalanceThreshold(m_settingsPath));
     m_alerts.watch(&session.book());
 
@@ -73,6 +83,7 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
                                     QStringLiteral("卡密没有发给买家 %1：%2").arg(buyer, reason));
                 m_unresolved.handOverFailed(buyer, cardCode, reason);
             });
+    // The row follows the store: the hand-over's end is recorded first.
     connect(messenger, &MessengerHandOver::handedOver, this,
             [this](const QString &buyer, const QString &cardCode) {
                 m_unresolved.handedOver(buyer, cardCode);

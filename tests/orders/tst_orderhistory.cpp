@@ -160,6 +160,7 @@ private slots:
     void exportCancelled();
     void unresolvedAndDecisions();
     void resubmitOnlyAfterConfirmation();
+    void handOverDecisions();
     void alertsOnce();
     void thresholdFile();
     void builderMakesEveryIndexOnce();
@@ -526,6 +527,63 @@ void TestOrderHistory::resubmitOnlyAfterConfirmation()
     f.orderNo = QStringLiteral("TB1003");
     QCOMPARE(history.search(f, 1)->first().order.status, OrderStatus::Waiting);
     QCOMPARE(log.decisions(QStringLiteral("TB1003"))->last().decision, kDecisionResubmit);
+}
+
+void TestOrderHistory::handOverDecisions()
+{
+    // Two card codes kept in the store: one the messenger gave up on, one
+    // still waiting. The desk lists both; 重新发送 puts the failed one back
+    // once; 已手工发送 ends the other; each decision is logged.
+    OrderLedger ledger(sqliteOrderDatabase(m_path), kUser);
+    OrderStore &store = ledger.store();
+    const QDateTime at(QDate(2024, 5, 2), QTime(9, 0));
+    QVERIFY(store.addHandOver({QStringLiteral("TB1"), QStringLiteral("S1"), QStringLiteral("小明"),
+                               QStringLiteral("CARD-1"), HandOverState::Failed,
+                               QStringLiteral("找不到聊天窗口"), 10, at}));
+    QVERIFY(store.addHandOver({QStringLiteral("TB2"), QStringLiteral("S2"), QStringLiteral("小红"),
+                               QStringLiteral("CARD-2"), HandOverState::Waiting, QString(), 0,
+                               at.addSecs(60)}));
+    OrderHistory history(m_path, kUser);
+    DecisionLog log(m_path, kUser);
+    UnresolvedOrders unresolved(history, log, &ledger.book());
+    unresolved.setHandOvers([&]() -> std::optional<QList<HandOver>> {
+        return *store.handOvers(HandOverState::Failed, false) +
+               *store.handOvers(HandOverState::Waiting, false);
+    });
+    QVERIFY(unresolved.refresh());
+    const int failedRow = unresolved.rowOf(QStringLiteral("TB1"));
+    const int waitingRow = unresolved.rowOf(QStringLiteral("TB2"));
+    QVERIFY(failedRow >= 0 && waitingRow >= 0);
+    QCOMPARE(unresolved.at(failedRow).trouble, Trouble::HandOverFailed);
+    QVERIFY(unresolved.at(failedRow).what.contains(QStringLiteral("找不到聊天窗口")));
+    QCOMPARE(unresolved.at(waitingRow).trouble, Trouble::HandOverWaiting);
+    const HandOver failed = *unresolved.at(failedRow).handOver;
+    const HandOver waiting = *unresolved.at(waitingRow).handOver;
+
+    PrompterGuard prompter;
+    OrderDecisions decisions(ledger, log, *prompter, QStringLiteral("代理"),
+                             QStringLiteral("张三"));
+    QSignalSpy resent(&decisions, &OrderDecisions::handOverResent);
+    QVERIFY(!decisions.resendHandOver(waiting)); // only a failed one is sent again
+    prompter->answers = {true, true, true};
+    QVERIFY(decisions.resendHandOver(failed));
+    QCOMPARE(resent.size(), 1);
+    QCOMPARE(resent.first().first().value<HandOver>().orderNo, QStringLiteral("TB1"));
+    // A second click on the row as it was: it no longer failed, nothing changes.
+    QVERIFY(!decisions.resendHandOver(failed));
+    QCOMPARE(resent.size(), 1);
+    QVERIFY(decisions.markHandedByHand(waiting));
+
+    QCOMPARE(store.handOvers(HandOverState::Waiting, false)->size(), 1);
+    QCOMPARE(store.handOvers(HandOverState::Waiting, false)->first().orderNo,
+             QStringLiteral("TB1"));
+    QCOMPARE(store.handOvers(HandOverState::HandedByHand, false)->size(), 1);
+    QCOMPARE(log.decisions(QStringLiteral("TB1"))->last().decision, kDecisionResend);
+    QCOMPARE(log.decisions(QStringLiteral("TB2"))->last().decision, kDecisionHandedByHand);
+    QVERIFY(unresolved.refresh());
+    QCOMPARE(unresolved.rowOf(QStringLiteral("TB2")), -1);
+    QCOMPARE(unresolved.at(unresolved.rowOf(QStringLiteral("TB1"))).trouble,
+             Trouble::HandOverWaiting);
 }
 
 void TestOrderHistory::alertsOnce()
