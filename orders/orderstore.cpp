@@ -602,16 +602,9 @@ bool OrderStore::判断是否本地数据(const QString &orderNo)
         }
         return true;
     }
-    const OrderStatus status = statusFromNumber(q.value(0).toInt());
-    const QString cardCode = q.value(1).toString();
-    const QString buyerNumber = q.value(2).toString();
+    // Listed again by the shop: known. A recharged one's code reaches its
+    // buyer once it ships, through the delivery, not through a second line.
     q.finish();
-    // The shop lists a recharged order again: its buyer may still wait for
-    // the card code, so the delivery is asked to send it once more.
-    if (status == OrderStatus::Recharged && m_feedback) {
-        m_feedback(QStringLiteral("补反馈<o>") + orderNo + QStringLiteral("<o>1<o>") + cardCode +
-                   QStringLiteral("<o>") + buyerNumber);
-    }
     return false;
 }
 

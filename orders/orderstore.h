@@ -70,8 +70,6 @@ enum class Take
 class OrderStore
 {
 public:
-    using FeedbackSink = std::function<void(const QString &line)>;
-
     // The schema this client writes; a store of a later one is refused.
     static constexpr int kSchemaVersion = 3;
 
@@ -91,10 +89,6 @@ public:
     // The time the engine around this store goes by.
     const Clock &clock() const { return m_clock; }
     void setUserId(const QString &userId) { m_userId = userId; }
-
-    // Receives the re-feedback lines "补反馈<o>…" of 判断是否本地数据 (the
-    // pending-feedback queue List反馈 of the delivery).
-    void setFeedbackSink(FeedbackSink sink) { m_feedback = std::move(sink); }
 
     // Opens the file now; operations open it on first use anyway.
     bool open();
@@ -133,8 +127,7 @@ public:
 
     // True when the account holds no order with this order number (a new
     // order). False when it holds one, and also when the lookup fails, so that
-    // a failure never lets an order in twice. A stored order of status 1 sends
-    // its re-feedback line to the feedback sink.
+    // a failure never lets an order in twice.
     bool 判断是否本地数据(const QString &orderNo);
 
     // Writes a status reported for one order. The row is chosen by ship number
@@ -207,7 +200,6 @@ private:
     QString m_userId;
     const Clock &m_clock;
     bool m_broken = false; // the server connection was lost: make a new one
-    FeedbackSink m_feedback;
     QString m_lastError;
     std::unique_ptr<Connection> m_db;
 };

@@ -20,7 +20,6 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDa
     // Orders harvested before the catalogue has come would all be refused
     // and, as seen, not taken again in this run.
     m_intake.setReady([this] { return m_catalogue.catalogue().size() > 0; });
-    store().setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_submission.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_tracker.setDeliveryStep([this] { emit deliveryDue(); });
 }

@@ -357,7 +357,9 @@ void SubmissionController::l7反馈(const QString &text, const QString &recharge
     // A refused order shows the platform's message in place of its status text.
     m_ledger.recordAnswer(request.orderNo, status, rechargeId, cardCode,
                           text == 状态转换(status) ? QString() : text);
-    if (status != OrderStatus::Recharged || !m_feedback)
+    // The queue holds codes on their way to shop buyers; the counter's code
+    // is handed over at the counter.
+    if (status != OrderStatus::Recharged || !m_feedback || request.manual())
         return;
     if (const std::optional<OrderEntry> entry = m_ledger.book().entry(request.orderNo)) {
         m_feedback(QStringLiteral("补反馈<o>") + entry->order.shipNo + QStringLiteral("<o>1<o>") +

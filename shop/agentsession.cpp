@@ -28,9 +28,11 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
     // loses a waiting one nor types one twice.
     connect(&m_messenger, &MessengerHandOver::handedOver, this,
             [this](const QString &, const QString &, const QString &orderNo) {
-                if (!orderNo.isEmpty())
-                    ledger().recordHandOver(orderNo, HandOverState::Waiting,
-                                            HandOverState::HandedOver, QString(), true);
+                if (orderNo.isEmpty())
+                    return;
+                ledger().recordHandOver(orderNo, HandOverState::Waiting, HandOverState::HandedOver,
+                                        QString(), true);
+                codeDelivered(orderNo);
             });
     connect(
         &m_messenger, &MessengerHandOver::handOverFailed, this,
@@ -39,6 +41,11 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
                 ledger().recordHandOver(orderNo, HandOverState::Waiting, HandOverState::Failed,
                                         reason, true);
         });
+    // A Paipai code went with the shipping mark.
+    connect(&m_delivery, &DeliveryController::cardSent, this, [this](const SentCard &card) {
+        if (card.delivery == SentCard::Sent)
+            m_feedback.remove(card.shipNo);
+    });
     connect(this, &RechargeSession::feedbackQueued, &m_feedback,
             [this](const QString &line) { m_feedback.待反馈编码(1, line); });
     connect(this, &RechargeSession::deliveryDue, &m_delivery, &DeliveryController::淘宝拍拍发货);
@@ -46,10 +53,32 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
 
 AgentSession::~AgentSession() = default;
 
+void AgentSession::codeDelivered(const QString &orderNo)
+{
+    // The queue's lines name the ship number.
+    const std::optional<RechargeOrder> order = store().order(orderNo);
+    m_feedback.remove(order && !order->shipNo.isEmpty() ? order->shipNo : orderNo);
+}
+
 void AgentSession::start()
 {
     m_feedback.待反馈编码(0);
     RechargeSession::start();
+    // The file holds only codes still on their way: orders still to ship, and
+    // kept hand-overs that wait or failed. Anything else reached its buyer.
+    {
+        QSet<QString> pending;
+        const auto toShip = store().rechargedShopOrders();
+        const auto waiting = store().handOvers(HandOverState::Waiting, false);
+        const auto failed = store().handOvers(HandOverState::Failed, false);
+        if (toShip && waiting && failed) {
+            for (const RechargeOrder &o : *toShip)
+                pending << o.shipNo << o.orderNo;
+            for (const HandOver &h : *waiting + *failed)
+                pending << h.shipNo << h.orderNo;
+            m_feedback.retain([&pending](const QString &key) { return pending.contains(key); });
+        }
+    }
     // Codes this seat shipped and had not handed over when it last ended.
     for (const HandOver &waiting : ledger().handOvers(HandOverState::Waiting))
         m_handOver.handOver(waiting);

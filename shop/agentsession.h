@@ -37,6 +37,10 @@ public:
     void start() override;
 
 private:
+    // The order's code reached its buyer: its line leaves the queue.
+    void codeDelivered(const QString &orderNo);
+
+private:
     FeedbackQueue m_feedback;
     TaobaoHarvester m_taobao;
     PaipaiHarvester m_paipai;

@@ -60,6 +60,31 @@ void FeedbackQueue::待反馈编码(int mode, const QString &line)
     }
 }
 
+namespace {
+
+// Field two of "补反馈<o>ship number<o>1<o>code<o>buyer".
+QString lineKey(const QString &line)
+{
+    return line.section(QStringLiteral("<o>"), 1, 1);
+}
+
+} // namespace
+
+void FeedbackQueue::remove(const QString &orderKey)
+{
+    retain([&orderKey](const QString &key) { return key != orderKey; });
+}
+
+void FeedbackQueue::retain(const std::function<bool(const QString &orderKey)> &pending)
+{
+    const qsizetype before = m_lines.size();
+    m_lines.removeIf([&pending](const QString &line) { return !pending(lineKey(line)); });
+    if (m_lines.size() == before)
+        return;
+    emit changed(m_lines);
+    待反馈编码(2);
+}
+
 DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &network,
                                        const ShopSites &sites, const TaobaoHarvester &taobao,
                                        CardHandOver &handOver, QObject *parent)
@@ -213,13 +238,18 @@ void DeliveryController::onAnswer(int channel, int state)
     const RechargeOrder &order = out.order;
     const bool code = !order.cardCode.isEmpty();
     const bool throughMessenger = taobao && code && m_handOver.takesCodes();
+    // A Taobao code is kept in the store either way: with the messenger off
+    // it stands as not sent, so that the desk shows it until the agent acts.
     std::optional<HandOver> handOver;
-    if (throughMessenger)
-        handOver = HandOver{.orderNo = order.orderNo,
-                            .shipNo = shipNo,
-                            .buyer = order.buyerNick,
-                            .cardCode = order.cardCode,
-                            .time = m_ledger.clock().now()};
+    if (taobao && code)
+        handOver = HandOver{
+            .orderNo = order.orderNo,
+            .shipNo = shipNo,
+            .buyer = order.buyerNick,
+            .cardCode = order.cardCode,
+            .state = throughMessenger ? HandOverState::Waiting : HandOverState::Failed,
+            .reason = throughMessenger ? QString() : QStringLiteral("旺旺发卡密没有开，没有发送"),
+            .time = m_ledger.clock().now()};
     const StepResult recorded = m_ledger.recordShipped(shipNo, handOver);
     if (recorded.outcome == StepResult::NotSaved)
         return; // the ledger told the agent; the next step marks it again
@@ -230,8 +260,8 @@ void DeliveryController::onAnswer(int channel, int state)
                        !taobao            ? SentCard::Sent
                        : throughMessenger ? SentCard::Waiting
                                           : SentCard::NotSent,
-                       m_ledger.clock().now()});
-        if (handOver)
+                       m_ledger.clock().now(), shipNo});
+        if (throughMessenger)
             m_handOver.handOver(*handOver);
     }
     emit shipped(shipNo);

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class NetworkAccess;
 class QTimer;
@@ -44,6 +45,7 @@ struct SentCard
     QString platform; // "淘宝" or "拍拍"
     Delivery delivery = Sent;
     QDateTime time;
+    QString shipNo = {};
 };
 
 // The pending-feedback queue List反馈: lines "补反馈<o>…". It lives in the
@@ -59,6 +61,11 @@ public:
 
     // Mode 0 loads the file (when it exists), 1 adds the line and saves, 2 saves.
     void 待反馈编码(int mode, const QString &line = QString());
+    // The code of the order with this number (field two of a line) reached
+    // its buyer, or the agent decided it: its lines go, and the file is saved.
+    void remove(const QString &orderKey);
+    // Keeps only the lines whose order's code is still pending.
+    void retain(const std::function<bool(const QString &orderKey)> &pending);
 
 signals:
     void changed(const QStringList &lines);

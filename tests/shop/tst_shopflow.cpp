@@ -628,6 +628,11 @@ void TestShopFlow::codesHandedOverOnceAcrossARestart()
         recharged(1, QString::fromLatin1(id), QStringLiteral("CODE-") + QLatin1String(id),
                   QStringLiteral("买家") + QLatin1String(id));
     }
+    // The pending-feedback lines the recharge answers left, and one of an
+    // order whose code went long ago.
+    for (const char *id : {"H1", "H2", "OLD"})
+        m_session->feedback().待反馈编码(
+            1, QStringLiteral("补反馈<o>%1<o>1<o>CODE-%1<o>买家%1").arg(QLatin1String(id)));
     QVERIFY(step());
     QCOMPARE(statusOf(QStringLiteral("H1")), 3);
     QCOMPARE(statusOf(QStringLiteral("H2")), 3);
@@ -650,6 +655,7 @@ void TestShopFlow::codesHandedOverOnceAcrossARestart()
     restart();
     MessengerHandOver &messenger = m_session->messenger();
     QCOMPARE(messenger.waiting(), 2);
+    QCOMPARE(m_session->feedback().lines().size(), 2); // only what is still on its way
     // The chats' titles need the seller's nick, which the member page gives.
     QSignalSpy again(&m_session->taobao(), &TaobaoHarvester::listRead);
     QVERIFY(m_session->taobao().fetch());
@@ -667,6 +673,10 @@ void TestShopFlow::codesHandedOverOnceAcrossARestart()
     QCOMPARE(desktop.log.filter(QStringLiteral("CODE-H2")).size(), 1);
     QVERIFY(m_session->store().handOvers(HandOverState::Waiting, true)->isEmpty());
     QCOMPARE(m_session->store().handOvers(HandOverState::HandedOver, true)->size(), 2);
+    QVERIFY(m_session->feedback().lines().isEmpty());
+    FeedbackQueue onDisk(m_dir->filePath(QStringLiteral("待反馈.txt")));
+    onDisk.待反馈编码(0);
+    QVERIFY(onDisk.lines().isEmpty());
 
     restart();
     QCOMPARE(m_session->messenger().waiting(), 0);
