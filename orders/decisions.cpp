@@ -442,9 +442,12 @@ bool OrderDecisions::markHandedByHand(const HandOver &handOver)
 {
     if (handOver.state != HandOverState::Failed && handOver.state != HandOverState::Waiting)
         return false;
-    return moveHandOver(handOver, HandOverState::HandedByHand, kDecisionHandedByHand,
-                        QStringLiteral("确认卡密 %1 已经用别的办法发给买家 %2？客户端不会再发它。")
-                            .arg(handOver.cardCode, handOver.buyer));
+    if (!moveHandOver(handOver, HandOverState::HandedByHand, kDecisionHandedByHand,
+                      QStringLiteral("确认卡密 %1 已经用别的办法发给买家 %2？客户端不会再发它。")
+                          .arg(handOver.cardCode, handOver.buyer)))
+        return false;
+    emit handedByHand(handOver);
+    return true;
 }
 
 bool OrderDecisions::markRecharged(const RechargeOrder &order)

@@ -166,6 +166,8 @@ signals:
     void resubmitted(const QString &orderNo, int orderType);
     // The code waits again: the messenger should take it.
     void handOverResent(const HandOver &handOver);
+    // The agent sent the code another way: nothing is pending for it.
+    void handedByHand(const HandOver &handOver);
 
 private:
     bool apply(const RechargeOrder &order, OrderStatus toStatus, const QString &decision,

@@ -65,6 +65,8 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
     });
     connect(&m_decisions, &OrderDecisions::handOverResent, this,
             [this](const HandOver &handOver) { m_session.messenger().handOver(handOver); });
+    connect(&m_decisions, &OrderDecisions::handedByHand, this,
+            [this](const HandOver &handOver) { m_session.feedback().remove(handOver.shipNo); });
     m_alerts.setBalanceThreshold(readBalanceThreshold(m_settingsPath));
     m_alerts.watch(&session.book());
 
