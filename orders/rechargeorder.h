@@ -60,6 +60,7 @@ enum class HandOverState : int
     HandedOver = 2,   // typed and sent
     Failed = 3,       // not sent: see the reason; the desk offers it again
     HandedByHand = 4, // the agent says it sent the code another way
+    Typing = 5,       // being typed: a run that ends now may or may not have sent it
 };
 
 // One card code to hand to its buyer; a row of 卡密交接.

@@ -1,7 +1,5 @@
 #include "shop/agentsession.h"
 
-#include <algorithm>
-
 AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase &database,
                            const ShopSites &sites, const QString &feedbackFile,
                            NetworkAccess &network, Prompter &prompter, Clipboard &clipboard,
@@ -18,11 +16,12 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
       m_delivery(ledger(), network, sites, m_taobao, m_handOver),
       m_monitor(m_taobao, m_paipai, sites)
 {
-    m_messenger.setStillWaiting([this](const HandOver &h) {
-        const auto waiting = ledger().store().handOvers(HandOverState::Waiting, true);
-        // Unreadable: typed all the same, rather than lost.
-        return !waiting || std::any_of(waiting->cbegin(), waiting->cend(),
-                                       [&h](const HandOver &w) { return w.orderNo == h.orderNo; });
+    // Noted before the first key: a run that ends while a code is typed must
+    // not type it again on its own.
+    m_messenger.setBeforeTyping([this](const HandOver &h) {
+        return ledger()
+            .recordHandOver(h.orderNo, HandOverState::Waiting, HandOverState::Typing)
+            .done();
     });
     // How each code's hand-over ended is kept, so that a restart neither
     // loses a waiting one nor types one twice.
@@ -30,14 +29,20 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
             [this](const QString &, const QString &, const QString &orderNo) {
                 if (orderNo.isEmpty())
                     return;
-                ledger().recordHandOver(orderNo, HandOverState::Waiting, HandOverState::HandedOver,
+                ledger().recordHandOver(orderNo, HandOverState::Typing, HandOverState::HandedOver,
                                         QString(), true);
                 codeDelivered(orderNo);
             });
     connect(
         &m_messenger, &MessengerHandOver::handOverFailed, this,
         [this](const QString &, const QString &, const QString &reason, const QString &orderNo) {
-            if (!orderNo.isEmpty())
+            if (orderNo.isEmpty())
+                return;
+            // It fails while typed, or before (no window, no nick).
+            if (ledger()
+                    .recordHandOver(orderNo, HandOverState::Typing, HandOverState::Failed, reason,
+                                    true)
+                    .outcome == StepResult::Moved)
                 ledger().recordHandOver(orderNo, HandOverState::Waiting, HandOverState::Failed,
                                         reason, true);
         });
@@ -64,20 +69,32 @@ void AgentSession::start()
 {
     m_feedback.待反馈编码(0);
     RechargeSession::start();
+    // A code the last run was typing when it ended may have reached the
+    // buyer: the agent checks it at the desk, the client does not type it again.
+    for (const HandOver &typed : ledger().handOvers(HandOverState::Typing))
+        ledger().recordHandOver(typed.orderNo, HandOverState::Typing, HandOverState::Failed,
+                                QStringLiteral("上次运行在输入这个卡密时结束，可能已经发出，"
+                                               "请在旺旺聊天记录里核实"));
     // The file holds only codes still on their way: orders still to ship, and
-    // kept hand-overs that wait or failed. Anything else reached its buyer.
+    // kept hand-overs not yet ended (another seat may be typing one). Anything
+    // else reached its buyer or was decided.
     {
         QSet<QString> pending;
         const auto toShip = store().rechargedShopOrders();
-        const auto waiting = store().handOvers(HandOverState::Waiting, false);
-        const auto failed = store().handOvers(HandOverState::Failed, false);
-        if (toShip && waiting && failed) {
+        bool readable = toShip.has_value();
+        if (toShip) {
             for (const RechargeOrder &o : *toShip)
                 pending << o.shipNo << o.orderNo;
-            for (const HandOver &h : *waiting + *failed)
-                pending << h.shipNo << h.orderNo;
-            m_feedback.retain([&pending](const QString &key) { return pending.contains(key); });
         }
+        for (const HandOverState state :
+             {HandOverState::Waiting, HandOverState::Typing, HandOverState::Failed}) {
+            const auto kept = store().handOvers(state, false);
+            readable = readable && kept.has_value();
+            for (const HandOver &h : kept.value_or(QList<HandOver>()))
+                pending << h.shipNo << h.orderNo;
+        }
+        if (readable)
+            m_feedback.retain([&pending](const QString &key) { return pending.contains(key); });
     }
     // Codes this seat shipped and had not handed over when it last ended.
     for (const HandOver &waiting : ledger().handOvers(HandOverState::Waiting))

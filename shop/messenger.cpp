@@ -122,7 +122,7 @@ void MessengerHandOver::找窗口tick()
         return;
     }
     m_find->stop();
-    if (m_stillWaiting && !current.what.orderNo.isEmpty() && !m_stillWaiting(current.what)) {
+    if (m_beforeTyping && !current.what.orderNo.isEmpty() && !m_beforeTyping(current.what)) {
         m_queue.removeFirst();
         startNext();
         return;

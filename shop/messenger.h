@@ -55,11 +55,12 @@ public:
 
     // The browser that opens the dispatch link (Webww); none: not opened.
     void setNavigate(Navigate navigate) { m_navigate = std::move(navigate); }
-    // Asked just before a code is typed: false when it no longer waits (the
-    // agent marked it sent by hand meanwhile); it is then dropped unsaid.
-    void setStillWaiting(std::function<bool(const HandOver &)> stillWaiting)
+    // Asked just before a code is typed, to note that it is being typed;
+    // false when it no longer waits (the agent marked it sent by hand) or the
+    // note could not be kept: it is then dropped, untyped.
+    void setBeforeTyping(std::function<bool(const HandOver &)> beforeTyping)
     {
-        m_stillWaiting = std::move(stillWaiting);
+        m_beforeTyping = std::move(beforeTyping);
     }
     // Check1: off, new hand-overs are not taken (those waiting still run).
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -108,7 +109,7 @@ private:
     SellerNick m_sellerNick;
     MessengerWindows m_windows;
     Navigate m_navigate;
-    std::function<bool(const HandOver &)> m_stillWaiting;
+    std::function<bool(const HandOver &)> m_beforeTyping;
     bool m_enabled = true;
     QTimer *m_find;
     QTimer *m_close;

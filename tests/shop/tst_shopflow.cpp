@@ -616,28 +616,33 @@ void TestShopFlow::feedbackQueueSurvivesARestart()
 
 void TestShopFlow::codesHandedOverOnceAcrossARestart()
 {
-    // Two Taobao card orders ship; the client ends before either code is
-    // typed (the recording hand-over only takes them). The next run types each
-    // once; the run after that types nothing.
+    // Three Taobao card orders ship; the client ends before any code is
+    // typed (the recording hand-over only takes them), and while H3's was
+    // being typed. The next run types H1 and H2 once each and leaves H3 to the
+    // agent, since it may have reached its buyer; the run after types nothing.
     QVERIFY(loginTaobao());
     QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
     QVERIFY(m_session->taobao().fetch());
     QVERIFY(read.wait(20000));
-    for (const char *id : {"H1", "H2"}) {
+    for (const char *id : {"H1", "H2", "H3"}) {
         m_env.sim().addTaobaoOrder(taobaoOrder(QString::fromLatin1(id), "x", "1", "1"));
         recharged(1, QString::fromLatin1(id), QStringLiteral("CODE-") + QLatin1String(id),
                   QStringLiteral("买家") + QLatin1String(id));
     }
     // The pending-feedback lines the recharge answers left, and one of an
     // order whose code went long ago.
-    for (const char *id : {"H1", "H2", "OLD"})
+    for (const char *id : {"H1", "H2", "H3", "OLD"})
         m_session->feedback().待反馈编码(
             1, QStringLiteral("补反馈<o>%1<o>1<o>CODE-%1<o>买家%1").arg(QLatin1String(id)));
     QVERIFY(step());
     QCOMPARE(statusOf(QStringLiteral("H1")), 3);
     QCOMPARE(statusOf(QStringLiteral("H2")), 3);
-    QCOMPARE(m_handOver.orders.size(), 2);
-    QCOMPARE(m_session->store().handOvers(HandOverState::Waiting, true)->size(), 2);
+    QCOMPARE(m_handOver.orders.size(), 3);
+    QCOMPARE(m_session->store().handOvers(HandOverState::Waiting, true)->size(), 3);
+    QVERIFY(m_session->store()
+                .moveHandOver(QStringLiteral("NO-H3"), HandOverState::Waiting,
+                              HandOverState::Typing, QString(), true)
+                .ok());
 
     const QString file = m_dir->filePath(QStringLiteral("data.mdb"));
     RecordingDesktop desktop;
@@ -655,7 +660,11 @@ void TestShopFlow::codesHandedOverOnceAcrossARestart()
     restart();
     MessengerHandOver &messenger = m_session->messenger();
     QCOMPARE(messenger.waiting(), 2);
-    QCOMPARE(m_session->feedback().lines().size(), 2); // only what is still on its way
+    QCOMPARE(m_session->feedback().lines().size(), 3); // only what is still on its way
+    const auto left = m_session->store().handOvers(HandOverState::Failed, true);
+    QCOMPARE(left->size(), 1);
+    QCOMPARE(left->first().orderNo, QStringLiteral("NO-H3"));
+    QVERIFY(left->first().reason.contains(QStringLiteral("可能已经发出")));
     // The chats' titles need the seller's nick, which the member page gives.
     QSignalSpy again(&m_session->taobao(), &TaobaoHarvester::listRead);
     QVERIFY(m_session->taobao().fetch());
@@ -671,12 +680,14 @@ void TestShopFlow::codesHandedOverOnceAcrossARestart()
     QCOMPARE(desktop.log.filter(QStringLiteral("text ")).size(), 2);
     QCOMPARE(desktop.log.filter(QStringLiteral("CODE-H1")).size(), 1);
     QCOMPARE(desktop.log.filter(QStringLiteral("CODE-H2")).size(), 1);
+    QVERIFY(desktop.log.filter(QStringLiteral("CODE-H3")).isEmpty());
     QVERIFY(m_session->store().handOvers(HandOverState::Waiting, true)->isEmpty());
     QCOMPARE(m_session->store().handOvers(HandOverState::HandedOver, true)->size(), 2);
-    QVERIFY(m_session->feedback().lines().isEmpty());
+    // Only H3's line is left: its code waits for the agent's decision.
+    QCOMPARE(m_session->feedback().lines().size(), 1);
     FeedbackQueue onDisk(m_dir->filePath(QStringLiteral("待反馈.txt")));
     onDisk.待反馈编码(0);
-    QVERIFY(onDisk.lines().isEmpty());
+    QCOMPARE(onDisk.lines(), m_session->feedback().lines());
 
     restart();
     QCOMPARE(m_session->messenger().waiting(), 0);
