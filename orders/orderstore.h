@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class QSqlDatabase;
 class QSqlQuery;
 
 // What 反写数据库状态 did.
@@ -73,7 +74,7 @@ public:
     using FeedbackSink = std::function<void(const QString &line)>;
 
     // The schema this client writes; a store of a later one is refused.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // An SQLite file; the seat is the host name.
     OrderStore(const QString &path, const QString &userId, const Clock &clock = systemClock());
@@ -101,6 +102,13 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     // Why the last failing operation failed.
     QString lastError() const { return m_lastError; }
+
+    // For the tables kept beside 充值订单 (未匹配订单), which share its
+    // database, its schema and its transactions: the open connection, not
+    // open when the store cannot be opened.
+    QSqlDatabase connection();
+    // A statement of theirs failed: told and handled as one of the store's.
+    void statementFailed(const QString &what, const QSqlQuery &query);
 
     // Appends one row; 用户 is the store's account, 席位 this seat, 买家号码
     // is left empty.
