@@ -2,6 +2,7 @@
 
 #include "app/core/textfile.h"
 #include "orders/orderbook.h"
+#include "orders/orderledger.h"
 
 std::optional<double> readBalanceThreshold(const QString &path)
 {
@@ -32,6 +33,11 @@ void OrderAlerts::watch(const OrderBook *book)
                 for (int row = from.row(); row <= to.row(); ++row)
                     rowChanged(book, row);
             });
+}
+
+void OrderAlerts::watchUnmatched(const OrderLedger *ledger)
+{
+    connect(ledger, &OrderLedger::unmatchedFound, this, &OrderAlerts::orderUnmatched);
 }
 
 void OrderAlerts::rowChanged(const OrderBook *book, int row)
@@ -77,6 +83,14 @@ void OrderAlerts::cannotShip(const QString &shipNo, const QString &why)
 {
     if (once(QStringLiteral("ship:") + shipNo))
         alert(QStringLiteral("不能发货：订单 %1。%2").arg(shipNo, why));
+}
+
+void OrderAlerts::orderUnmatched(const UnmatchedOrder &o)
+{
+    if (once(QStringLiteral("unmatched:") + o.orderNo))
+        alert(QStringLiteral("没有匹配的商品：订单 %1，号码 %2，“%3” ×%4。买家已付款，"
+                             "请在待处理订单中处理。")
+                  .arg(o.orderNo, o.rechargeAccount, o.productName, o.quantityText));
 }
 
 void OrderAlerts::setBalanceThreshold(std::optional<double> threshold)

@@ -6,6 +6,8 @@
 #include <optional>
 
 class OrderBook;
+class OrderLedger;
+struct UnmatchedOrder;
 
 // Where alerts go: the tray notice and the sound. Tests record them.
 class AlertSink
@@ -25,11 +27,12 @@ bool writeBalanceThreshold(const QString &path, std::optional<double> threshold,
                            QString *error = nullptr);
 
 // Alerts when an order fails, becomes of unknown outcome or cannot be shipped,
-// and when the balance falls below the threshold. An order alerts once, for
-// whichever comes first (an unknown order the agent then marks as not
-// recharged says nothing more); a shop order that cannot be shipped alerts
-// once for that. The balance alerts once each time it falls below, again only
-// after it has been back at or above the threshold.
+// when a paid shop order matches no catalogue product, and when the balance
+// falls below the threshold. An order alerts once, for whichever comes first
+// (an unknown order the agent then marks as not recharged says nothing more);
+// a shop order that cannot be shipped alerts once for that, and one that
+// matches no product once for that. The balance alerts once each time it
+// falls below, again only after it has been back at or above the threshold.
 class OrderAlerts : public QObject
 {
     Q_OBJECT
@@ -39,6 +42,9 @@ public:
     // Watches the status changes of the book's orders (not the orders it is
     // loaded with: those were seen before).
     void watch(const OrderBook *book);
+    // Watches the shop orders the ledger keeps because no product matched
+    // them (only those this seat finds first: not again after a restart).
+    void watchUnmatched(const OrderLedger *ledger);
 
     void setBalanceThreshold(std::optional<double> threshold);
     std::optional<double> balanceThreshold() const { return m_threshold; }
@@ -46,6 +52,7 @@ public:
     void orderFailed(const QString &orderNo, const QString &account, const QString &why);
     void orderUnknown(const QString &orderNo, const QString &account);
     void cannotShip(const QString &shipNo, const QString &why);
+    void orderUnmatched(const UnmatchedOrder &order);
     // A balance text as the panel shows it ("12.5 元" or "12.5"); text that is
     // no figure is passed over.
     void balanceText(const QString &text);

@@ -47,6 +47,8 @@ QString troubleText(Trouble t)
         return QStringLiteral("卡密未发出");
     case Trouble::HandOverWaiting:
         return QStringLiteral("卡密待发送");
+    case Trouble::Unmatched:
+        return QStringLiteral("没有匹配的商品");
     }
     return {};
 }
@@ -161,8 +163,9 @@ std::optional<QList<Decision>> DecisionLog::decisions(const QString &orderNo)
 // ---- UnresolvedOrders ----
 
 UnresolvedOrders::UnresolvedOrders(OrderHistory &history, DecisionLog &log, const OrderBook *book,
-                                   QObject *parent)
-    : QAbstractTableModel(parent), m_history(history), m_log(log), m_book(book)
+                                   UnmatchedOrders *unmatched, QObject *parent)
+    : QAbstractTableModel(parent), m_history(history), m_log(log), m_book(book),
+      m_unmatched(unmatched)
 {
     setObjectName(QStringLiteral("unresolvedOrders"));
 }
@@ -191,8 +194,10 @@ QVariant UnresolvedOrders::data(const QModelIndex &index, int role) const
         return u.order.rechargeAccount;
     case 3:
         return u.order.productName;
-    case 4:
-        return u.order.orderNo.isEmpty() ? QString() : orderNumberText(u.order.salePrice);
+    case 4: // an unmatched order has no price until the agent chooses one
+        return u.order.orderNo.isEmpty() || u.trouble == Trouble::Unmatched
+                   ? QString()
+                   : orderNumberText(u.order.salePrice);
     case 5:
         return u.order.buyerNick;
     case 6:
@@ -256,6 +261,30 @@ bool UnresolvedOrders::refresh()
                                  .arg(decided->last().time.toString(kTimeFormat),
                                       decided->last().operatorName);
             }
+            rows.append(u);
+        }
+    }
+    if (m_unmatched) {
+        const auto waiting = m_unmatched->waiting();
+        if (!waiting) {
+            m_lastError = m_unmatched->lastError();
+            return false;
+        }
+        for (const UnmatchedOrder &w : *waiting) {
+            UnresolvedOrder u;
+            u.trouble = Trouble::Unmatched;
+            u.unmatched = w;
+            u.when = w.firstSeen;
+            u.order.orderType = w.orderType;
+            u.order.orderNo = w.orderNo;
+            u.order.shipNo = w.shipNo;
+            u.order.buyerNick = w.buyerNick;
+            u.order.rechargeAccount = w.rechargeAccount;
+            u.order.productName = w.productName;
+            u.order.rechargeTime = w.firstSeen;
+            u.what = QStringLiteral("买家已付款，数量 %1，目录中没有匹配的商品：请选择商品充值，"
+                                    "或不予充值")
+                         .arg(w.quantityText);
             rows.append(u);
         }
     }
@@ -353,10 +382,28 @@ void UnresolvedOrders::handedOver(const QString &buyer, const QString &cardCode)
 // ---- OrderDecisions ----
 
 OrderDecisions::OrderDecisions(OrderLedger &ledger, DecisionLog &log, Prompter &prompter,
-                               const QString &title, const QString &operatorName, QObject *parent)
+                               const QString &title, const QString &operatorName, Resolver resolver,
+                               QObject *parent)
     : QObject(parent), m_ledger(ledger), m_log(log), m_prompter(prompter), m_title(title),
-      m_operator(operatorName)
+      m_operator(operatorName), m_resolver(std::move(resolver))
 {}
+
+void OrderDecisions::log(const RechargeOrder &order, OrderStatus from, OrderStatus to,
+                         const QString &decision)
+{
+    Decision d;
+    d.time = m_ledger.clock().now();
+    d.operatorName = m_operator;
+    d.orderNo = order.orderNo;
+    d.rechargeAccount = order.rechargeAccount;
+    d.salePrice = order.salePrice;
+    d.fromStatus = from;
+    d.toStatus = to;
+    d.decision = decision;
+    if (!m_log.record(d))
+        m_prompter.inform(m_title, QStringLiteral("订单状态已改，但这次处理没有记入处理记录：") +
+                                       m_log.lastError());
+}
 
 bool OrderDecisions::apply(const RechargeOrder &order, OrderStatus toStatus,
                            const QString &decision, const QString &question, const QString &note)
@@ -378,18 +425,7 @@ bool OrderDecisions::apply(const RechargeOrder &order, OrderStatus toStatus,
                                        recorded.error);
         return false;
     }
-    Decision d;
-    d.time = m_ledger.clock().now();
-    d.operatorName = m_operator;
-    d.orderNo = order.orderNo;
-    d.rechargeAccount = order.rechargeAccount;
-    d.salePrice = order.salePrice;
-    d.fromStatus = order.status;
-    d.toStatus = toStatus;
-    d.decision = decision;
-    if (!m_log.record(d))
-        m_prompter.inform(m_title, QStringLiteral("订单状态已改，但这次处理没有记入处理记录：") +
-                                       m_log.lastError());
+    log(order, order.status, toStatus, decision);
     emit decided(order.orderNo);
     return true;
 }
@@ -481,4 +517,87 @@ bool OrderDecisions::resubmit(const RechargeOrder &order)
         return false;
     emit resubmitted(order.orderNo, order.orderType);
     return true;
+}
+
+bool OrderDecisions::unmatchedOutcome(const StepResult &result)
+{
+    if (result.outcome == StepResult::Moved) {
+        m_prompter.inform(m_title, QStringLiteral("这笔订单已经处理过了（在别处，或已经按商品"
+                                                  "充值），什么也没有改变。"));
+        return false;
+    }
+    if (!result.done()) {
+        m_prompter.inform(m_title, QStringLiteral("处理没有写入订单数据库，什么也没有改变：") +
+                                       result.error);
+        return false;
+    }
+    return true;
+}
+
+bool OrderDecisions::rechargeUnmatched(const UnmatchedOrder &u, const QString &product,
+                                       const QString &amount)
+{
+    if (u.state != UnmatchedState::Waiting)
+        return false;
+    const std::optional<CatalogueMatch> match =
+        m_resolver ? m_resolver(product, amount) : std::nullopt;
+    bool priceOk = false;
+    bool quantityOk = false;
+    const double price = match ? match->amount.toDouble(&priceOk) : 0;
+    const double quantity = match ? match->quantity.toDouble(&quantityOk) : 0;
+    if (!priceOk || !quantityOk) {
+        m_prompter.inform(
+            m_title,
+            QStringLiteral("目录中没有商品“%1”面值 %2，请重新选择。").arg(product, amount));
+        return false;
+    }
+    RechargeOrder order;
+    order.orderType = u.orderType;
+    order.rechargeAccount = u.rechargeAccount;
+    order.productName = u.productName;
+    order.salePrice = price;
+    order.quantity = quantity;
+    order.rechargeTime = m_ledger.clock().now();
+    order.buyerNick = u.buyerNick;
+    order.status = OrderStatus::Waiting;
+    order.orderNo = u.orderNo;
+    order.shipNo = u.shipNo;
+    order.platformProduct = match->platformProduct;
+    order.serverArea = u.serverArea;
+    order.actualQuantity = match->actualQuantity;
+    order.userId = m_ledger.store().userId();
+    order.queryArea = u.queryArea;
+    if (!m_prompter.ask(m_title, QStringLiteral("按“%1”面值 %2 充值这笔订单？平台会充值一次，"
+                                                "充值后在店铺发货。\n%3\n店铺商品：%4 ×%5")
+                                     .arg(match->platformProduct, amount, orderSummary(order),
+                                          u.productName, u.quantityText)))
+        return false;
+    const StepResult result = m_ledger.rechargeUnmatched(u, order, m_operator);
+    const bool done = unmatchedOutcome(result);
+    if (done)
+        log(order, kUnmatchedStatus, OrderStatus::Waiting, kDecisionRechargeUnmatched);
+    if (result.outcome != StepResult::NotSaved)
+        emit decided(u.orderNo);
+    return done;
+}
+
+bool OrderDecisions::dismissUnmatched(const UnmatchedOrder &u)
+{
+    if (u.state != UnmatchedState::Waiting)
+        return false;
+    RechargeOrder order;
+    order.orderNo = u.orderNo;
+    order.rechargeAccount = u.rechargeAccount;
+    if (!m_prompter.ask(m_title,
+                        QStringLiteral("不充值这笔订单？买家已付款，请在店铺中退款或"
+                                       "联系买家。\n订单 %1，号码 %2\n店铺商品：%3 ×%4")
+                            .arg(u.orderNo, u.rechargeAccount, u.productName, u.quantityText)))
+        return false;
+    const StepResult result = m_ledger.dismissUnmatched(u, m_operator);
+    const bool done = unmatchedOutcome(result);
+    if (done)
+        log(order, kUnmatchedStatus, kUnmatchedStatus, kDecisionDismissUnmatched);
+    if (result.outcome != StepResult::NotSaved)
+        emit decided(u.orderNo);
+    return done;
 }

@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "orders/rechargeorder.h"
+#include "orders/unmatched.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
@@ -16,6 +17,7 @@ class OrderBook;
 class OrderHistory;
 class OrderLedger;
 class Prompter;
+struct StepResult;
 
 // The decisions the agent takes by hand on an order, kept for good in the
 // table 人工处理记录 of data.mdb: who, when, on which order, from which status
@@ -25,6 +27,12 @@ inline const QString kDecisionNotRecharged = QStringLiteral("未充值");
 inline const QString kDecisionResubmit = QStringLiteral("重新提交");
 inline const QString kDecisionResend = QStringLiteral("重新发送");
 inline const QString kDecisionHandedByHand = QStringLiteral("已手工发送");
+// On a paid shop order that no catalogue product matched.
+inline const QString kDecisionRechargeUnmatched = QStringLiteral("选择商品充值");
+inline const QString kDecisionDismissUnmatched = QStringLiteral("不予充值");
+// 原状态 of a decision on such an order: it had no status in 充值订单 yet (a
+// number that is no status, so it shows no text).
+inline constexpr OrderStatus kUnmatchedStatus = statusFromNumber(-3);
 
 struct Decision
 {
@@ -70,6 +78,7 @@ enum class Trouble
     ConsignFailing,  // recharged, the shop will not take the shipping mark
     HandOverFailed,  // the card code could not be typed to the buyer
     HandOverWaiting, // the card code still waits for the messenger
+    Unmatched,       // paid in a shop, but no catalogue product matched it
 };
 
 struct UnresolvedOrder
@@ -79,11 +88,13 @@ struct UnresolvedOrder
     QString what;
     QDateTime when;
     std::optional<HandOver> handOver; // a hand-over kept in the store
+    UnmatchedOrder unmatched;         // for Trouble::Unmatched: what the shop said
 };
 
-// Every order that needs the agent: the unknown and failed submissions from
-// the store (every day, not only today's), and the shipping marks and card
-// hand-overs that failed since start-up, as the delivery reports them.
+// Every order that needs the agent: the unknown and failed submissions and
+// the paid shop orders no product matched, from the store (every day, not
+// only today's), and the shipping marks and card hand-overs that failed since
+// start-up, as the delivery reports them.
 class UnresolvedOrders : public QAbstractTableModel
 {
     Q_OBJECT
@@ -91,9 +102,10 @@ public:
     static constexpr int kLimit = 1000;
 
     // The book, when given, tells an order still out (status -1 without a
-    // note) from one whose answer never came.
+    // note) from one whose answer never came. The unmatched orders, when
+    // given, are those of the ledger's store.
     UnresolvedOrders(OrderHistory &history, DecisionLog &log, const OrderBook *book = nullptr,
-                     QObject *parent = nullptr);
+                     UnmatchedOrders *unmatched = nullptr, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -129,6 +141,7 @@ private:
     OrderHistory &m_history;
     DecisionLog &m_log;
     const OrderBook *m_book;
+    UnmatchedOrders *m_unmatched;
     std::function<bool(const QString &)> m_inFlight;
     HandOverSource m_handOvers;
     QList<UnresolvedOrder> m_rows;
@@ -142,13 +155,20 @@ private:
 // order still stands as the agent saw it; and logs the decision. An
 // order checked as not recharged is never sent again by the client on its
 // own: only resubmit() puts it back to 等待提交, after a confirmation of its
-// own.
+// own. A paid shop order no product matched is recharged as the product and
+// amount the agent chose, or not at all, once.
 class OrderDecisions : public QObject
 {
     Q_OBJECT
 public:
+    // What the catalogue makes of a product chosen from it and an amount:
+    // its CatalogueMatch as for a counter order, nothing when it offers no
+    // such product or amount.
+    using Resolver =
+        std::function<std::optional<CatalogueMatch>(const QString &product, const QString &amount)>;
+
     OrderDecisions(OrderLedger &ledger, DecisionLog &log, Prompter &prompter, const QString &title,
-                   const QString &operatorName, QObject *parent = nullptr);
+                   const QString &operatorName, Resolver resolver = {}, QObject *parent = nullptr);
 
     // Only for an order of unknown outcome (status -1).
     bool markRecharged(const RechargeOrder &order);
@@ -159,6 +179,11 @@ public:
     // marked as sent by the agent another way.
     bool resendHandOver(const HandOver &handOver);
     bool markHandedByHand(const HandOver &handOver);
+    // Only for an unmatched order that still waits. Once recharged it is a
+    // shop order at 等待提交, shipped as any other when recharged.
+    bool rechargeUnmatched(const UnmatchedOrder &order, const QString &product,
+                           const QString &amount);
+    bool dismissUnmatched(const UnmatchedOrder &order);
 
 signals:
     void decided(const QString &orderNo);
@@ -174,12 +199,16 @@ private:
                const QString &question, const QString &note);
     bool moveHandOver(const HandOver &handOver, HandOverState to, const QString &decision,
                       const QString &question);
+    // Tells the agent what came of a decision on an unmatched order; true when done.
+    bool unmatchedOutcome(const StepResult &result);
+    void log(const RechargeOrder &order, OrderStatus from, OrderStatus to, const QString &decision);
 
     OrderLedger &m_ledger;
     DecisionLog &m_log;
     Prompter &m_prompter;
     QString m_title;
     QString m_operator;
+    Resolver m_resolver;
 };
 
 // "订单 <no>，号码 <account>，金额 <price> 元"

@@ -279,8 +279,9 @@ void OrderHistoryWindow::reprintSelected()
 // ---- UnresolvedWindow ----
 
 UnresolvedWindow::UnresolvedWindow(UnresolvedOrders &orders, OrderDecisions &decisions,
-                                   const QString &title, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_orders(orders), m_decisions(decisions)
+                                   const QString &title, ProductChoices products, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_orders(orders), m_decisions(decisions),
+      m_products(std::move(products))
 {
     setObjectName(QStringLiteral("待处理订单"));
     setWindowTitle(title + QStringLiteral("待处理订单"));
@@ -299,22 +300,45 @@ UnresolvedWindow::UnresolvedWindow(UnresolvedOrders &orders, OrderDecisions &dec
                                                        m_resubmit, m_resend, m_byHand, refresh})
         buttons->addWidget(w);
     buttons->addStretch();
+    m_product = new QComboBox(this);
+    m_product->setObjectName(QStringLiteral("cmb商品"));
+    m_product->setMinimumContentsLength(12);
+    m_amount = new QComboBox(this);
+    m_amount->setObjectName(QStringLiteral("cmb面值"));
+    m_amount->setMinimumContentsLength(6);
+    m_rechargeAs = button(QStringLiteral("btn选择商品充值"), QStringLiteral("按此商品充值"), this);
+    m_dismiss = button(QStringLiteral("btn不予充值"), QStringLiteral("不予充值"), this);
+    auto *unmatched = new QHBoxLayout;
+    unmatched->addWidget(new QLabel(QStringLiteral("没有匹配的商品：商品"), this));
+    unmatched->addWidget(m_product);
+    unmatched->addWidget(new QLabel(QStringLiteral("面值"), this));
+    unmatched->addWidget(m_amount);
+    unmatched->addWidget(m_rechargeAs);
+    unmatched->addWidget(m_dismiss);
+    unmatched->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
         QStringLiteral("结果未知的订单请先在销售记录中核实，再标记为已充值或未充值。"), this));
     layout->addWidget(m_view);
     layout->addLayout(buttons);
+    layout->addLayout(unmatched);
 
     connect(sales, &QPushButton::clicked, this, &UnresolvedWindow::salesRecordsRequested);
     connect(m_recharged, &QPushButton::clicked, this, [this] { decide(0); });
     connect(m_notRecharged, &QPushButton::clicked, this, [this] { decide(1); });
     connect(m_resubmit, &QPushButton::clicked, this, [this] { decide(2); });
-    connect(m_resend, &QPushButton::clicked, this, [this] { decide(3); });
-    connect(m_byHand, &QPushButton::clicked, this, [this] { decide(4); });
-    connect(refresh, &QPushButton::clicked, this, [this] {
+    connect(m_resend, &QPushButton::clicked, this, [this] { decide(5); });
+    connect(m_byHand, &QPushButton::clicked, this, [this] { decide(6); });
+    connect(m_rechargeAs, &QPushButton::clicked, this, [this] { decide(3); });
+    connect(m_dismiss, &QPushButton::clicked, this, [this] { decide(4); });
+    connect(m_product, &QComboBox::currentIndexChanged, this, &UnresolvedWindow::fillAmounts);
+    const auto showStore = [this] {
         if (!m_orders.refresh())
             Prompter::instance().inform(windowTitle(), m_orders.lastError());
-    });
+    };
+    connect(refresh, &QPushButton::clicked, this, showStore);
+    // Taken, or found taken elsewhere meanwhile: the list shows the store again.
+    connect(&decisions, &OrderDecisions::decided, this, showStore);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &UnresolvedWindow::updateButtons);
     connect(&orders, &QAbstractItemModel::modelReset, this, &UnresolvedWindow::updateButtons);
@@ -330,15 +354,43 @@ void UnresolvedWindow::updateButtons()
 {
     const QModelIndexList rows = m_view->selectionModel()->selectedRows();
     const int row = rows.isEmpty() ? -1 : rows.first().row();
-    const bool unknown = row >= 0 && m_orders.at(row).trouble == Trouble::Unknown;
-    const bool failed = row >= 0 && m_orders.at(row).trouble == Trouble::SubmitFailed;
-    m_recharged->setEnabled(unknown);
-    m_notRecharged->setEnabled(unknown);
-    m_resubmit->setEnabled(failed);
+    const Trouble trouble = row >= 0 ? m_orders.at(row).trouble : Trouble::Unknown;
+    m_recharged->setEnabled(row >= 0 && trouble == Trouble::Unknown);
+    m_notRecharged->setEnabled(row >= 0 && trouble == Trouble::Unknown);
+    m_resubmit->setEnabled(row >= 0 && trouble == Trouble::SubmitFailed);
+    const bool unmatched = row >= 0 && trouble == Trouble::Unmatched;
+    if (unmatched)
+        fillProducts(m_orders.at(row).unmatched);
+    m_product->setEnabled(unmatched);
+    m_amount->setEnabled(unmatched);
+    m_rechargeAs->setEnabled(unmatched);
+    m_dismiss->setEnabled(unmatched);
     const std::optional<HandOver> handOver =
         row >= 0 ? m_orders.at(row).handOver : std::optional<HandOver>();
     m_resend->setEnabled(handOver && handOver->state == HandOverState::Failed);
     m_byHand->setEnabled(handOver.has_value());
+}
+
+void UnresolvedWindow::fillProducts(const UnmatchedOrder &order)
+{
+    m_choices = m_products ? m_products() : QList<ProductChoice>();
+    m_preferredAmount = order.quantityText;
+    const QSignalBlocker blocker(m_product);
+    m_product->clear();
+    for (const ProductChoice &choice : std::as_const(m_choices))
+        m_product->addItem(choice.name);
+    m_product->setCurrentIndex(m_choices.isEmpty() ? -1 : 0);
+    fillAmounts();
+}
+
+void UnresolvedWindow::fillAmounts()
+{
+    m_amount->clear();
+    const int index = m_product->currentIndex();
+    if (index < 0 || index >= m_choices.size())
+        return;
+    m_amount->addItems(m_choices.at(index).amounts);
+    m_amount->setCurrentIndex(qMax(0, m_amount->findText(m_preferredAmount)));
 }
 
 void UnresolvedWindow::decide(int which)
@@ -346,20 +398,37 @@ void UnresolvedWindow::decide(int which)
     const QModelIndexList rows = m_view->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return;
-    const UnresolvedOrder &u = m_orders.at(rows.first().row());
-    const RechargeOrder order = u.order;
-    bool done = false;
-    if (which >= 3) {
-        if (!u.handOver)
-            return;
-        const HandOver handOver = *u.handOver;
-        done = which == 3 ? m_decisions.resendHandOver(handOver)
-                          : m_decisions.markHandedByHand(handOver);
-    } else {
-        done = which == 0   ? m_decisions.markRecharged(order)
-               : which == 1 ? m_decisions.markNotRecharged(order)
-                            : m_decisions.resubmit(order);
+    // A copy: a decision refreshes the list under it.
+    const UnresolvedOrder row = m_orders.at(rows.first().row());
+    const RechargeOrder &order = row.order;
+    const UnmatchedOrder &unmatched = row.unmatched;
+    // The list follows OrderDecisions::decided.
+    switch (which) {
+    case 0:
+        m_decisions.markRecharged(order);
+        break;
+    case 1:
+        m_decisions.markNotRecharged(order);
+        break;
+    case 2:
+        m_decisions.resubmit(order);
+        break;
+    case 3:
+        if (row.trouble == Trouble::Unmatched)
+            m_decisions.rechargeUnmatched(unmatched, m_product->currentText(),
+                                          m_amount->currentText());
+        break;
+    case 4:
+        if (row.trouble == Trouble::Unmatched)
+            m_decisions.dismissUnmatched(unmatched);
+        break;
+    case 5:
+        if (row.handOver)
+            m_decisions.resendHandOver(*row.handOver);
+        break;
+    case 6:
+        if (row.handOver)
+            m_decisions.markHandedByHand(*row.handOver);
+        break;
     }
-    if (done)
-        m_orders.refresh();
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "orders/decisions.h"
 #include "orders/orderhistory.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
-class OrderDecisions;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -65,13 +66,17 @@ private:
     QPushButton *m_next;
 };
 
-// The orders that need the agent, and the hand decisions on them.
+// The orders that need the agent, and the hand decisions on them. A paid
+// shop order no product matched is recharged as the product and amount the
+// agent chooses from the catalogue (products), or not at all.
 class UnresolvedWindow : public QWidget
 {
     Q_OBJECT
 public:
+    using ProductChoices = std::function<QList<ProductChoice>()>;
+
     UnresolvedWindow(UnresolvedOrders &orders, OrderDecisions &decisions, const QString &title,
-                     QWidget *parent = nullptr);
+                     ProductChoices products = {}, QWidget *parent = nullptr);
 
     QTableView *view() const { return m_view; }
     void select(int row);
@@ -83,13 +88,24 @@ signals:
 private:
     void decide(int which);
     void updateButtons();
+    // The catalogue's products for the selected unmatched order, and the
+    // amounts of the product chosen, the bought count chosen when offered.
+    void fillProducts(const UnmatchedOrder &order);
+    void fillAmounts();
 
     UnresolvedOrders &m_orders;
     OrderDecisions &m_decisions;
+    ProductChoices m_products;
+    QList<ProductChoice> m_choices;
+    QString m_preferredAmount;
     QTableView *m_view;
     QPushButton *m_recharged;
     QPushButton *m_notRecharged;
     QPushButton *m_resubmit;
     QPushButton *m_resend;
     QPushButton *m_byHand;
+    QComboBox *m_product;
+    QComboBox *m_amount;
+    QPushButton *m_rechargeAs;
+    QPushButton *m_dismiss;
 };

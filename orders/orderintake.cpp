@@ -22,20 +22,24 @@ bool OrderIntake::插入新订单(const NewOrder &n)
         return false;
     if (判断来源单号(n.orderNo))
         return false;
-    const std::optional<CatalogueMatch> match =
-        m_matcher ? m_matcher(n.productName, n.quantityText, n.type) : std::nullopt;
-    if (!match)
+    if (!m_matcher)
         return false;
+    const std::optional<CatalogueMatch> match = m_matcher(n.productName, n.quantityText, n.type);
 
     // Figures that do not read as numbers would put wrong amounts on a real
     // recharge: refuse the order.
     bool priceOk = false;
     bool quantityOk = false;
-    const double price = match->amount.toDouble(&priceOk);
-    const double quantity = match->quantity.toDouble(&quantityOk);
-    if (!priceOk || !quantityOk) {
+    const double price = match ? match->amount.toDouble(&priceOk) : 0;
+    const double quantity = match ? match->quantity.toDouble(&quantityOk) : 0;
+    if (match && (!priceOk || !quantityOk))
         qWarning().noquote() << "order" << n.orderNo << "refused: unreadable catalogue figures"
                              << match->amount << match->quantity;
+    if (!priceOk || !quantityOk) {
+        // The buyer has paid: kept for the agent to decide rather than
+        // dropped. The counter's own checks never let such an order through.
+        if (n.type != 0)
+            keepUnmatched(n);
         return false;
     }
 
@@ -64,6 +68,28 @@ bool OrderIntake::插入新订单(const NewOrder &n)
     if (!page.committed) // nothing is known of this order yet: offered again
         m_seen.remove(n.orderNo);
     return page.committed && !page.taken.isEmpty();
+}
+
+void OrderIntake::keepUnmatched(const NewOrder &n)
+{
+    UnmatchedOrder order;
+    order.orderType = n.type;
+    order.orderNo = n.orderNo;
+    order.shipNo = n.shipNo;
+    order.buyerNick = n.buyerNick;
+    order.rechargeAccount = n.rechargeAccount;
+    order.productName = n.productName;
+    order.quantityText = n.quantityText;
+    order.serverArea = n.serverArea;
+    order.queryArea = n.queryArea;
+    order.firstSeen = m_ledger.clock().now();
+    if (m_inPage) {
+        m_ledger.takeUnmatched(order);
+        return;
+    }
+    const OrderLedger::Page page = m_ledger.takeShopPage([&] { m_ledger.takeUnmatched(order); });
+    if (!page.committed) // nothing is known of this order yet: offered again
+        m_seen.remove(n.orderNo);
 }
 
 int OrderIntake::takePage(const std::function<void()> &offer)

@@ -13,7 +13,8 @@
 // The intake of new orders from the manual panel and the shop harvesters: it
 // refuses an order number seen since start-up, an order whose product matches
 // nothing in the catalogue, and an order already in the store, in that order,
-// and hands every other order, with status -2, to the ledger.
+// and hands every other order, with status -2, to the ledger. A shop order
+// whose product matches nothing is kept apart (未匹配订单) for the agent.
 class OrderIntake
 {
 public:
@@ -39,7 +40,9 @@ public:
     // store could not be asked: then the next harvest offers it again.
     //
     // A shop order is taken only when the store's insert made its row, so
-    // that two seats sharing the store never both take it.
+    // that two seats sharing the store never both take it. One whose product
+    // the catalogue cannot place (no match, or figures that are no numbers)
+    // is kept in 未匹配订单 once, and the answer is false.
     bool 插入新订单(const NewOrder &order);
 
     // Runs offer, which hands the orders of one shop page to 插入新订单, as one
@@ -49,6 +52,8 @@ public:
     int takePage(const std::function<void()> &offer);
 
 private:
+    void keepUnmatched(const NewOrder &order);
+
     OrderLedger &m_ledger;
     Matcher m_matcher;
     std::function<bool()> m_ready;

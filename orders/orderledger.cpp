@@ -2,7 +2,7 @@
 
 OrderLedger::OrderLedger(const OrderDatabase &database, const QString &userId, const Clock &clock,
                          QObject *parent)
-    : QObject(parent), m_store(database, userId, clock)
+    : QObject(parent), m_store(database, userId, clock), m_unmatched(m_store)
 {}
 
 StepResult OrderLedger::failed(const QString &orderNo, const QString &note, const QString &error)
@@ -58,12 +58,17 @@ OrderLedger::Page OrderLedger::takeShopPage(const std::function<void()> &offer)
     if (!page.committed) {
         for (const RechargeOrder &order : std::as_const(page.taken))
             page.notKnown.append(order.orderNo);
+        for (const UnmatchedOrder &order : std::as_const(page.unmatched))
+            page.notKnown.append(order.orderNo);
         page.taken.clear();
+        page.unmatched.clear();
         return page;
     }
     // Listed once stored: a listed shop order is always one this seat took.
     for (const RechargeOrder &order : std::as_const(page.taken))
         m_book.显示订单(order);
+    for (const UnmatchedOrder &order : std::as_const(page.unmatched))
+        emit unmatchedFound(order);
     return page;
 }
 
@@ -89,6 +94,80 @@ Take OrderLedger::takeShopOrder(const RechargeOrder &order)
         break;
     }
     return took;
+}
+
+// ---- shop orders no catalogue product matched ----
+
+Take OrderLedger::takeUnmatched(const UnmatchedOrder &order)
+{
+    if (!m_page) {
+        Take took = Take::Failed;
+        const Page page = takeShopPage([&] { took = takeUnmatched(order); });
+        return page.committed ? took : Take::Failed;
+    }
+    const Take took = m_unmatched.record(order);
+    if (took == Take::Taken)
+        m_page->unmatched.append(order);
+    else if (took == Take::Failed)
+        m_page->notKnown.append(order.orderNo);
+    return took;
+}
+
+StepResult OrderLedger::unmatchedMoved(const QString &orderNo)
+{
+    StepResult result{StepResult::Moved, QString(), m_store.order(orderNo)};
+    // Decided elsewhere, or taken by the intake: it waits for nobody here.
+    if (const std::optional<UnmatchedOrder> now = m_unmatched.order(orderNo))
+        emit unmatchedDecided(*now);
+    return result;
+}
+
+StepResult OrderLedger::rechargeUnmatched(const UnmatchedOrder &seen, const RechargeOrder &order,
+                                          const QString &decidedBy)
+{
+    Claim decided = Claim::Failed;
+    Take took = Take::Failed;
+    const bool kept = m_store.inTransaction([&] {
+        decided =
+            m_unmatched.decide(seen.orderNo, UnmatchedState::Recharged, decidedBy, clock().now());
+        if (decided != Claim::Claimed)
+            return false;
+        took = m_store.takeShopOrder(order);
+        return took == Take::Taken;
+    });
+    if (kept) {
+        m_book.显示订单(order);
+        UnmatchedOrder now = seen;
+        now.state = UnmatchedState::Recharged;
+        now.decidedBy = decidedBy;
+        emit unmatchedDecided(now);
+        return {StepResult::Done, QString(), std::nullopt};
+    }
+    if (decided == Claim::TakenElsewhere || took == Take::AlreadyStored)
+        return unmatchedMoved(seen.orderNo);
+    const QString error = m_store.lastError();
+    emit notSaved(seen.orderNo,
+                  QStringLiteral("订单 %1 没能转为充值订单：%2").arg(seen.orderNo, error));
+    return {StepResult::NotSaved, error, std::nullopt};
+}
+
+StepResult OrderLedger::dismissUnmatched(const UnmatchedOrder &seen, const QString &decidedBy)
+{
+    const Claim decided =
+        m_unmatched.decide(seen.orderNo, UnmatchedState::Dismissed, decidedBy, clock().now());
+    if (decided == Claim::Claimed) {
+        UnmatchedOrder now = seen;
+        now.state = UnmatchedState::Dismissed;
+        now.decidedBy = decidedBy;
+        emit unmatchedDecided(now);
+        return {StepResult::Done, QString(), std::nullopt};
+    }
+    if (decided == Claim::TakenElsewhere)
+        return unmatchedMoved(seen.orderNo);
+    const QString error = m_store.lastError();
+    emit notSaved(seen.orderNo,
+                  QStringLiteral("订单 %1 的处理没能保存：%2").arg(seen.orderNo, error));
+    return {StepResult::NotSaved, error, std::nullopt};
 }
 
 void OrderLedger::showStored(const RechargeOrder &order, const QString &note, bool alert)

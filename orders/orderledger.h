@@ -2,6 +2,7 @@
 
 #include "orders/orderbook.h"
 #include "orders/orderstore.h"
+#include "orders/unmatched.h"
 
 #include <QObject>
 #include <functional>
@@ -79,11 +80,29 @@ public:
     {
         bool committed = false;
         QList<RechargeOrder> taken;
-        QStringList notKnown; // the store could not be asked about these
+        QList<UnmatchedOrder> unmatched; // kept for the agent by this page
+        QStringList notKnown;            // the store could not be asked about these
     };
     Page takeShopPage(const std::function<void()> &offer);
     // Within takeShopPage; on its own, a page of one.
     Take takeShopOrder(const RechargeOrder &order);
+
+    // ---- shop orders no catalogue product matched ----
+
+    // Keeps one for the agent. Within takeShopPage; on its own, a page of
+    // one. unmatchedFound tells of it once the page is committed, only when
+    // this call made its row.
+    Take takeUnmatched(const UnmatchedOrder &order);
+    // The agent chose what to recharge it as: its row goes from waiting to
+    // recharged and the order (built from it, at -2) enters the store, both
+    // or neither, and only while the row still waits and the account holds
+    // no order of that number; then it is listed. Moved when another decision,
+    // seat or harvest came first.
+    StepResult rechargeUnmatched(const UnmatchedOrder &seen, const RechargeOrder &order,
+                                 const QString &decidedBy);
+    // The agent decided not to recharge it; only while it still waits.
+    StepResult dismissUnmatched(const UnmatchedOrder &seen, const QString &decidedBy);
+    UnmatchedOrders &unmatched() { return m_unmatched; }
 
     // ---- what the store holds, shown ----
 
@@ -147,12 +166,19 @@ public:
 signals:
     // For the agent: a step of the order could not be saved.
     void notSaved(const QString &orderNo, const QString &text);
+    // This seat kept a shop order no catalogue product matched.
+    void unmatchedFound(const UnmatchedOrder &order);
+    // An unmatched order waits no more (order.state says how it was decided;
+    // still Waiting when the intake has taken it since).
+    void unmatchedDecided(const UnmatchedOrder &order);
 
 private:
     StepResult failed(const QString &orderNo, const QString &note, const QString &error);
     StepResult moved(const QString &orderNo);
+    StepResult unmatchedMoved(const QString &orderNo);
 
     OrderStore m_store;
+    UnmatchedOrders m_unmatched;
     OrderBook m_book;
     Page *m_page = nullptr; // while a shop page is taken
 };

@@ -93,7 +93,7 @@ QStringList schemaVersion2(const Dialect &d)
 
 // A Taobao buyer's card code on its way through the messenger, kept so that
 // a kill, a crash or an exit neither loses nor repeats it.
-QStringList schemaVersion3(const Dialect &d)
+QStringList handOverTable(const Dialect &d)
 {
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS 卡密交接 (%1, %2, %3, %4, %5, "
@@ -104,6 +104,37 @@ QStringList schemaVersion3(const Dialect &d)
                  textColumn(d, "时间"), textColumn(d, "席位")),
         QStringLiteral("CREATE UNIQUE INDEX 卡密交接_用户_订单编号 ON 卡密交接 (用户, 订单编号)"),
     };
+}
+
+// Paid shop orders that no catalogue product matched, kept for the agent to
+// decide: as the shop described them, one row per order number of an
+// account (as for shop orders in 充值订单), and the decision with who took it.
+QStringList unmatchedTable(const Dialect &d)
+{
+    QStringList columns;
+    if (!d.sqlite)
+        columns << QStringLiteral("rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY");
+    columns << textColumn(d, "用户") << QStringLiteral("类型 INTEGER NOT NULL DEFAULT 1");
+    for (const char *name : {"订单编号", "发货编号", "买家昵称", "充值号码", "充值业务", "购买数量",
+                             "服务区", "查询地区", "发现时间", "席位"})
+        columns << textColumn(d, name);
+    columns << QStringLiteral("状态 INTEGER NOT NULL DEFAULT 0");
+    for (const char *name : {"处理人", "处理席位", "处理时间"})
+        columns << textColumn(d, name);
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS 未匹配订单 (%1)").arg(columns.join(u", ")),
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 未匹配订单_用户_订单编号 "
+                       "ON 未匹配订单 (用户, 订单编号)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS 未匹配订单_用户_状态 ON 未匹配订单 (用户, 状态)"),
+    };
+}
+
+// The card codes on their way to Taobao buyers, and the paid orders no
+// product matched.
+QStringList schemaVersion3(const Dialect &d)
+{
+    return handOverTable(d) + unmatchedTable(d);
 }
 
 // Step n brings a store of version n - 1 to version n.
@@ -252,6 +283,16 @@ void OrderStore::failQuery(const QString &what, const QSqlQuery &query)
 bool OrderStore::open()
 {
     return ensureOpen();
+}
+
+QSqlDatabase OrderStore::connection()
+{
+    return ensureOpen() ? m_db->db : QSqlDatabase();
+}
+
+void OrderStore::statementFailed(const QString &what, const QSqlQuery &query)
+{
+    failQuery(what, query);
 }
 
 bool OrderStore::ensureOpen()

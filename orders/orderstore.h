@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class QSqlDatabase;
 class QSqlQuery;
 
 // What 反写数据库状态 did.
@@ -95,6 +96,13 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     // Why the last failing operation failed.
     QString lastError() const { return m_lastError; }
+
+    // For the tables kept beside 充值订单 (未匹配订单), which share its
+    // database, its schema and its transactions: the open connection, not
+    // open when the store cannot be opened.
+    QSqlDatabase connection();
+    // A statement of theirs failed: told and handled as one of the store's.
+    void statementFailed(const QString &what, const QSqlQuery &query);
 
     // Appends one row; 用户 is the store's account, 席位 this seat, 买家号码
     // is left empty.

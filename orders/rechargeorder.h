@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // Where an order stands. Stored as these numbers; the texts are for display
 // only (状态转换).
@@ -101,6 +102,14 @@ struct CatalogueMatch
     QString amount;          // the face value chosen, as the list shows it: 售价
     QString quantity;        // 数量
     QString actualQuantity;  // 实际数量
+};
+
+// A catalogue product the agent may choose, with the amounts it offers as
+// the catalogue list shows them (what 判断业务名称 compares for a counter order).
+struct ProductChoice
+{
+    QString name;
+    QStringList amounts;
 };
 
 // The display text of a status; empty for a value that is none of them.

@@ -4,6 +4,8 @@
 #include "app/core/platform.h"
 #include "recharge/facevalue.h"
 
+#include <QSet>
+
 #include <array>
 
 namespace {
@@ -159,6 +161,27 @@ QList<CatalogueRow> Catalogue::rows() const
 const CatalogueRow &Catalogue::rowFromTop(qsizetype index) const
 {
     return m_rows.at(m_rows.size() - 1 - index);
+}
+
+QList<ProductChoice> Catalogue::productChoices() const
+{
+    QList<ProductChoice> choices;
+    QSet<QString> named;
+    for (auto it = m_rows.crbegin(); it != m_rows.crend(); ++it) {
+        const ProductItem &item = it->item;
+        if (item.name.isEmpty() || named.contains(item.name))
+            continue;
+        named.insert(item.name);
+        ProductChoice choice{item.name, {}};
+        const QList<QStringView> items = QStringView(item.value).split(u'|');
+        for (qsizetype i = 1; i < items.size(); ++i) {
+            const QStringView label = faceValueLabel(items.at(i));
+            if (!label.isEmpty())
+                choice.amounts.append(faceValueDisplayAmount(label, items.first(), item.price));
+        }
+        choices.append(choice);
+    }
+    return choices;
 }
 
 std::optional<CatalogueMatch> Catalogue::判断业务名称(const QString &productText,

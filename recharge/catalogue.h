@@ -93,6 +93,10 @@ public:
     std::optional<CatalogueMatch> 判断业务名称(const QString &productText,
                                                const QString &amountText, int source) const;
 
+    // The products a counter order can be matched to, from the top, each
+    // name once (the row an exact match takes), with its amounts.
+    QList<ProductChoice> productChoices() const;
+
 private:
     QList<CatalogueRow> m_rows;               // in the order added; the top row is the last
     QHash<QString, qsizetype> m_newestByName; // exact matches: the highest row of a name

@@ -14,7 +14,7 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDa
                    return m_catalogue.判断业务名称(product, amount, source);
                }),
       m_submission(m_ledger, network, endpoint, prompter, clipboard),
-      m_tracker(m_ledger, network, endpoint)
+      m_tracker(m_ledger, network, endpoint), m_unmatchedList(m_ledger)
 {
     setObjectName(QStringLiteral("rechargeSession"));
     // Orders harvested before the catalogue has come would all be refused
@@ -22,6 +22,12 @@ RechargeSession::RechargeSession(const PlatformEndpoint &endpoint, const OrderDa
     m_intake.setReady([this] { return m_catalogue.catalogue().size() > 0; });
     m_submission.setFeedbackSink([this](const QString &line) { emit feedbackQueued(line); });
     m_tracker.setDeliveryStep([this] { emit deliveryDue(); });
+    // The agent chose a product for an order no product matched: it waits
+    // in the book now, and is sent as the harvest's orders are.
+    connect(&m_ledger, &OrderLedger::unmatchedDecided, this, [this](const UnmatchedOrder &order) {
+        if (order.state == UnmatchedState::Recharged)
+            m_submission.充值订单请求(order.orderType);
+    });
 }
 
 RechargeSession::~RechargeSession() = default;
@@ -96,4 +102,5 @@ void RechargeSession::读取订单()
     for (const QString &orderNo : std::as_const(leftUnsent))
         m_ledger.markNotSubmitted(orderNo, OrderStatus::Waiting,
                                   kNotDeliveredPrefix + kEarlierRunText);
+    m_unmatchedList.reload();
 }

@@ -3,6 +3,7 @@
 #include "app/core/endpoint.h"
 #include "orders/orderintake.h"
 #include "orders/orderledger.h"
+#include "orders/unmatched.h"
 #include "recharge/cataloguecontroller.h"
 #include "recharge/statustracker.h"
 #include "recharge/submission.h"
@@ -18,8 +19,9 @@ class NetworkAccess;
 class Prompter;
 
 // The recharge engine of one login: the order ledger (store and book), the
-// catalogue, the intake, submission and status tracking, built after the
-// login and handed to the main window, which only shows and drives them.
+// catalogue, the intake, submission and status tracking, and the list of the
+// paid shop orders no product matched, built after the login and handed to
+// the main window, which only shows and drives them.
 // Members are declared in the order they depend on each other, so they are
 // made in that order and go in the reverse one.
 class RechargeSession : public QObject
@@ -39,6 +41,8 @@ public:
     OrderIntake &intake() { return m_intake; }
     SubmissionController &submission() { return m_submission; }
     StatusTracker &tracker() { return m_tracker; }
+    // List2: the shop orders no product matched that wait for the agent.
+    UnmatchedList &unmatchedList() { return m_unmatchedList; }
 
     // What the main window's load starts once the catalogue has been asked
     // for: the trade counter from 0, today's orders from the store, the shop
@@ -52,7 +56,8 @@ public:
     // this seat sent before it ended, with no answer recorded, says its
     // outcome is unknown: the platform may have recharged it; a counter order
     // this seat left unsent is marked not submitted rather than sent unasked.
-    // Later (刷新) an order the list shows on its way keeps its row.
+    // Later (刷新) an order the list shows on its way keeps its row. The
+    // unmatched orders that still wait are listed again as well.
     void 读取订单();
 
 signals:
@@ -71,5 +76,6 @@ private:
     OrderIntake m_intake;
     SubmissionController m_submission;
     StatusTracker m_tracker;
+    UnmatchedList m_unmatchedList;
     bool m_started = false;
 };

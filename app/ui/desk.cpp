@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QSoundEffect>
 #include <QUrl>
+#include <QtDebug>
 
 TrayAlertSink::TrayAlertSink(TrayController &tray, std::function<void(const QString &)> statusLine)
     : m_tray(tray), m_statusLine(std::move(statusLine))
@@ -49,8 +50,12 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
       m_settingsPath(QDir(settingsDir).filePath(kAlertSettingsFile)),
       m_history(session.store().database(), session.store().userId()),
       m_log(session.store().database(), session.store().userId()),
-      m_unresolved(m_history, m_log, &session.book()),
-      m_decisions(session.ledger(), m_log, Prompter::instance(), title, operatorName),
+      m_unresolved(m_history, m_log, &session.book(), &session.ledger().unmatched()),
+      m_decisions(session.ledger(), m_log, Prompter::instance(), title, operatorName,
+                  [&session](const QString &product, const QString &amount) {
+                      // Chosen from the list, as at the counter.
+                      return session.catalogue().判断业务名称(product, amount, OrderSource::Manual);
+                  }),
       m_alerts(sink, title)
 {
     m_unresolved.setInFlight(
@@ -69,6 +74,11 @@ Desk::Desk(AgentSession &session, AlertSink &sink, const QString &title,
             [this](const HandOver &handOver) { m_session.feedback().remove(handOver.shipNo); });
     m_alerts.setBalanceThreshold(readBalanceThreshold(m_settingsPath));
     m_alerts.watch(&session.book());
+    m_alerts.watchUnmatched(&session.ledger());
+    connect(&session.ledger(), &OrderLedger::unmatchedFound, this, [this] {
+        if (!m_unresolved.refresh())
+            qWarning().noquote() << "unresolved orders:" << m_unresolved.lastError();
+    });
 
     DeliveryController *delivery = &session.delivery();
     connect(delivery, &DeliveryController::shipFailed, this,
@@ -111,7 +121,9 @@ QWidget *Desk::createHistoryWindow()
 
 QWidget *Desk::createUnresolvedWindow()
 {
-    auto *window = new UnresolvedWindow(m_unresolved, m_decisions, m_title);
+    auto *window = new UnresolvedWindow(m_unresolved, m_decisions, m_title, [this] {
+        return m_session.catalogue().catalogue().productChoices();
+    });
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(window, &UnresolvedWindow::salesRecordsRequested, this, &Desk::salesRecordsRequested);
     whenIndexed(window, [this] {

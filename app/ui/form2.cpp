@@ -49,6 +49,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -239,7 +240,8 @@ void Form2::buildPanels()
     m_sstab1 = new QTabWidget(central);
     m_sstab1->setObjectName(QStringLiteral("SSTab1"));
     const QString captions[] = {QStringLiteral("淘宝店铺监控"), QStringLiteral("拍拍店铺监控 "),
-                                QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器")};
+                                QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器"),
+                                QStringLiteral("不能发货商品")};
     int index = 0;
     for (const QString &caption : captions) {
         auto *page = new QWidget(m_sstab1);
@@ -258,9 +260,13 @@ void Form2::buildPanels()
     m_list反馈 = new QListWidget(this);
     m_list反馈->setObjectName(QStringLiteral("List反馈"));
     m_list反馈->hide();
-    m_list2 = new QListWidget(this);
+    // After the four tabs of the design: the shop orders that no catalogue
+    // product matched wait here, and at the desk, for the agent.
+    m_list2 = new QListView(m_sstab1->widget(4));
     m_list2->setObjectName(QStringLiteral("List2"));
-    m_list2->hide();
+    m_list2->setModel(&m_session->unmatchedList());
+    m_list2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_sstab1->widget(4)->layout()->addWidget(m_list2);
     auto *noticeFrame = new QGroupBox(QStringLiteral("公告"), central);
     noticeFrame->setObjectName(QStringLiteral("noticeFrame"));
     new QVBoxLayout(noticeFrame);
@@ -627,7 +633,9 @@ void Form2::wireShops()
     setCommandHandler(QStringLiteral("m退出淘宝监控"), [monitor] { monitor->stopTaobao(); });
     setCommandHandler(QStringLiteral("m退出拍拍监控"), [monitor] { monitor->stopPaipai(); });
     setCommandHandler(QStringLiteral("淘宝刷新"), [this] { setRefreshInterval(); });
-    setCommandHandler(QStringLiteral("清除不能发货商品"), [this] { m_list2->clear(); });
+    // Empties the list only: each order still waits at the desk for a decision.
+    setCommandHandler(QStringLiteral("清除不能发货商品"),
+                      [this] { m_session->unmatchedList().clear(); });
     setCommandHandler(QStringLiteral("m店铺设置"), [this] {
         openWindow(QStringLiteral("Form30"), [] { return new Form30(SessionInfo().appTitle); });
     });

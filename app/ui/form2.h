@@ -18,6 +18,7 @@ class Form24;
 class PrintHost;
 class OrderLists;
 class OrderStore;
+class QListView;
 class QListWidget;
 class ManualRechargePanel;
 class AgentSession;
@@ -195,7 +196,7 @@ private:
     OrderLists *m_orderLists = nullptr;
     TitleGeneratorPanel *m_titleGenerator = nullptr;
     QListWidget *m_list反馈 = nullptr;
-    QListWidget *m_list2 = nullptr; // undeliverable goods: nothing fills it yet
+    QListView *m_list2 = nullptr; // paid shop orders no product matched: not delivered
     ShopMonitorView *m_shopView = nullptr;
     QLabel *m_statusPanel2 = nullptr;
     QStatusBar *m_statusBar = nullptr;

@@ -4,7 +4,8 @@
 // scripts/pg-local.sh writes): the intake and its checks, an order listed
 // again, accounts sharing one store, the status write-back, the day's list,
 // values that look like SQL, the schema and its upgrade, the claims of
-// several seats, and two processes writing at once.
+// several seats, the shop orders no product matched and the decisions on
+// them, and two processes writing at once.
 #include "app/core/config.h"
 #include "orders/orderintake.h"
 #include "orders/orderstore.h"
@@ -324,6 +325,10 @@ private slots:
     void unusableFile();
     void twoProcesses();
     void twoClientsTakeTheSameShopOrders();
+    void unmatchedKeptOnce_data();
+    void unmatchedKeptOnce();
+    void unmatchedDecisions_data();
+    void unmatchedDecisions();
 
 private:
     // The file of an SQLite run; a server run has its database instead.
@@ -346,7 +351,7 @@ void TestOrderStore::init()
     QVERIFY(m_dir->isValid());
     if (backend().postgres) {
         RawFile raw(db());
-        for (const char *table : {"充值订单", "卡密交接", "schema_version"})
+        for (const char *table : {"充值订单", "卡密交接", "未匹配订单", "schema_version"})
             QVERIFY(raw.exec(QStringLiteral("DROP TABLE IF EXISTS ") + QString::fromUtf8(table)));
     }
 }
@@ -1431,6 +1436,179 @@ void TestOrderStore::twoClientsTakeTheSameShopOrders()
     QCOMPARE(numbers.size(), kOrders);
     numbers.removeDuplicates();
     QCOMPARE(numbers.size(), kOrders);
+}
+
+void TestOrderStore::unmatchedKeptOnce_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::newRow("taobao") << 1;
+    QTest::newRow("paipai") << 2;
+}
+
+// A paid shop order that no product matches is kept for the agent, once per
+// account and order number: a second harvest, a second seat and a restart
+// find it there; a counter order never goes there.
+void TestOrderStore::unmatchedKeptOnce()
+{
+    QFETCH(int, type);
+    const auto offer = [type](Session &s, const QString &orderNo, int as = -1) {
+        return s.intake.插入新订单(NewOrder{.type = as < 0 ? type : as,
+                                            .shipNo = QStringLiteral("ship-") + orderNo,
+                                            .orderNo = orderNo,
+                                            .buyerNick = QStringLiteral("买家甲"),
+                                            .rechargeAccount = QStringLiteral("13800138000"),
+                                            .quantityText = QStringLiteral("3"),
+                                            .productName = kUnknownProduct,
+                                            .serverArea = QStringLiteral("一区")});
+    };
+    int found = 0;
+    const auto count = [&found](Session &s) {
+        QObject::connect(&s.ledger, &OrderLedger::unmatchedFound, &s.ledger,
+                         [&found](const UnmatchedOrder &) { ++found; });
+    };
+    RawFile raw(db());
+    const QString rows = QStringLiteral("SELECT 用户 || ' ' || 订单编号 || ' ' || 状态 FROM "
+                                        "未匹配订单 ORDER BY rowid");
+
+    auto a = std::make_unique<Session>(db());
+    count(*a);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    QVERIFY(!offer(*a, QStringLiteral("U1")));
+    QVERIFY(!offer(*a, QStringLiteral("U1")));    // the same harvest again
+    QVERIFY(!offer(*a, QStringLiteral("M1"), 0)); // the counter's: not kept
+    QCOMPARE(found, 1);
+    QCOMPARE(raw.column(rows), QStringList{kUser + " U1 0"});
+    QVERIFY(raw.rows().isEmpty());
+    QVERIFY(a->shown().isEmpty());
+    const UnmatchedOrder kept = a->ledger.unmatched().order(QStringLiteral("U1")).value();
+    QCOMPARE(kept.orderType, type);
+    QCOMPARE(kept.shipNo, QStringLiteral("ship-U1"));
+    QCOMPARE(kept.buyerNick, QStringLiteral("买家甲"));
+    QCOMPARE(kept.rechargeAccount, QStringLiteral("13800138000"));
+    QCOMPARE(kept.productName, kUnknownProduct);
+    QCOMPARE(kept.quantityText, QStringLiteral("3"));
+    QCOMPARE(kept.serverArea, QStringLiteral("一区"));
+    QCOMPARE(kept.seat, a->store.seat());
+    QCOMPARE(kept.state, UnmatchedState::Waiting);
+    QVERIFY(kept.firstSeen >= before && kept.firstSeen <= QDateTime::currentDateTime());
+
+    // A second seat harvesting the same shop.
+    OrderDatabase second = db();
+    second.seat = QStringLiteral("前台二");
+    Session b(second);
+    count(b);
+    QVERIFY(!offer(b, QStringLiteral("U1")));
+    // A restart: still there, still waiting, not found again.
+    a = std::make_unique<Session>(db());
+    count(*a);
+    QCOMPARE(a->ledger.unmatched().waiting().value().size(), 1);
+    QVERIFY(!offer(*a, QStringLiteral("U1")));
+    QCOMPARE(found, 1);
+    QCOMPARE(raw.column(rows), QStringList{kUser + " U1 0"});
+
+    // Another account's shop has an order of the same number.
+    Session other(db(), kOtherUser);
+    count(other);
+    QVERIFY(!offer(other, QStringLiteral("U1")));
+    QCOMPARE(found, 2);
+    QCOMPARE(raw.column(rows), (QStringList{kUser + " U1 0", kOtherUser + " U1 0"}));
+    QCOMPARE(a->ledger.unmatched().waiting().value().size(), 1);
+
+    // The unique rule is the database's own.
+    QVERIFY(!raw.exec(QStringLiteral("INSERT INTO 未匹配订单 (用户, 订单编号) VALUES (?, ?)"),
+                      {kUser, QStringLiteral("U1")}));
+}
+
+void TestOrderStore::unmatchedDecisions_data()
+{
+    QTest::addColumn<QString>("before");   // "taken": the intake took it; "refused": the
+                                           // store refuses the order for the first decision
+    QTest::addColumn<QString>("first");    // "recharge" or "dismiss", by this seat
+    QTest::addColumn<int>("firstOutcome"); // StepResult::Outcome
+    QTest::addColumn<QString>("second");   // by another seat that saw it waiting; "" none
+    QTest::addColumn<int>("secondOutcome");
+    QTest::addColumn<int>("state");          // UnmatchedState after both
+    QTest::addColumn<QStringList>("orders"); // the account's 充值订单 rows of it
+
+    const int done = StepResult::Done;
+    const int moved = StepResult::Moved;
+    QTest::newRow("recharged, then recharged again: once")
+        << ""
+        << "recharge" << done << "recharge" << moved << 1 << QStringList{"U1 -2 移动话费"};
+    QTest::newRow("recharged, then dismissed: stays recharged")
+        << ""
+        << "recharge" << done << "dismiss" << moved << 1 << QStringList{"U1 -2 移动话费"};
+    QTest::newRow("dismissed, then recharged: never recharged")
+        << ""
+        << "dismiss" << done << "recharge" << moved << 2 << QStringList();
+    QTest::newRow("dismissed twice")
+        << ""
+        << "dismiss" << done << "dismiss" << moved << 2 << QStringList();
+    QTest::newRow("taken by the intake meanwhile: not stored twice")
+        << "taken"
+        << "recharge" << moved << "" << 0 << 0 << QStringList{"U1 -2 目录商品"};
+    QTest::newRow("order not stored: nothing decided, the next try counts")
+        << "refused"
+        << "recharge" << int(StepResult::NotSaved) << "recharge" << done << 1
+        << QStringList{"U1 -2 移动话费"};
+}
+
+// A decision is taken once, on any seat and across a restart; a recharge
+// decides and stores the order together or not at all.
+void TestOrderStore::unmatchedDecisions()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, first);
+    QFETCH(int, firstOutcome);
+    QFETCH(QString, second);
+    QFETCH(int, secondOutcome);
+    QFETCH(int, state);
+    QFETCH(QStringList, orders);
+
+    Session a(db());
+    QVERIFY(!a.intake.插入新订单(NewOrder{.type = 1,
+                                          .shipNo = QStringLiteral("ship-U1"),
+                                          .orderNo = QStringLiteral("U1"),
+                                          .quantityText = QStringLiteral("3"),
+                                          .productName = kUnknownProduct}));
+    const UnmatchedOrder seen = a.ledger.unmatched().order(QStringLiteral("U1")).value();
+    RawFile raw(db());
+    if (before == QLatin1String("taken")) {
+        RechargeOrder taken = makeOrder(QStringLiteral("U1"));
+        taken.platformProduct = QStringLiteral("目录商品");
+        QCOMPARE(a.store.takeShopOrder(taken), Take::Taken);
+    } else if (before == QLatin1String("refused")) {
+        QVERIFY(refuseInsertOf(raw, QStringLiteral("U1")));
+    }
+    const auto decide = [&seen](OrderLedger &ledger, const QString &how) {
+        return how == QLatin1String("recharge")
+                   ? ledger.rechargeUnmatched(seen, makeOrder(QStringLiteral("U1")),
+                                              QStringLiteral("甲"))
+                   : ledger.dismissUnmatched(seen, QStringLiteral("甲"));
+    };
+    QCOMPARE(int(decide(a.ledger, first).outcome), firstOutcome);
+    QCOMPARE(a.shown().size(), firstOutcome == StepResult::Done && first == "recharge" ? 1 : 0);
+    if (before == QLatin1String("refused"))
+        QVERIFY(allowInserts(raw));
+    if (!second.isEmpty()) {
+        OrderDatabase other = db();
+        other.seat = QStringLiteral("前台二");
+        Session b(other);
+        QCOMPARE(int(decide(b.ledger, second).outcome), secondOutcome);
+    }
+
+    Session restarted(db());
+    const UnmatchedOrder now = restarted.ledger.unmatched().order(QStringLiteral("U1")).value();
+    QCOMPARE(int(now.state), state);
+    if (state != 0) {
+        QCOMPARE(now.decidedBy, QStringLiteral("甲"));
+        QVERIFY(now.decidedAt.isValid());
+    }
+    QVERIFY(restarted.ledger.unmatched().waiting().value().isEmpty());
+    QCOMPARE(raw.column(QStringLiteral("SELECT 订单编号 || ' ' || 充值状态 || ' ' || 平台业务 "
+                                       "FROM 充值订单 WHERE 用户 = '%1'")
+                            .arg(kUser)),
+             orders);
 }
 
 namespace {

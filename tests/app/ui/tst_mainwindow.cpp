@@ -5,6 +5,7 @@
 #include "app/core/digitspeaker.h"
 #include "app/core/session.h"
 #include "app/ui/commandmenu.h"
+#include "app/ui/desk.h"
 #include "app/ui/form1.h"
 #include "app/ui/form2.h"
 #include "app/ui/sessionfactory.h"
@@ -41,6 +42,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -482,10 +484,11 @@ void TestMainWindow::loadState()
 
     auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("SSTab1"));
     QVERIFY(tabs);
-    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->count(), 5);
     const QStringList captions = {QStringLiteral("淘宝店铺监控"), QStringLiteral("拍拍店铺监控 "),
-                                  QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器")};
-    for (int i = 0; i < 4; ++i) {
+                                  QStringLiteral("卡密自动发送"), QStringLiteral("标题生成器"),
+                                  QStringLiteral("不能发货商品")};
+    for (int i = 0; i < 5; ++i) {
         QCOMPARE(tabs->tabText(i), captions[i]);
         QCOMPARE(tabs->isTabEnabled(i), i != 3);
     }
@@ -1176,6 +1179,10 @@ void TestMainWindow::paipaiShopEndToEnd()
     m_env.sim().addPaipaiDeal({QStringLiteral("PD-1"), QStringLiteral("20005678"),
                                QStringLiteral("魔兽世界点卡 1点 自动发卡"), QStringLiteral("30"),
                                QStringLiteral("wow_gamer")});
+    // No catalogue product in its title.
+    m_env.sim().addPaipaiDeal({QStringLiteral("PD-2"), QStringLiteral("20005679"),
+                               QStringLiteral("暴雪战网点数 50元"), QStringLiteral("1"),
+                               QStringLiteral("bn_gamer")});
     dropSharedWindows();
     QPointer<Form2> window = openMainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -1201,6 +1208,24 @@ void TestMainWindow::paipaiShopEndToEnd()
     QVERIFY(
         waitUntil([&] { return m_env.sim().paipaiMarkCount(QStringLiteral("PD-1")) == 1; }, 30000));
     QCOMPARE(m_env.sim().rechargeCount(QStringLiteral("PD-1")), 1);
+    // The deal no product matches waits on a tab of its own, and at the
+    // desk; 清除不能发货商品 empties the list.
+    auto *list2 = window->findChild<QListView *>(QStringLiteral("List2"));
+    QVERIFY(list2);
+    QCOMPARE(window->tabs()->tabText(window->tabs()->indexOf(list2->parentWidget())),
+             QStringLiteral("不能发货商品"));
+    // (An earlier test's order of an unknown product may wait there too.)
+    QStringList lines;
+    for (int row = 0; row < list2->model()->rowCount(); ++row)
+        lines << list2->model()->index(row, 0).data().toString();
+    QCOMPARE(lines.filter(QStringLiteral("PD-2")).size(), 1);
+    QVERIFY(lines.filter(QStringLiteral("PD-1")).isEmpty());
+    trigger(window, QStringLiteral("清除不能发货商品"));
+    QCOMPARE(list2->model()->rowCount(), 0);
+    UnresolvedOrders &desk = window->desk()->unresolved();
+    QVERIFY(desk.refresh());
+    QVERIFY(desk.rowOf(QStringLiteral("PD-2")) >= 0);
+    QCOMPARE(m_env.sim().rechargeRequestsFor(QStringLiteral("PD-2")), 0);
     const QString code = m_env.sim().recharges().constLast().cardCode;
     QCOMPARE(m_env.sim().paipaiMarkedCardCode(QStringLiteral("PD-1")), code);
     // The site counts the mark before its answer reaches the client.
