@@ -12,7 +12,7 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
                [this](int kind) { submission().充值订单请求(kind); }),
       m_messenger(
           desktop, sites.messenger, [this] { return m_taobao.sellerNick(); }, windows),
-      m_delivery(ledger(), network, sites, m_taobao, handOver ? *handOver : m_messenger),
+      m_delivery(ledger(), network, sites, m_taobao, m_paipai, handOver ? *handOver : m_messenger),
       m_monitor(m_taobao, m_paipai, sites)
 {
     connect(this, &RechargeSession::feedbackQueued, &m_feedback,

@@ -62,9 +62,10 @@ void FeedbackQueue::待反馈编码(int mode, const QString &line)
 
 DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &network,
                                        const ShopSites &sites, const TaobaoHarvester &taobao,
-                                       CardHandOver &handOver, QObject *parent)
-    : QObject(parent), m_ledger(ledger), m_sites(sites), m_taobao(taobao), m_handOver(handOver),
-      m_timer(new QTimer(this))
+                                       const PaipaiHarvester &paipai, CardHandOver &handOver,
+                                       QObject *parent)
+    : QObject(parent), m_ledger(ledger), m_sites(sites), m_taobao(taobao), m_paipai(paipai),
+      m_handOver(handOver), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("delivery"));
     m_timer->setObjectName(QStringLiteral("Timer淘宝拍拍发货"));
@@ -73,9 +74,14 @@ DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &netwo
     for (int i = 0; i < kChannels; ++i) {
         auto *inet = new Transfer(network, this);
         inet->setObjectName(QStringLiteral("Inet发货") + QString::number(i));
+        // Qt would send a consign again by itself after a dropped connection:
+        // a repeat, which the shop refuses.
+        inet->setAtMostOnce(true);
         connect(inet, &Transfer::stateChanged, this, [this, i](int state) { onAnswer(i, state); });
         m_inet.append(inet);
     }
+    connect(&taobao, &TaobaoHarvester::waitingListRead, this, &DeliveryController::settleUnknown);
+    connect(&paipai, &PaipaiHarvester::waitingListRead, this, &DeliveryController::settleUnknown);
 }
 
 Transfer *DeliveryController::inet发货(int channel) const
@@ -86,6 +92,21 @@ Transfer *DeliveryController::inet发货(int channel) const
 void DeliveryController::start()
 {
     m_timer->start();
+    if (const auto orders = m_ledger.store().rechargedShopOrders()) {
+        for (const RechargeOrder &order : *orders)
+            noteUnknown(order);
+    }
+}
+
+quint64 DeliveryController::listsAsked(int shop) const
+{
+    return shop == 1 ? m_taobao.listsAsked() : m_paipai.listsAsked();
+}
+
+void DeliveryController::noteUnknown(const RechargeOrder &order)
+{
+    if (order.consignUnknown && !m_unknown.contains(order.shipNo))
+        m_unknown.insert(order.shipNo, listsAsked(order.orderType));
 }
 
 QString DeliveryController::订单状态(int status)
@@ -130,6 +151,11 @@ void DeliveryController::shipNext(bool withFailing)
             continue;
         if (order.orderType != 1 && order.orderType != 2)
             continue;
+        // Its consign may have been taken: the shop's list tells.
+        if (order.consignUnknown) {
+            noteUnknown(order);
+            continue;
+        }
         // Without the page's token the site would refuse it: it waits for
         // the first order list of the run.
         if (order.orderType == 1 && m_taobao.tbToken().isEmpty())
@@ -210,21 +236,42 @@ void DeliveryController::onAnswer(int channel, int state)
     const QString shipNo = out.shipNo;
     const bool taobao = out.taobao;
 
+    const int shop = taobao ? 1 : 2;
     if (state == Transfer::Error) {
-        // Not known to be shipped: marking it once more later is harmless.
-        failed(shipNo, inet->errorText());
+        // Refused before it reached the shop, or by the shop's server in so
+        // many words: not taken. Anything else may have been taken.
+        const Transfer::Failure failure = inet->failure();
+        if (failure == Transfer::Failure::NotDelivered ||
+            (failure == Transfer::Failure::HttpError && inet->httpStatus() < 500)) {
+            failed(shipNo, inet->errorText());
+        } else {
+            m_doubted.insert(shipNo);
+            unknown(shipNo, shop, inet->errorText());
+        }
         return;
     }
     const QString answer = inet->readChunks(1024);
     const ConsignAnswer read =
         taobao ? readTaobaoConsignAnswer(answer) : readPaipaiConsignAnswer(answer);
+    if (read.outcome == ConsignOutcome::Unknown) {
+        m_doubted.insert(shipNo);
+        unknown(shipNo, shop, read.reason);
+        return;
+    }
     if (read.outcome != ConsignOutcome::Shipped) {
-        failed(shipNo, read.reason);
+        if (m_doubted.remove(shipNo))
+            unknown(shipNo, shop, read.reason);
+        else
+            failed(shipNo, read.reason);
         return;
     }
     const StepResult recorded = m_ledger.recordShipped(shipNo);
-    if (recorded.outcome == StepResult::NotSaved)
-        return; // the ledger told the agent; the next step marks it again
+    m_doubted.remove(shipNo);
+    if (recorded.outcome == StepResult::NotSaved) {
+        // The ledger told the agent; the shop's next list settles it.
+        m_unknown.insert(shipNo, listsAsked(shop));
+        return;
+    }
     m_lastFailure.remove(shipNo);
     emit shipped(shipNo);
     // The channel is free and the shop takes marks: the next orders need not
@@ -239,4 +286,44 @@ void DeliveryController::failed(const QString &shipNo, const QString &reason)
     m_lastFailure.insert(shipNo, m_ledger.clock().now());
     emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
     emit shipFailed(shipNo, reason);
+}
+
+void DeliveryController::unknown(const QString &shipNo, int shop, const QString &reason)
+{
+    m_ledger.recordShippingUnknown(shipNo, reason);
+    m_unknown.insert(shipNo, listsAsked(shop));
+    emit deliveryNote(
+        QStringLiteral("订单 %1 的发货结果未知（%2），以店铺的待发货订单为准").arg(shipNo, reason));
+}
+
+void DeliveryController::settleUnknown(const WaitingList &list)
+{
+    const auto orders = m_ledger.store().rechargedShopOrders();
+    if (!orders)
+        return; // the next list settles them
+    for (const RechargeOrder &order : *orders) {
+        if (!order.consignUnknown || order.orderType != list.shop)
+            continue;
+        const auto since = m_unknown.constFind(order.shipNo);
+        if (since == m_unknown.cend()) {
+            noteUnknown(order);
+            continue;
+        }
+        if (list.asked <= *since)
+            continue;
+        if (list.shipNos.contains(order.shipNo)) {
+            // Still waiting for shipment: no consign of it was taken.
+            if (m_ledger.recordStillListed(order.shipNo).outcome != StepResult::NotSaved)
+                m_unknown.remove(order.shipNo);
+            continue;
+        }
+        const StepResult recorded = m_ledger.recordShipped(order.shipNo);
+        if (recorded.outcome == StepResult::NotSaved)
+            continue;
+        m_unknown.remove(order.shipNo);
+        m_doubted.remove(order.shipNo);
+        m_lastFailure.remove(order.shipNo);
+        if (recorded.done())
+            emit shipped(order.shipNo);
+    }
 }
