@@ -331,8 +331,9 @@ StepResult OrderLedger::recordShipped(const QString &shipNo,
             m_book.setStatus(orderNo, OrderStatus::Shipped);
         return {StepResult::Done, QString(), std::nullopt};
     }
-    // The shop has it; the next step marks it again, which does no harm.
-    m_store.releaseShipping(shipNo);
+    // The shop has it: a second consign would be refused, so the order waits
+    // for the shop's list, which no longer offers it.
+    m_store.releaseShipping(shipNo, true);
     if (written.outcome == WriteBackResult::NoRow && !orderNo.isEmpty())
         return moved(orderNo);
     return failed(orderNo.isEmpty() ? shipNo : orderNo, 状态转换(OrderStatus::Shipped),
@@ -364,6 +365,33 @@ StepResult OrderLedger::recordHandOver(const QString &orderNo, HandOverState fro
 QList<HandOver> OrderLedger::handOvers(HandOverState state)
 {
     return m_store.handOvers(state, true).value_or(QList<HandOver>());
+}
+
+void OrderLedger::recordShippingUnknown(const QString &shipNo, const QString &reason)
+{
+    // Should the claim not be given back, the order stays this seat's until
+    // its next start, and the list decides then.
+    m_store.releaseShipping(shipNo, true);
+    const QString orderNo = m_book.findByShipNo(shipNo);
+    if (!orderNo.isEmpty())
+        m_book.setNote(orderNo, QStringLiteral("充值成功,发货结果未知：") + reason, false);
+}
+
+StepResult OrderLedger::recordStillListed(const QString &shipNo)
+{
+    const WriteBackResult written = m_store.clearConsignUnknown(shipNo);
+    const QString orderNo = m_book.findByShipNo(shipNo);
+    if (written.ok()) {
+        if (!orderNo.isEmpty())
+            m_book.setStatus(orderNo, OrderStatus::Recharged);
+        return {StepResult::Done, QString(), std::nullopt};
+    }
+    if (written.outcome == WriteBackResult::NoRow && !orderNo.isEmpty())
+        return moved(orderNo);
+    if (written.outcome == WriteBackResult::NoRow)
+        return {StepResult::Moved, written.error, std::nullopt};
+    // Still unknown in the store: the next list asks again.
+    return failed(orderNo.isEmpty() ? shipNo : orderNo, QString(), written.error);
 }
 
 // ---- the desk ----

@@ -138,15 +138,26 @@ public:
 
     // ---- shipping ----
 
+    // From the claim on the store says a consign may be out: until an answer
+    // is read, the order waits for its shop's order list.
     Claim claimForShipping(const QString &shipNo);
-    // The shop accepted the mark: 1 → 3, and with it, in the same
-    // transaction, the card code that now waits for its buyer. NotSaved
-    // gives the claim back (the next step marks it again).
+    // The shop has it, by its answer or by its order list no longer offering
+    // it: 1 → 3, and with it, in the same transaction, the card code that now
+    // waits for its buyer. NotSaved gives the claim back with the outcome
+    // unknown, so that the next order list records it rather than a second
+    // consign.
     StepResult recordShipped(const QString &shipNo,
                              const std::optional<HandOver> &handOver = std::nullopt);
     // The shop did not take the mark: the claim is given back and the row
     // says why.
     void recordShippingRefused(const QString &shipNo, const QString &reason);
+    // The mark may have reached the shop and no answer says what became of
+    // it: the claim is given back, and the order is consigned again only
+    // once the shop's order list still offers it (recordStillListed).
+    void recordShippingUnknown(const QString &shipNo, const QString &reason);
+    // The shop's order list still offers the order of unknown shipping
+    // outcome: no consign of it was taken, and the next one is no repeat.
+    StepResult recordStillListed(const QString &shipNo);
 
     // ---- card codes to Taobao buyers ----
 

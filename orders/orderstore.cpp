@@ -91,6 +91,15 @@ QStringList schemaVersion2(const Dialect &d)
     };
 }
 
+// Whether a consign of a recharged shop order may have reached the shop with
+// no answer read: set with the shipping claim, before the request goes out,
+// so that a run that ends before the answer leaves the order to the shop's
+// order list rather than to a second consign.
+QStringList consignUnknownColumn(const Dialect &)
+{
+    return {QStringLiteral("ALTER TABLE 充值订单 ADD COLUMN 发货未知 INTEGER NOT NULL DEFAULT 0")};
+}
+
 // A Taobao buyer's card code on its way through the messenger, kept so that
 // a kill, a crash or an exit neither loses nor repeats it.
 QStringList handOverTable(const Dialect &d)
@@ -130,11 +139,11 @@ QStringList unmatchedTable(const Dialect &d)
     };
 }
 
-// The card codes on their way to Taobao buyers, and the paid orders no
-// product matched.
+// The card codes on their way to Taobao buyers, the paid orders no product
+// matched, and whether a consign may be out.
 QStringList schemaVersion3(const Dialect &d)
 {
-    return handOverTable(d) + unmatchedTable(d);
+    return handOverTable(d) + unmatchedTable(d) + consignUnknownColumn(d);
 }
 
 // Step n brings a store of version n - 1 to version n.
@@ -144,7 +153,7 @@ static_assert(std::size(kSchemaSteps) == OrderStore::kSchemaVersion);
 
 const char *const kColumns = "类型, 充值号码, 充值业务, 售价, 数量, 充值时间, 买家昵称, 充值状态, "
                              "卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, 平台业务, 服务区, "
-                             "实际数量, 用户, 查询地区, 买家号码, 席位";
+                             "实际数量, 用户, 查询地区, 买家号码, 席位, 发货未知";
 
 const char *const kInsert = "INSERT INTO 充值订单 (类型, 充值号码, 充值业务, 售价, 数量, 充值时间, "
                             "买家昵称, 充值状态, 卡密, 充值编号, 打印, 随机数, 订单编号, 发货编号, "
@@ -191,6 +200,7 @@ RechargeOrder orderFrom(const QSqlQuery &q)
     o.queryArea = q.value(18).toString();
     o.buyerNumber = q.value(19).toString();
     o.seat = q.value(20).toString();
+    o.consignUnknown = q.value(21).toInt() != 0;
     return o;
 }
 
@@ -206,9 +216,9 @@ struct OrderStore::Connection
     {}
     ~Connection()
     {
-        for (auto *q :
-             {&insert, &take, &lookup, &day, &waiting, &shipping, &byShip, &byOrder, &byRecharge,
-              &byPoll, &orderFrom, &shipFrom, &claimSend, &claimShip, &releaseShip, &one, &pending})
+        for (auto *q : {&insert, &take, &lookup, &day, &waiting, &shipping, &byShip, &byOrder,
+                        &byRecharge, &byPoll, &orderFrom, &shipFrom, &claimSend, &claimShip,
+                        &releaseShip, &stillListed, &one, &pending})
             q->reset();
         db.close();
     }
@@ -238,6 +248,7 @@ struct OrderStore::Connection
     std::optional<QSqlQuery> claimSend;
     std::optional<QSqlQuery> claimShip;
     std::optional<QSqlQuery> releaseShip;
+    std::optional<QSqlQuery> stillListed;
     std::optional<QSqlQuery> one;
 };
 
@@ -374,11 +385,17 @@ bool OrderStore::ensureOpen()
              "AND 充值状态 = -2")},
         {&c->claimShip,
          QStringLiteral(
-             "UPDATE 充值订单 SET 发货席位 = ? WHERE rowid = (SELECT rowid FROM 充值订单 "
-             "WHERE 发货编号 = ? AND 用户 = ? %1 ORDER BY rowid LIMIT 1) %1")
+             "UPDATE 充值订单 SET 发货席位 = ?, 发货未知 = 1 WHERE rowid = (SELECT rowid FROM "
+             "充值订单 WHERE 发货编号 = ? AND 用户 = ? %1 ORDER BY rowid LIMIT 1) %1")
              .arg(shipClaimed)},
-        {&c->releaseShip, QStringLiteral("UPDATE 充值订单 SET 发货席位 = '' "
+        {&c->releaseShip, QStringLiteral("UPDATE 充值订单 SET 发货席位 = '', 发货未知 = ? "
                                          "WHERE 发货编号 = ? AND 用户 = ? AND 发货席位 = ?")},
+        {&c->stillListed,
+         QStringLiteral(
+             "UPDATE 充值订单 SET 发货未知 = 0 WHERE rowid = (SELECT rowid FROM 充值订单 "
+             "WHERE 发货编号 = ? AND 用户 = ? %1 AND 发货未知 = 1 ORDER BY rowid LIMIT 1) %1 "
+             "AND 发货未知 = 1")
+             .arg(shipClaimed)},
         {&c->one, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 订单编号 = ? AND 用户 = ? "
                                  "ORDER BY rowid LIMIT 1")
                       .arg(columns)},
@@ -392,7 +409,8 @@ bool OrderStore::ensureOpen()
     }
 
     // Orders this seat was shipping when it last ended: nothing of that run
-    // is still out, so they are free to be shipped again.
+    // is still out, so they are free again. Whether their consign reached the
+    // shop stays unknown (发货未知) until the shop's order list tells.
     QSqlQuery release(c->db);
     release.prepare(QStringLiteral("UPDATE 充值订单 SET 发货席位 = '' WHERE 用户 = ? AND "
                                    "发货席位 = ? AND 充值状态 = 1"));
@@ -555,20 +573,54 @@ Claim OrderStore::claimForShipping(const QString &shipNo)
     return claim(q, QStringLiteral("ship number %1").arg(shipNo));
 }
 
-bool OrderStore::releaseShipping(const QString &shipNo)
+bool OrderStore::releaseShipping(const QString &shipNo, bool consignMayBeOut)
 {
     if (!ensureOpen())
         return false;
     QSqlQuery &q = *m_db->releaseShip;
-    q.bindValue(0, columnText(shipNo));
-    q.bindValue(1, columnText(m_userId));
-    q.bindValue(2, columnText(seat()));
+    q.bindValue(0, consignMayBeOut ? 1 : 0);
+    q.bindValue(1, columnText(shipNo));
+    q.bindValue(2, columnText(m_userId));
+    q.bindValue(3, columnText(seat()));
     if (!q.exec()) {
         failQuery(QStringLiteral("cannot give back ship number %1").arg(shipNo), q);
         return false;
     }
     q.finish();
     return true;
+}
+
+WriteBackResult OrderStore::clearConsignUnknown(const QString &shipNo)
+{
+    WriteBackResult result;
+    if (shipNo.isEmpty()) {
+        result.outcome = WriteBackResult::NoKey;
+        result.error = QStringLiteral("no ship number given");
+        return result;
+    }
+    if (!ensureOpen()) {
+        result.error = m_lastError;
+        return result;
+    }
+    QSqlQuery &q = *m_db->stillListed;
+    q.bindValue(0, columnText(shipNo));
+    q.bindValue(1, columnText(m_userId));
+    if (!q.exec()) {
+        result.error = errorText(q.lastError());
+        failQuery(QStringLiteral("cannot free ship number %1").arg(shipNo), q);
+        return result;
+    }
+    const int changed = q.numRowsAffected();
+    q.finish();
+    if (changed < 1) {
+        result.outcome = WriteBackResult::NoRow;
+        result.error = QStringLiteral("no unclaimed order with ship number %1 of unknown "
+                                      "shipping outcome")
+                           .arg(shipNo);
+        return result;
+    }
+    result.outcome = WriteBackResult::Written;
+    return result;
 }
 
 std::optional<RechargeOrder> OrderStore::order(const QString &orderNo)

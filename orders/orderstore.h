@@ -116,10 +116,17 @@ public:
     // seat that gets Claimed is the one that sends it.
     Claim claimForSubmission(const QString &orderNo);
     // Marks the recharged shop order (status 1) with the ship number as this
-    // seat's to ship, only if no seat has it yet.
+    // seat's to ship, only if no seat has it yet. From the claim on the order
+    // says a consign of it may be out (consignUnknown).
     Claim claimForShipping(const QString &shipNo);
-    // Gives a claimed order back, so that a later step ships it again.
-    bool releaseShipping(const QString &shipNo);
+    // Gives a claimed order back, so that a later step ships it again; with
+    // consignMayBeOut it stays of unknown shipping outcome, otherwise the
+    // consign is known not to have been taken.
+    bool releaseShipping(const QString &shipNo, bool consignMayBeOut = false);
+    // The shop still lists the order (status 1, claimed by no seat) whose
+    // shipping outcome was unknown: no consign of it was taken. NoRow when it
+    // is not such an order (any more).
+    WriteBackResult clearConsignUnknown(const QString &shipNo);
 
     // The account's order with the number as stored now; nullopt when none
     // or when it cannot be read.
@@ -185,7 +192,8 @@ public:
     std::optional<QList<RechargeOrder>> pendingOrders();
     // The account's recharged shop orders (status 1, type above 0) that still
     // have to be marked shipped and that no seat is shipping; in the order
-    // they were entered.
+    // they were entered. Those of unknown shipping outcome among them wait for
+    // the shop's order list rather than for a consign.
     std::optional<QList<RechargeOrder>> rechargedShopOrders();
 
 private:

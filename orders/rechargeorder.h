@@ -52,6 +52,9 @@ struct RechargeOrder
     QString queryArea;
     QString buyerNumber; // read only; the client never writes it
     QString seat;        // the seat that took the order (written by the store)
+    // A consign of it may have reached the shop with no answer read (written
+    // by the store): only the shop's order list tells whether it was taken.
+    bool consignUnknown = false;
 };
 
 // Where a Taobao buyer's card code stands on its way through the messenger.

@@ -12,6 +12,8 @@
 #   - no failure shown as success: shipped (3) only when the shop took the
 #     mark, recharged (1, 3) only when the platform recharged it, failed (2, 4)
 #     never for one it recharged;
+#   - no order marked shipped twice: the shops answer a repeat with an error
+#     page, and count it;
 #   - orders whose outcome a kill made unknown stay unknown and are not sent
 #     again; PRAGMA integrity_check of data.mdb; "待反馈.txt" readable, line by line.
 # Exit status 0 when every order is finished and nothing is violated.
@@ -186,6 +188,7 @@ while read -r no ship shop card fault requests recharges sim_status shipped db; 
   if [ "$shipped" -ge 1 ] && [ "$recharges" -eq 0 ]; then
     report "$no marked shipped at the shop without a recharge"
   fi
+  [ "$shipped" -le 1 ] || report "$no ($shop) marked shipped $shipped times"
 done <"$work/joined.txt"
 
 count() { awk "$1" "$work/joined.txt" | wc -l; }

@@ -13,7 +13,7 @@ AgentSession::AgentSession(const PlatformEndpoint &endpoint, const OrderDatabase
       m_messenger(
           desktop, sites.messenger, [this] { return m_taobao.sellerNick(); }, windows),
       m_handOver(handOver ? *handOver : m_messenger),
-      m_delivery(ledger(), network, sites, m_taobao, m_handOver),
+      m_delivery(ledger(), network, sites, m_taobao, m_paipai, m_handOver),
       m_monitor(m_taobao, m_paipai, sites)
 {
     // Noted before the first key: a run that ends while a code is typed must

@@ -87,9 +87,10 @@ void FeedbackQueue::retain(const std::function<bool(const QString &orderKey)> &p
 
 DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &network,
                                        const ShopSites &sites, const TaobaoHarvester &taobao,
-                                       CardHandOver &handOver, QObject *parent)
-    : QObject(parent), m_ledger(ledger), m_sites(sites), m_taobao(taobao), m_handOver(handOver),
-      m_timer(new QTimer(this))
+                                       const PaipaiHarvester &paipai, CardHandOver &handOver,
+                                       QObject *parent)
+    : QObject(parent), m_ledger(ledger), m_sites(sites), m_taobao(taobao), m_paipai(paipai),
+      m_handOver(handOver), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("delivery"));
     m_timer->setObjectName(QStringLiteral("Timer淘宝拍拍发货"));
@@ -98,9 +99,14 @@ DeliveryController::DeliveryController(OrderLedger &ledger, NetworkAccess &netwo
     for (int i = 0; i < kChannels; ++i) {
         auto *inet = new Transfer(network, this);
         inet->setObjectName(QStringLiteral("Inet发货") + QString::number(i));
+        // Qt would send a consign again by itself after a dropped connection:
+        // a repeat, which the shop refuses.
+        inet->setAtMostOnce(true);
         connect(inet, &Transfer::stateChanged, this, [this, i](int state) { onAnswer(i, state); });
         m_inet.append(inet);
     }
+    connect(&taobao, &TaobaoHarvester::waitingListRead, this, &DeliveryController::settleUnknown);
+    connect(&paipai, &PaipaiHarvester::waitingListRead, this, &DeliveryController::settleUnknown);
 }
 
 Transfer *DeliveryController::inet发货(int channel) const
@@ -111,6 +117,21 @@ Transfer *DeliveryController::inet发货(int channel) const
 void DeliveryController::start()
 {
     m_timer->start();
+    if (const auto orders = m_ledger.store().rechargedShopOrders()) {
+        for (const RechargeOrder &order : *orders)
+            noteUnknown(order);
+    }
+}
+
+quint64 DeliveryController::listsAsked(int shop) const
+{
+    return shop == 1 ? m_taobao.listsAsked() : m_paipai.listsAsked();
+}
+
+void DeliveryController::noteUnknown(const RechargeOrder &order)
+{
+    if (order.consignUnknown && !m_unknown.contains(order.shipNo))
+        m_unknown.insert(order.shipNo, listsAsked(order.orderType));
 }
 
 QString DeliveryController::订单状态(int status)
@@ -155,6 +176,11 @@ void DeliveryController::shipNext(bool withFailing)
             continue;
         if (order.orderType != 1 && order.orderType != 2)
             continue;
+        // Its consign may have been taken: the shop's list tells.
+        if (order.consignUnknown) {
+            noteUnknown(order);
+            continue;
+        }
         // Without the page's token the site would refuse it: it waits for
         // the first order list of the run.
         if (order.orderType == 1 && m_taobao.tbToken().isEmpty())
@@ -221,21 +247,56 @@ void DeliveryController::onAnswer(int channel, int state)
     const QString shipNo = out.shipNo;
     const bool taobao = out.taobao;
 
+    const int shop = taobao ? 1 : 2;
     if (state == Transfer::Error) {
-        // Not known to be shipped: marking it once more later is harmless.
-        failed(shipNo, inet->errorText());
+        // Refused before it reached the shop, or by the shop's server in so
+        // many words: not taken. Anything else may have been taken.
+        const Transfer::Failure failure = inet->failure();
+        if (failure == Transfer::Failure::NotDelivered ||
+            (failure == Transfer::Failure::HttpError && inet->httpStatus() < 500)) {
+            failed(shipNo, inet->errorText());
+        } else {
+            m_doubted.insert(shipNo);
+            unknown(shipNo, shop, inet->errorText());
+        }
         return;
     }
     const QString answer = inet->readChunks(1024);
     const ConsignAnswer read =
         taobao ? readTaobaoConsignAnswer(answer) : readPaipaiConsignAnswer(answer);
-    if (read.outcome != ConsignOutcome::Shipped) {
-        failed(shipNo, read.reason);
+    if (read.outcome == ConsignOutcome::Unknown) {
+        m_doubted.insert(shipNo);
+        unknown(shipNo, shop, read.reason);
         return;
     }
-    // Only now, with the shop's word that the order shipped, does its code go
-    // to the buyer: a refused mark (a refund in progress) sends nothing.
-    const RechargeOrder &order = out.order;
+    if (read.outcome != ConsignOutcome::Shipped) {
+        if (m_doubted.remove(shipNo))
+            unknown(shipNo, shop, read.reason);
+        else
+            failed(shipNo, read.reason);
+        return;
+    }
+    const StepResult recorded = recordShippedAtShop(out.order, shipNo, taobao);
+    m_doubted.remove(shipNo);
+    if (recorded.outcome == StepResult::NotSaved) {
+        // The ledger told the agent; the shop's next list settles it.
+        m_unknown.insert(shipNo, listsAsked(shop));
+        return;
+    }
+    m_lastFailure.remove(shipNo);
+    emit shipped(shipNo);
+    // The channel is free and the shop takes marks: the next orders need not
+    // wait for the tick. Orders the shop refused wait for it, so a refusal is
+    // not asked again at once.
+    shipNext(false);
+}
+
+StepResult DeliveryController::recordShippedAtShop(const RechargeOrder &order,
+                                                   const QString &shipNo, bool taobao)
+{
+    // Only now, with the shop's word (its answer, or its list) that the order
+    // shipped, does its code go to the buyer: a refused mark (a refund in
+    // progress) sends nothing.
     const bool code = !order.cardCode.isEmpty();
     const bool throughMessenger = taobao && code && m_handOver.takesCodes();
     // A Taobao code is kept in the store either way: with the messenger off
@@ -251,9 +312,6 @@ void DeliveryController::onAnswer(int channel, int state)
             .reason = throughMessenger ? QString() : QStringLiteral("旺旺发卡密没有开，没有发送"),
             .time = m_ledger.clock().now()};
     const StepResult recorded = m_ledger.recordShipped(shipNo, handOver);
-    if (recorded.outcome == StepResult::NotSaved)
-        return; // the ledger told the agent; the next step marks it again
-    m_lastFailure.remove(shipNo);
     if (recorded.done() && code) {
         emit cardSent({order.platformProduct, order.cardCode, wholeQuantity(order.quantity),
                        order.buyerNick, taobao ? QStringLiteral("淘宝") : QStringLiteral("拍拍"),
@@ -264,11 +322,7 @@ void DeliveryController::onAnswer(int channel, int state)
         if (throughMessenger)
             m_handOver.handOver(*handOver);
     }
-    emit shipped(shipNo);
-    // The channel is free and the shop takes marks: the next orders need not
-    // wait for the tick. Orders the shop refused wait for it, so a refusal is
-    // not asked again at once.
-    shipNext(false);
+    return recorded;
 }
 
 void DeliveryController::failed(const QString &shipNo, const QString &reason)
@@ -277,4 +331,44 @@ void DeliveryController::failed(const QString &shipNo, const QString &reason)
     m_lastFailure.insert(shipNo, m_ledger.clock().now());
     emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
     emit shipFailed(shipNo, reason);
+}
+
+void DeliveryController::unknown(const QString &shipNo, int shop, const QString &reason)
+{
+    m_ledger.recordShippingUnknown(shipNo, reason);
+    m_unknown.insert(shipNo, listsAsked(shop));
+    emit deliveryNote(
+        QStringLiteral("订单 %1 的发货结果未知（%2），以店铺的待发货订单为准").arg(shipNo, reason));
+}
+
+void DeliveryController::settleUnknown(const WaitingList &list)
+{
+    const auto orders = m_ledger.store().rechargedShopOrders();
+    if (!orders)
+        return; // the next list settles them
+    for (const RechargeOrder &order : *orders) {
+        if (!order.consignUnknown || order.orderType != list.shop)
+            continue;
+        const auto since = m_unknown.constFind(order.shipNo);
+        if (since == m_unknown.cend()) {
+            noteUnknown(order);
+            continue;
+        }
+        if (list.asked <= *since)
+            continue;
+        if (list.shipNos.contains(order.shipNo)) {
+            // Still waiting for shipment: no consign of it was taken.
+            if (m_ledger.recordStillListed(order.shipNo).outcome != StepResult::NotSaved)
+                m_unknown.remove(order.shipNo);
+            continue;
+        }
+        const StepResult recorded = recordShippedAtShop(order, order.shipNo, order.orderType == 1);
+        if (recorded.outcome == StepResult::NotSaved)
+            continue;
+        m_unknown.remove(order.shipNo);
+        m_doubted.remove(order.shipNo);
+        m_lastFailure.remove(order.shipNo);
+        if (recorded.done())
+            emit shipped(order.shipNo);
+    }
 }

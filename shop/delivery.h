@@ -12,10 +12,12 @@
 #include <functional>
 
 class NetworkAccess;
+class PaipaiHarvester;
 class QTimer;
 class TaobaoHarvester;
 class Transfer;
 struct RechargeOrder;
+struct WaitingList;
 
 // Where a Taobao buyer's card code goes once the shop accepted the shipping
 // mark: the messenger hand-over. One call per order, with what the store keeps
@@ -81,9 +83,19 @@ private:
 // status reply, recharged shop orders are marked shipped at their shops, one
 // on each free channel of Inet发货0 … Inet发货5; a channel whose mark the
 // shop took goes on with the next order at once. The shop's answer decides: only an
-// order the shop took is written 3; any other answer leaves it at 1, says
-// why, and a later step tries again, after the orders that have not failed.
-// While its request is out an order is not offered again.
+// order the shop took is written 3; a refusal, or a request that never left,
+// leaves it at 1, says why, and a later step tries again, after the orders
+// that have not failed. While its request is out an order is not offered
+// again.
+//
+// A shop answers a second consign of a shipped order with an error page, so
+// a consign that may have reached the shop without an answer read (timed
+// out, cut off, a server error, an unreadable page, or out when the client
+// ended) is never simply sent again. The store keeps such an order of
+// unknown outcome, and the shop's list of orders waiting for shipment
+// settles it: the first whole list of its shop asked after the outcome
+// became unknown here either still offers it, and it is consigned again, or
+// it no longer does, and the order is recorded shipped.
 class DeliveryController : public QObject
 {
     Q_OBJECT
@@ -92,11 +104,13 @@ public:
     static constexpr int kIntervalMs = 5000;
 
     DeliveryController(OrderLedger &ledger, NetworkAccess &network, const ShopSites &sites,
-                       const TaobaoHarvester &taobao, CardHandOver &handOver,
-                       QObject *parent = nullptr);
+                       const TaobaoHarvester &taobao, const PaipaiHarvester &paipai,
+                       CardHandOver &handOver, QObject *parent = nullptr);
 
     QTimer *timer() const { return m_timer; }
     Transfer *inet发货(int channel) const;
+    // The timer, and the orders an earlier run left of unknown shipping
+    // outcome, which the shops' next lists settle.
     void start();
 
     void 淘宝拍拍发货();
@@ -123,10 +137,19 @@ private:
     bool isOut(const QString &shipNo) const;
     void onAnswer(int channel, int state);
     void failed(const QString &shipNo, const QString &reason);
+    // The shop has the order: recorded shipped, and its card code sent on.
+    StepResult recordShippedAtShop(const RechargeOrder &order, const QString &shipNo, bool taobao);
+    void unknown(const QString &shipNo, int shop, const QString &reason);
+    // An order of unknown outcome this run has not met: a list asked from
+    // now on settles it.
+    void noteUnknown(const RechargeOrder &order);
+    void settleUnknown(const WaitingList &list);
+    quint64 listsAsked(int shop) const;
 
     OrderLedger &m_ledger;
     ShopSites m_sites;
     const TaobaoHarvester &m_taobao;
+    const PaipaiHarvester &m_paipai;
     CardHandOver &m_handOver;
     QTimer *m_timer;
     QList<Transfer *> m_inet;
@@ -142,4 +165,11 @@ private:
     // When each order's last consign failed: an order the shop keeps refusing
     // goes behind the others instead of holding them up.
     QHash<QString, QDateTime> m_lastFailure;
+    // Ship number of an order of unknown outcome -> the lists of its shop
+    // asked before this run knew: an earlier list may predate the consign.
+    QHash<QString, quint64> m_unknown;
+    // Orders whose last consign's outcome was unknown. A shop that took that
+    // consign late refuses the next one as a repeat, so one refusal of the
+    // next is no proof either.
+    QSet<QString> m_doubted;
 };

@@ -33,6 +33,14 @@ int takeOrders(OrderIntake &intake, int kind, const QList<ShopOrder> &orders)
     });
 }
 
+WaitingList waitingList(int shop, quint64 asked, const QList<ShopOrder> &orders)
+{
+    WaitingList list{shop, asked, {}};
+    for (const ShopOrder &o : orders)
+        list.shipNos.insert(o.orderId);
+    return list;
+}
+
 } // namespace
 
 TaobaoHarvester::TaobaoHarvester(NetworkAccess &network, const ShopSites &sites,
@@ -53,8 +61,11 @@ bool TaobaoHarvester::fetch()
 {
     if (m_sites.taobaoLogistics.isEmpty())
         return false;
-    return m_orders->execute(taobaoOrderListUrl(m_sites.taobaoLogistics, NewSjValue()),
-                             QStringLiteral("GET"), QString(), kFormContentTypeHeader);
+    if (!m_orders->execute(taobaoOrderListUrl(m_sites.taobaoLogistics, NewSjValue()),
+                           QStringLiteral("GET"), QString(), kFormContentTypeHeader))
+        return false;
+    ++m_listsAsked;
+    return true;
 }
 
 void TaobaoHarvester::获取淘宝卖家旺旺()
@@ -94,6 +105,9 @@ void TaobaoHarvester::读取淘宝订单(const QString &page)
         if (m_submit)
             m_submit(1);
     }
+    // One request at a time: the page answers the last one sent.
+    if (read.whole)
+        emit waitingListRead(waitingList(1, m_listsAsked, read.orders));
     emit listRead(read.hasOrderList);
 }
 
@@ -112,9 +126,12 @@ bool PaipaiHarvester::query()
 {
     if (m_sites.paipaiTrade.isEmpty())
         return false;
-    return m_inet1->execute(paipaiSoldUrl(m_sites.paipaiTrade), QStringLiteral("POST"),
-                            paipaiDealListBody(NewSjValue(), m_endpoint.machineId),
-                            kFormContentTypeHeader);
+    if (!m_inet1->execute(paipaiSoldUrl(m_sites.paipaiTrade), QStringLiteral("POST"),
+                          paipaiDealListBody(NewSjValue(), m_endpoint.machineId),
+                          kFormContentTypeHeader))
+        return false;
+    ++m_listsAsked;
+    return true;
 }
 
 void PaipaiHarvester::onAnswer(int state)
@@ -137,4 +154,6 @@ void PaipaiHarvester::读取拍拍数据(const QString &answer)
         if (m_submit)
             m_submit(2);
     }
+    if (read.whole)
+        emit waitingListRead(waitingList(2, m_listsAsked, read.deals));
 }

@@ -5,6 +5,7 @@
 #include "shop/shopsites.h"
 
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 class NetworkAccess;
@@ -13,6 +14,16 @@ class Transfer;
 
 // 充值订单请求 of order submission, with the source kind.
 using SubmitOrders = std::function<void(int kind)>;
+
+// A shop's list of the orders waiting for shipment, as it came whole (its
+// markers there, the seller logged in): what settles a consign whose answer
+// was lost.
+struct WaitingList
+{
+    int shop = 0;          // the order type: 1 Taobao, 2 Paipai
+    quint64 asked = 0;     // which of the shop's list requests it answers, from 1
+    QSet<QString> shipNos; // the order ids or deal ids it offers
+};
 
 // Fetches the seller's Taobao order list on Inet淘宝订单 and takes every new
 // paid order into the intake; keeps the seller's messenger name (from the
@@ -34,12 +45,16 @@ public:
 
     // One order-list fetch; nothing while the previous one is out.
     bool fetch();
+    // Order-list requests sent so far.
+    quint64 listsAsked() const { return m_listsAsked; }
     void 读取淘宝订单(const QString &page);
     void 获取淘宝卖家旺旺();
 
 signals:
     // After each page read: whether it was the order list (not the login page).
     void listRead(bool orderList);
+    // An order list read whole.
+    void waitingListRead(const WaitingList &list);
     // "发现订单…" for the status bar.
     void statusLine(const QString &text);
 
@@ -55,6 +70,7 @@ private:
     Transfer *m_member;
     QString m_sellerNick;
     QString m_tbToken;
+    quint64 m_listsAsked = 0;
 };
 
 // Asks the Paipai trade site on Inet1 for the seller's paid deals and takes
@@ -70,6 +86,8 @@ public:
     Transfer *inet1() const { return m_inet1; }
     // The deal-list query; nothing while the previous one is out.
     bool query();
+    // Deal-list queries sent so far.
+    quint64 listsAsked() const { return m_listsAsked; }
     void 读取拍拍数据(const QString &answer);
 
 signals:
@@ -77,6 +95,8 @@ signals:
     void tradePasswordAsked(const QString &boughtEntryUrl);
     // An answer of the deal list (the seller is logged in), or the login page.
     void answerRead(bool loggedIn);
+    // A deal list read whole.
+    void waitingListRead(const WaitingList &list);
     void statusLine(const QString &text);
 
 private:
@@ -87,6 +107,7 @@ private:
     OrderIntake &m_intake;
     SubmitOrders m_submit;
     Transfer *m_inet1;
+    quint64 m_listsAsked = 0;
 };
 
 // "发现订单" line of the status bar for the last order read.

@@ -130,6 +130,8 @@ TaobaoPage readTaobaoPage(const QString &page, const TaobaoMarkers &m)
         result.tbToken = ExtractBetween(m.tokenStart, m.tokenEnd, whole);
     }
     result.hasOrderList = page.contains(m.logisEnd);
+    const qsizetype start = page.indexOf(m.logisStart);
+    result.whole = start >= 0 && page.indexOf(m.logisEnd, start + m.logisStart.size()) >= 0;
     CutText all(page);
     // The section is copied once; every cut after it moves an offset.
     CutText w(ExtractBetween(m.logisStart, m.logisEnd, all));
@@ -210,6 +212,16 @@ PaipaiAnswer readPaipaiAnswer(const QString &answer, const PaipaiMarkers &m)
         }
         result.deals.append(o);
     }
+    const qsizetype start = answer.indexOf(m.listStart);
+    result.whole = !result.loginPage && start >= 0 &&
+                   answer.indexOf(m.listEnd, start + m.listStart.size()) >= 0;
+    if (result.whole && answer.contains(m.totalStart)) {
+        QString text = answer;
+        bool ok = false;
+        const qsizetype total =
+            ExtractBetween(m.totalStart, m.totalEnd, text).trimmed().toLongLong(&ok);
+        result.whole = ok && total == result.deals.size();
+    }
     return result;
 }
 
@@ -261,10 +273,11 @@ ConsignAnswer readTaobaoConsignAnswer(const QString &page, const TaobaoMarkers &
     if (title.contains(QStringLiteral("失败")) || title.contains(QStringLiteral("错误")))
         return {ConsignOutcome::Refused, title};
     // Only a page that says so is a shipment: an unreadable answer (a proxy's
-    // page, a cut or garbled one) must not turn an order into 已经发货. It
-    // is tried again; a second consign of a shipped order does no harm.
+    // page, a cut or garbled one) must not turn an order into 已经发货. Nor
+    // does it say that the shop did not take it, which a second consign would
+    // find out with an error page.
     if (!title.contains(QStringLiteral("成功")))
-        return {ConsignOutcome::Refused, QStringLiteral("淘宝的应答无法读取")};
+        return {ConsignOutcome::Unknown, QStringLiteral("淘宝的应答无法读取")};
     return {ConsignOutcome::Shipped, QString()};
 }
 
@@ -277,6 +290,8 @@ ConsignAnswer readPaipaiConsignAnswer(const QString &answer, const PaipaiMarkers
         return {ConsignOutcome::Shipped, QString()};
     if (answer.contains(m.loginForm))
         return {ConsignOutcome::LoggedOut, QStringLiteral("拍拍登录已失效")};
+    if (!compact.contains(QStringLiteral("\"errCode\":")))
+        return {ConsignOutcome::Unknown, QStringLiteral("拍拍的应答无法读取")};
     QString text = compact;
     const QString message = ExtractBetween(u"\"msg\":\"", u"\"", text);
     return {ConsignOutcome::Refused, message.isEmpty() ? answer.left(80) : message};

@@ -68,7 +68,10 @@ const TaobaoMarkers &taobaoMarkers();
 struct TaobaoPage
 {
     bool hasOrderList = false; // the logistics section was there (not the login page)
-    QList<ShopOrder> orders;   // every block, in page order
+    // Both ends of the logistics section came: every order waiting for
+    // shipment is among the orders.
+    bool whole = false;
+    QList<ShopOrder> orders; // every block, in page order
     QString tbToken;
 };
 
@@ -101,6 +104,12 @@ struct PaipaiMarkers
     QString countEnd = QStringLiteral("</ItemCount>");
     QString postscriptStart = QStringLiteral("<Postscript><![CDATA[ ");
     QString postscriptEnd = QStringLiteral(" ]]></Postscript>");
+    // The list of deals, and how many the site holds in all: an answer of one
+    // page of them is not the whole list.
+    QString listStart = QStringLiteral("<DealList>");
+    QString listEnd = QStringLiteral("</DealList>");
+    QString totalStart = QStringLiteral("<TotalNum>");
+    QString totalEnd = QStringLiteral("</TotalNum>");
     // A page that asks the seller to log in.
     QString loginForm = QStringLiteral("type=\"password\"");
     QStringList sellerPageTitles = {QStringLiteral("我卖出的商品"), QStringLiteral("我是卖家")};
@@ -111,6 +120,9 @@ struct PaipaiAnswer
 {
     bool tradePasswordAsked = false;
     bool loginPage = false;
+    // The deal list came to its end, and holds as many deals as the site
+    // says it has: every deal waiting for shipment is among the deals.
+    bool whole = false;
     QList<ShopOrder> deals; // in answer order; orderId and orderNo are the deal id
 };
 // 读取拍拍数据's reading. An answer with the trade-password notice yields no deal.
@@ -135,16 +147,19 @@ enum class ConsignOutcome
     Shipped, // the shop took it
     Refused, // the shop answered, and not with success: the reason says why
     LoggedOut,
+    Unknown, // the answer cannot be read: the shop may have taken it
 };
 struct ConsignAnswer
 {
     ConsignOutcome outcome = ConsignOutcome::Refused;
     QString reason;
 };
-// Taobao: a page that is neither the login page nor an error page.
+// Taobao: a page whose title says success; an error page or the login page
+// is a refusal, any other page says nothing.
 ConsignAnswer readTaobaoConsignAnswer(const QString &page,
                                       const TaobaoMarkers &m = taobaoMarkers());
-// Paipai: the site's JSON status, "errCode":0 for success.
+// Paipai: the site's JSON status, "errCode":0 for success; an answer without
+// one says nothing.
 ConsignAnswer readPaipaiConsignAnswer(const QString &answer,
                                       const PaipaiMarkers &m = paipaiMarkers());
 

@@ -135,10 +135,10 @@ struct PaipaiDeal
 struct Shops
 {
     QList<TaobaoOrder> taobaoOrders;
-    QHash<QString, int> taobaoConsigns;     // order id -> consign requests taken
+    QHash<QString, int> taobaoConsigns;     // order id -> consign requests, repeats too
     QHash<QString, QString> taobaoSessions; // session cookie -> its _tb_token_
     QList<PaipaiDeal> paipaiDeals;
-    QHash<QString, int> paipaiMarks;         // deal id -> mark requests taken
+    QHash<QString, int> paipaiMarks;         // deal id -> mark requests, repeats too
     QHash<QString, QString> paipaiCardCodes; // deal id -> card code of the last mark
     QHash<QString, bool> paipaiSessions;     // session cookie -> trade password confirmed
     // The messenger's dispatch link, as opened: seller (fromid), buyer (sendid).
@@ -365,8 +365,8 @@ public:
 
     // The market places. The lists are what the shops show now: paid orders
     // not yet consigned, paid deals not yet marked shipped. A consign or mark
-    // of an order already shipped is taken and counted again, so that a
-    // client's retry after a lost answer is harmless and visible.
+    // of an order already shipped is answered with an error page, as a shop
+    // answers it, and counted, so that a client's repeat shows.
     void addTaobaoOrder(const TaobaoOrder &order);
     QList<TaobaoOrder> taobaoOrders() const;
     int taobaoConsignCount(const QString &orderId) const;

@@ -254,7 +254,10 @@ Page taobaoConsign(const Request &r, State &s)
     const TaobaoOrder *order = s.shops().findTaobaoOrder(id);
     if (!order)
         return taobaoFailure(QStringLiteral("订单不存在：") + id);
-    ++s.shops().taobaoConsigns[id];
+    // A repeat is counted, so that it shows, and refused, as the shop does.
+    if (s.shops().taobaoConsigns[id]++ > 0)
+        return taobaoFailure(QStringLiteral("订单 ") + order->orderNo +
+                             QStringLiteral(" 当前状态不能发货。"));
     return Page::html(QStringLiteral("操作成功"),
                       QStringLiteral("<p>订单 ") + escapeHtml(order->orderNo) +
                           QStringLiteral(" 已确认发货（无需物流）。</p>"));
@@ -453,7 +456,9 @@ Page markShipped(const Request &r, State &s)
     if (r.header("Referer") != s.rootUrl() + kPaipaiWuliu.mid(1) +
                                    QStringLiteral("cgi-bin/wuliu/orderentry?deal_id=") + dealId)
         return markAnswer(6, QStringLiteral("非法来源"));
-    ++s.shops().paipaiMarks[dealId];
+    // A repeat is counted, so that it shows, and refused, as the shop does.
+    if (s.shops().paipaiMarks[dealId]++ > 0)
+        return markAnswer(7, QStringLiteral("订单状态不正确"));
     s.shops().paipaiCardCodes.insert(dealId, cardCode);
     return markAnswer(0, QStringLiteral("ok"));
 }

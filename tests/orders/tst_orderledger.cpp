@@ -47,6 +47,14 @@ QString claimText(Claim c)
     return QStringLiteral("failed");
 }
 
+QStringList orderNumbers(const std::optional<QList<RechargeOrder>> &orders)
+{
+    QStringList numbers;
+    for (const RechargeOrder &o : orders.value_or(QList<RechargeOrder>()))
+        numbers << o.orderNo;
+    return numbers;
+}
+
 QString stepText(const StepResult &r)
 {
     switch (r.outcome) {
@@ -93,7 +101,7 @@ void TestOrderLedger::steps_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("before");     // stored and listed as this seat saw it
     QTest::addColumn<int>("elsewhere");  // what another seat wrote meanwhile; kNoRow: nothing
-    QTest::addColumn<QString>("refuse"); // "update", "insert" or nothing
+    QTest::addColumn<QString>("refuse"); // "update", "insert", "unknown" or nothing
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<int>("stored"); // after
     QTest::addColumn<int>("listed"); // after
@@ -157,6 +165,14 @@ void TestOrderLedger::steps_data()
         << "not saved" << 1 << 1 << "充值成功,已经发货" << true << 1;
     QTest::newRow("shipping refused") << "refused" << 1 << kNoRow << none
         << "done" << 1 << 1 << "充值成功,发货失败：退款中" << false << 0;
+    QTest::newRow("shipping outcome unknown") << "unknown" << 1 << kNoRow << none
+        << "done" << 1 << 1 << "充值成功,发货结果未知：请求超时" << false << 0;
+    QTest::newRow("still listed") << "still listed" << 1 << kNoRow << none
+        << "done" << 1 << 1 << none << false << 0;
+    QTest::newRow("still listed: another seat shipped it") << "still listed" << 1 << 3 << none
+        << "moved" << 3 << 3 << none << false << 0;
+    QTest::newRow("still listed, the store refuses") << "still listed" << 1 << kNoRow << "unknown"
+        << "not saved" << 1 << 1 << "充值成功,发货结果未知：请求超时" << false << 1;
 
     QTest::newRow("decision on the order as seen") << "decision" << -1 << kNoRow << none
         << "done" << 4 << 4 << "已核实未充值" << false << 0;
@@ -193,9 +209,11 @@ void TestOrderLedger::steps()
         ledger.showStored(seen);
     }
     // A seat claims an order before it sends the consign; the other seat's
-    // write comes while the consign is out.
-    if (step == u"shipped" || step == u"refused")
+    // write comes while the consign is out, or after its answer was lost.
+    if (step == u"shipped" || step == u"refused" || step == u"unknown" || step == u"still listed")
         QCOMPARE(ledger.claimForShipping(seen.shipNo), Claim::Claimed);
+    if (step == u"still listed")
+        ledger.recordShippingUnknown(seen.shipNo, QStringLiteral("请求超时"));
     if (elsewhere != kNoRow) {
         OrderStore other(sqliteOrderDatabase(path), kUser);
         QVERIFY(other
@@ -205,6 +223,10 @@ void TestOrderLedger::steps()
     }
     if (refuse == u"update")
         QVERIFY(sabotage(path, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF 充值状态 "
+                                              "ON 充值订单 BEGIN SELECT RAISE(ABORT, 'disk full'); "
+                                              "END")));
+    if (refuse == u"unknown")
+        QVERIFY(sabotage(path, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF 发货未知 "
                                               "ON 充值订单 BEGIN SELECT RAISE(ABORT, 'disk full'); "
                                               "END")));
     if (refuse == u"insert")
@@ -232,13 +254,26 @@ void TestOrderLedger::steps()
                   : QStringLiteral("not saved");
     } else if (step == u"shipped") {
         got = stepText(ledger.recordShipped(seen.shipNo));
+        // The shop has it: should the store not take that, the shop's list
+        // settles it rather than a second consign.
+        if (stored == 1)
+            QVERIFY(ledger.store().order(seen.orderNo)->consignUnknown);
         // Claimed or not, the order is free for the next step afterwards.
         QCOMPARE(ledger.claimForShipping(seen.shipNo),
                  stored == 1 ? Claim::Claimed : Claim::TakenElsewhere);
     } else if (step == u"refused") {
         ledger.recordShippingRefused(seen.shipNo, QStringLiteral("退款中"));
         got = QStringLiteral("done");
+        QVERIFY(!ledger.store().order(seen.orderNo)->consignUnknown);
         QCOMPARE(ledger.claimForShipping(seen.shipNo), Claim::Claimed);
+    } else if (step == u"unknown") {
+        ledger.recordShippingUnknown(seen.shipNo, QStringLiteral("请求超时"));
+        got = QStringLiteral("done");
+        QVERIFY(ledger.store().order(seen.orderNo)->consignUnknown);
+        QCOMPARE(orderNumbers(ledger.store().rechargedShopOrders()), QStringList{seen.orderNo});
+    } else if (step == u"still listed") {
+        got = stepText(ledger.recordStillListed(seen.shipNo));
+        QCOMPARE(ledger.store().order(seen.orderNo)->consignUnknown, outcome != u"done");
     } else if (step == u"decision") {
         got = stepText(
             ledger.recordDecision(seen, OrderStatus::SubmitFailed, QStringLiteral("已核实未充值")));

@@ -383,6 +383,7 @@ void TestOrderStore::schema()
          {"卡密", "充值编号", "打印", "随机数", "订单编号", "发货编号", "平台业务", "服务区",
           "实际数量", "用户", "查询地区", "买家号码", "席位", "发货席位"})
         columns << QString::fromUtf8(name) + ' ' + txt;
+    columns << "发货未知 " + integer;
     QCOMPARE(raw.column(pg ? QStringLiteral("SELECT column_name || ' ' || data_type FROM "
                                             "information_schema.columns WHERE table_name = "
                                             "'充值订单' ORDER BY ordinal_position")
@@ -486,7 +487,7 @@ void TestOrderStore::upgrade()
     QCOMPARE(raw.column(all), before);
     QCOMPARE(before, QStringList({"T0 -2 ", "T1 1 CARD-1", "M0 -2 "}));
     QCOMPARE(raw.column(QStringLiteral("SELECT count(*) FROM 充值订单 WHERE 席位 = '' AND "
-                                       "发货席位 = ''")),
+                                       "发货席位 = '' AND 发货未知 = 0")),
              QStringList{"3"});
 
     // The old orders work as before: known to the intake, sent once, shipped once.
@@ -578,10 +579,12 @@ void TestOrderStore::seatsClaim()
     QCOMPARE(a->claimForShipping(QStringLiteral("ship-T1")), Claim::Claimed);
     QCOMPARE(b.claimForShipping(QStringLiteral("ship-T1")), Claim::TakenElsewhere);
     QVERIFY(b.rechargedShopOrders().value().isEmpty());
-    // The seat ended while its consign was out: started again, it frees it.
+    // The seat ended while its consign was out: started again, it frees it;
+    // whether that consign reached the shop stays unknown.
     a = std::make_unique<OrderStore>(first, kUser);
     QVERIFY(a->open());
     QCOMPARE(orderNumbers(b.rechargedShopOrders().value()), QStringList{"T1"});
+    QVERIFY(b.rechargedShopOrders().value().first().consignUnknown);
     QCOMPARE(b.claimForShipping(QStringLiteral("ship-T1")), Claim::Claimed);
     QVERIFY(a->releaseShipping(QStringLiteral("ship-T1"))); // not a's to give back
     QCOMPARE(a->claimForShipping(QStringLiteral("ship-T1")), Claim::TakenElsewhere);

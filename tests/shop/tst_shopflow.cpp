@@ -25,6 +25,8 @@ namespace {
 
 const QString kConsignPath = QStringLiteral("/taobao/wuliu/user/consign_dummy.htm");
 const QString kMarkPath = QStringLiteral("/paipai/wuliu/cgi-bin/wuliu/marknowuliu");
+const QString kOrderListPath = QStringLiteral("/taobao/wuliu/user/order_list_new.htm");
+const QString kDealListPath = QStringLiteral("/paipai/trade/cgi-bin/trade_deal_list/sold");
 
 class RecordingHandOver final : public CardHandOver
 {
@@ -73,6 +75,9 @@ private slots:
     void deliveryUsesEveryFreeChannel();
     void deliveryFailures_data();
     void deliveryFailures();
+    void consignOfUnknownOutcome_data();
+    void consignOfUnknownOutcome();
+    void aLateConsignRefusesTheRepeat();
     void aRefusedOrderDoesNotHoldUpTheOthers();
     void noTaobaoConsignWithoutToken();
     void feedbackQueueSurvivesARestart();
@@ -83,6 +88,9 @@ private:
     bool post(const QString &url, const QString &body);
     bool loginTaobao();
     bool loginPaipai();
+    bool confirmPaipai(); // the trade password, which the deal list asks for
+    // One order list of the shop (1 Taobao, 2 Paipai), fetched and read.
+    bool readList(int shop);
     // A recharged shop order in the store and the book, as the platform left it.
     void recharged(int type, const QString &shipNo, const QString &cardCode,
                    const QString &buyer = QStringLiteral("20001234"));
@@ -156,6 +164,22 @@ bool TestShopFlow::loginPaipai()
 {
     return post(m_env.sim().rootUrl() + QStringLiteral("paipai/trade/login"),
                 QStringLiteral("uin=10001&password=pp123456"));
+}
+
+bool TestShopFlow::confirmPaipai()
+{
+    return post(m_env.sim().rootUrl() + QStringLiteral("paipai/trade/tradepassword"),
+                QStringLiteral("tradePassword=123456"));
+}
+
+bool TestShopFlow::readList(int shop)
+{
+    if (shop == 1) {
+        QSignalSpy read(&m_session->taobao(), &TaobaoHarvester::listRead);
+        return m_session->taobao().fetch() && read.wait(20000);
+    }
+    QSignalSpy read(&m_session->paipai(), &PaipaiHarvester::answerRead);
+    return m_session->paipai().query() && read.wait(20000);
 }
 
 void TestShopFlow::recharged(int type, const QString &shipNo, const QString &cardCode,
@@ -491,9 +515,7 @@ void TestShopFlow::deliveryFailures_data()
     QTest::addColumn<bool>("expired");
     QTest::addColumn<int>("shippedAfterFault"); // consigns the shop counted at least, meanwhile
 
-    QTest::newRow("server error") << int(FaultKind::Error500) << false << false << 0;
-    QTest::newRow("connection dropped") << int(FaultKind::Drop) << false << false << 0;
-    QTest::newRow("taken, then dropped") << int(FaultKind::RunThenDrop) << false << false << 1;
+    // An answer lost on the way is no refusal: consignOfUnknownOutcome.
     QTest::newRow("shop session expired") << int(FaultKind::None) << false << true << 0;
     QTest::newRow("Paipai refusal") << int(FaultKind::None) << true << false << 0;
 }
@@ -521,8 +543,7 @@ void TestShopFlow::deliveryFailures()
     QSignalSpy notes(&m_session->delivery(), &DeliveryController::deliveryNote);
     QSignalSpy cards(&m_session->delivery(), &DeliveryController::cardSent);
 
-    // Not taken (or not known to be): the order stays recharged, says why,
-    // and is tried again.
+    // Not taken: the order stays recharged, says why, and is tried again.
     QVERIFY(step());
     QCOMPARE(statusOf(ship), 1);
     QCOMPARE(notes.size(), 1);
@@ -530,7 +551,6 @@ void TestShopFlow::deliveryFailures()
     OrderBook &book = m_session->book();
     QVERIFY(listedText(book, book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7"))
                 .startsWith(QStringLiteral("充值成功,发货失败：")));
-    // Qt may send a dropped GET again by itself: harmless for a consign.
     const int before = m_env.sim().taobaoConsignCount(ship);
     QVERIFY(before >= shippedAfterFault);
     // Not known to be shipped: no code went anywhere, no card says "已发".
@@ -554,6 +574,143 @@ void TestShopFlow::deliveryFailures()
     // One sent card and one hand-over, however often it was tried.
     QCOMPARE(cards.size(), 1);
     QCOMPARE(m_handOver.calls.size(), 1);
+}
+
+void TestShopFlow::consignOfUnknownOutcome_data()
+{
+    QTest::addColumn<int>("shop");  // 1 Taobao, 2 Paipai
+    QTest::addColumn<int>("fault"); // of the first consign
+    // The first list after it: "whole", "garbled", "logged out", or "stale", the
+    // answer to a request sent before the consign.
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("consigns"); // requests the shop got in all
+
+    const int taken = int(FaultKind::RunThenDrop);
+    QTest::newRow("Taobao: taken, answer lost") << 1 << taken << "whole" << 1;
+    QTest::newRow("Taobao: taken, answer cut off") << 1 << int(FaultKind::Truncate) << "whole" << 1;
+    QTest::newRow("Taobao: server error, still listed")
+        << 1 << int(FaultKind::Error500) << "whole" << 2;
+    QTest::newRow("Taobao: dropped unread, still listed")
+        << 1 << int(FaultKind::Drop) << "whole" << 2;
+    QTest::newRow("Taobao: garbled answer, still listed")
+        << 1 << int(FaultKind::Garbage) << "whole" << 2;
+    QTest::newRow("Paipai: taken, answer lost") << 2 << taken << "whole" << 1;
+    QTest::newRow("Paipai: server error, still listed")
+        << 2 << int(FaultKind::Error500) << "whole" << 2;
+    QTest::newRow("Taobao: taken, list without its markers") << 1 << taken << "garbled" << 1;
+    QTest::newRow("Taobao: still listed, list without its markers")
+        << 1 << int(FaultKind::Error500) << "garbled" << 2;
+    QTest::newRow("Taobao: taken, list asked before") << 1 << taken << "stale" << 1;
+    QTest::newRow("Taobao: taken, seller logged out") << 1 << taken << "logged out" << 1;
+    QTest::newRow("Paipai: taken, seller logged out") << 2 << taken << "logged out" << 1;
+}
+
+// A consign that may have reached the shop, with no answer read, is settled
+// by the shop's next whole list of orders waiting for shipment: gone from it,
+// the order is shipped without a second consign; still on it, it is consigned
+// once more. A list that did not come whole decides nothing.
+void TestShopFlow::consignOfUnknownOutcome()
+{
+    QFETCH(int, shop);
+    QFETCH(int, fault);
+    QFETCH(QString, list);
+    QFETCH(int, consigns);
+
+    sim::PlatformSim &sim = m_env.sim();
+    const bool taobao = shop == 1;
+    const QString ship = taobao ? QStringLiteral("T9") : QStringLiteral("P9");
+    const QString path = taobao ? kConsignPath : kMarkPath;
+    const auto shopCount = [&] {
+        return taobao ? sim.taobaoConsignCount(ship) : sim.paipaiMarkCount(ship);
+    };
+    if (taobao)
+        sim.addTaobaoOrder(taobaoOrder(ship, "x", "1", "1"));
+    else
+        sim.addPaipaiDeal({ship, QStringLiteral("20001234"), "x", "1", ""});
+    QVERIFY(loginTaobao());
+    QVERIFY(loginPaipai());
+    QVERIFY(confirmPaipai());
+    QVERIFY(readList(1)); // the page's token
+    const QString before = m_session->taobao().inet淘宝订单()->body();
+    recharged(shop, ship, QStringLiteral("CARD-9"));
+    DeliveryController &delivery = m_session->delivery();
+    QSignalSpy refused(&delivery, &DeliveryController::shipFailed);
+    QSignalSpy shipped(&delivery, &DeliveryController::shipped);
+    QSignalSpy cards(&delivery, &DeliveryController::cardSent);
+    OrderBook &book = m_session->book();
+    const auto shown = [&] {
+        return listedText(book, book.rowOf(QStringLiteral("NO-") + ship), QStringLiteral("t7"));
+    };
+
+    sim.setFault(path, {FaultKind(fault), 0});
+    QVERIFY(step());
+    sim.clearFaults();
+    QCOMPARE(statusOf(ship), 1);
+    QVERIFY2(shown().startsWith(QStringLiteral("充值成功,发货结果未知：")), qPrintable(shown()));
+    // Nothing goes out again before the shop's list says what became of it.
+    QVERIFY(step());
+    QCOMPARE(requestsTo(path), 1);
+
+    if (list != u"whole") {
+        if (list == u"garbled")
+            sim.setFault(taobao ? kOrderListPath : kDealListPath, {FaultKind::Garbage, 0});
+        else if (list == u"logged out" && taobao)
+            sim.expireTaobaoSession();
+        else if (list == u"logged out")
+            sim.expirePaipaiSession();
+        if (list == u"stale")
+            m_session->taobao().读取淘宝订单(before);
+        else
+            QVERIFY(readList(shop));
+        QVERIFY(step());
+        QCOMPARE(requestsTo(path), 1);
+        QCOMPARE(statusOf(ship), 1);
+        sim.clearFaults();
+        if (list == u"logged out")
+            QVERIFY(taobao ? loginTaobao() : loginPaipai() && confirmPaipai());
+    }
+    QVERIFY(readList(shop));
+    QVERIFY(step());
+    QCOMPARE(statusOf(ship), 3);
+    QCOMPARE(shown(), QStringLiteral("充值成功,已经发货"));
+    QCOMPARE(requestsTo(path), consigns);
+    QCOMPARE(shopCount(), 1); // no repeat reached the shop
+    QCOMPARE(shipped.size(), 1);
+    QVERIFY(refused.isEmpty());
+    // The card went with the first consign only.
+    QCOMPARE(cards.size(), 1);
+}
+
+// The shop runs a consign after the client gave up on it, and after it
+// listed the order once more: the consign sent on the strength of that list is
+// refused as a repeat. That refusal is no proof either; the next list is.
+void TestShopFlow::aLateConsignRefusesTheRepeat()
+{
+    sim::PlatformSim &sim = m_env.sim();
+    QVERIFY(loginTaobao());
+    QVERIFY(readList(1));
+    sim.addTaobaoOrder(taobaoOrder(QStringLiteral("T9"), "x", "1", "1"));
+    recharged(1, QStringLiteral("T9"), QString());
+    DeliveryController &delivery = m_session->delivery();
+    for (int i = 0; i < DeliveryController::kChannels; ++i)
+        delivery.inet发货(i)->setTimeoutMs(300);
+    QSignalSpy refused(&delivery, &DeliveryController::shipFailed);
+
+    sim.setFault(kConsignPath, {FaultKind::Delay, 5000});
+    QVERIFY(step());
+    QVERIFY(readList(1)); // still listed: the shop has not run it yet
+    QTRY_COMPARE_WITH_TIMEOUT(sim.taobaoConsignCount(QStringLiteral("T9")), 1, 20000);
+    sim.clearFaults();
+    QVERIFY(step());
+    QCOMPARE(sim.taobaoConsignCount(QStringLiteral("T9")), 2);
+    QCOMPARE(statusOf(QStringLiteral("T9")), 1);
+    QVERIFY(refused.isEmpty());
+
+    QVERIFY(readList(1));
+    QVERIFY(step());
+    QCOMPARE(statusOf(QStringLiteral("T9")), 3);
+    QCOMPARE(requestsTo(kConsignPath), 2);
+    QVERIFY(refused.isEmpty());
 }
 
 void TestShopFlow::aRefusedOrderDoesNotHoldUpTheOthers()

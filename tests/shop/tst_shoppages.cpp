@@ -58,6 +58,8 @@ private slots:
     void requests();
     void consignAnswers_data();
     void consignAnswers();
+    void wholeLists_data();
+    void wholeLists();
     void refreshInterval_data();
     void refreshInterval();
 };
@@ -236,15 +238,16 @@ void TestShopPages::consignAnswers_data()
     const int shipped = int(ConsignOutcome::Shipped);
     const int refused = int(ConsignOutcome::Refused);
     const int loggedOut = int(ConsignOutcome::LoggedOut);
+    const int unknown = int(ConsignOutcome::Unknown);
     QTest::newRow("Taobao success page")
         << false << "<html><head><title>操作成功</title></head><body>已发货</body></html>"
         << shipped << "";
     QTest::newRow("Taobao error page")
         << false << "<html><head><title>操作失败</title></head></html>" << refused << "操作失败";
     QTest::newRow("Taobao page without a word of success")
-        << false << "<html><head><title>淘宝网</title></head><body>x</body></html>" << refused
+        << false << "<html><head><title>淘宝网</title></head><body>x</body></html>" << unknown
         << "淘宝的应答无法读取";
-    QTest::newRow("Taobao garbage") << false << "\x01\x7f??" << refused << "淘宝的应答无法读取";
+    QTest::newRow("Taobao garbage") << false << "\x01\x7f??" << unknown << "淘宝的应答无法读取";
     QTest::newRow("Taobao login page")
         << false << "<html><input id=\"TPL_password\" type=\"password\"></html>" << loggedOut
         << "淘宝登录已失效";
@@ -256,6 +259,8 @@ void TestShopPages::consignAnswers_data()
         << true << "{\"errCode\":01,\"msg\":\"x\"}" << refused << "x";
     QTest::newRow("Paipai login page")
         << true << "<form><input type=\"password\"></form>" << loggedOut << "拍拍登录已失效";
+    QTest::newRow("Paipai garbage") << true << "\x01\x7f??" << unknown << "拍拍的应答无法读取";
+    QTest::newRow("Paipai answer cut off") << true << "{\"errCo" << unknown << "拍拍的应答无法读取";
 }
 
 void TestShopPages::consignAnswers()
@@ -268,6 +273,51 @@ void TestShopPages::consignAnswers()
         paipai ? readPaipaiConsignAnswer(answer) : readTaobaoConsignAnswer(answer);
     QCOMPARE(int(read.outcome), outcome);
     QCOMPARE(read.reason, reason);
+}
+
+void TestShopPages::wholeLists_data()
+{
+    QTest::addColumn<bool>("paipai");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("whole");
+
+    const QString orders = block("T1", "QQ:1备注::", "ID1");
+    const QString list = orderPage(orders);
+    QTest::newRow("Taobao order list") << false << list << true;
+    QTest::newRow("Taobao order list without orders") << false << orderPage(QString()) << true;
+    QTest::newRow("Taobao page cut before the list's end")
+        << false << list.left(list.indexOf(QStringLiteral("<!-- logis end -->"))) << false;
+    QTest::newRow("Taobao page without the list's start")
+        << false << QString(list).remove(QStringLiteral("<!-- logis start -->")) << false;
+    QTest::newRow("Taobao login page")
+        << false << "<html><input id=\"TPL_password\" type=\"password\"></html>" << false;
+
+    const QString deals = deal("D1", "1", "x") + deal("D2", "2", "y");
+    QTest::newRow("Paipai deal list")
+        << true << "<Result><TotalNum>2</TotalNum><DealList>" + deals + "</DealList></Result>"
+        << true;
+    QTest::newRow("Paipai deal list without a total")
+        << true << "<DealList>" + deals + "</DealList>" << true;
+    QTest::newRow("Paipai empty deal list")
+        << true << "<Result><TotalNum>0</TotalNum><DealList>\n</DealList></Result>" << true;
+    QTest::newRow("Paipai one page of more deals")
+        << true << "<Result><TotalNum>17</TotalNum><DealList>" + deals + "</DealList></Result>"
+        << false;
+    QTest::newRow("Paipai answer cut before the list's end")
+        << true << "<Result><TotalNum>2</TotalNum><DealList>" + deals << false;
+    QTest::newRow("Paipai trade password asked")
+        << true << "<Result><ErrMsg>请先使用交易密码</ErrMsg><DealList></DealList></Result>"
+        << false;
+    QTest::newRow("Paipai login page")
+        << true << "<form><input name=\"password\" type=\"password\"></form>" << false;
+}
+
+void TestShopPages::wholeLists()
+{
+    QFETCH(bool, paipai);
+    QFETCH(QString, page);
+    QFETCH(bool, whole);
+    QCOMPARE(paipai ? readPaipaiAnswer(page).whole : readTaobaoPage(page).whole, whole);
 }
 
 void TestShopPages::refreshInterval_data()
