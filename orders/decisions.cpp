@@ -541,32 +541,17 @@ bool OrderDecisions::rechargeUnmatched(const UnmatchedOrder &u, const QString &p
         return false;
     const std::optional<CatalogueMatch> match =
         m_resolver ? m_resolver(product, amount) : std::nullopt;
-    bool priceOk = false;
-    bool quantityOk = false;
-    const double price = match ? match->amount.toDouble(&priceOk) : 0;
-    const double quantity = match ? match->quantity.toDouble(&quantityOk) : 0;
-    if (!priceOk || !quantityOk) {
+    const std::optional<RechargeOrder> matched =
+        match
+            ? matchedOrder(newOrderOf(u), *match, m_ledger.clock().now(), m_ledger.store().userId())
+            : std::nullopt;
+    if (!matched) {
         m_prompter.inform(
             m_title,
             QStringLiteral("目录中没有商品“%1”面值 %2，请重新选择。").arg(product, amount));
         return false;
     }
-    RechargeOrder order;
-    order.orderType = u.orderType;
-    order.rechargeAccount = u.rechargeAccount;
-    order.productName = u.productName;
-    order.salePrice = price;
-    order.quantity = quantity;
-    order.rechargeTime = m_ledger.clock().now();
-    order.buyerNick = u.buyerNick;
-    order.status = OrderStatus::Waiting;
-    order.orderNo = u.orderNo;
-    order.shipNo = u.shipNo;
-    order.platformProduct = match->platformProduct;
-    order.serverArea = u.serverArea;
-    order.actualQuantity = match->actualQuantity;
-    order.userId = m_ledger.store().userId();
-    order.queryArea = u.queryArea;
+    const RechargeOrder &order = *matched;
     if (!m_prompter.ask(m_title, QStringLiteral("按“%1”面值 %2 充值这笔订单？平台会充值一次，"
                                                 "充值后在店铺发货。\n%3\n店铺商品：%4 ×%5")
                                      .arg(match->platformProduct, amount, orderSummary(order),

@@ -78,7 +78,6 @@ bool OrderBook::remove(const QString &orderNo)
     m_byOrderNo.clear();
     m_byShipNo.clear();
     m_byRechargeId.clear();
-    m_byOrderKey.clear();
     for (qsizetype at = 0; at < m_entries.size(); ++at)
         addKeys(at);
     endRemoveRows();
@@ -93,8 +92,6 @@ void OrderBook::addKeys(qsizetype at)
         m_byShipNo.insert(o.shipNo, at);
     if (!o.rechargeId.isEmpty())
         m_byRechargeId.insert(o.rechargeId, at);
-    if (const QString key = orderKey(o); !key.isEmpty())
-        m_byOrderKey.insert(key, at);
 }
 
 void OrderBook::dropKeys(qsizetype at)
@@ -104,7 +101,6 @@ void OrderBook::dropKeys(qsizetype at)
         m_byOrderNo.erase(it);
     m_byShipNo.remove(o.shipNo, at);
     m_byRechargeId.remove(o.rechargeId, at);
-    m_byOrderKey.remove(orderKey(o), at);
 }
 
 int OrderBook::newest(const QMultiHash<QString, qsizetype> &hash, const QString &key,
@@ -142,16 +138,6 @@ QStringList OrderBook::waiting(int orderType) const
             orderNos << e.order.orderNo;
     }
     return orderNos;
-}
-
-QString OrderBook::findByOrderKey(int orderType, const QString &key) const
-{
-    if (key.isEmpty())
-        return {};
-    const int row = newest(m_byOrderKey, key, [orderType](const RechargeOrder &o) {
-        return o.orderType == orderType;
-    });
-    return row < 0 ? QString() : at(row).order.orderNo;
 }
 
 QString OrderBook::findByShipNo(const QString &shipNo) const

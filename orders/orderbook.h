@@ -69,9 +69,6 @@ public:
     // The orders of this type, from the top, that wait to be sent: status -2
     // and no note.
     QStringList waiting(int orderType) const;
-    // The order number of the newest order of the type whose key (orderKey)
-    // is the text; empty when none.
-    QString findByOrderKey(int orderType, const QString &key) const;
     // The newest order with the ship number; empty when none.
     QString findByShipNo(const QString &shipNo) const;
     // The newest order with the recharge id, of any type; empty when none.
@@ -104,7 +101,6 @@ private:
     QHash<QString, qsizetype> m_byOrderNo;
     QMultiHash<QString, qsizetype> m_byShipNo;
     QMultiHash<QString, qsizetype> m_byRechargeId;
-    QMultiHash<QString, qsizetype> m_byOrderKey;
 };
 
 // The texts of an order's numbers and time, as requests and the lists write them.

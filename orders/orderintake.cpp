@@ -26,69 +26,35 @@ bool OrderIntake::插入新订单(const NewOrder &n)
         return false;
     const std::optional<CatalogueMatch> match = m_matcher(n.productName, n.quantityText, n.type);
 
-    // Figures that do not read as numbers would put wrong amounts on a real
-    // recharge: refuse the order.
-    bool priceOk = false;
-    bool quantityOk = false;
-    const double price = match ? match->amount.toDouble(&priceOk) : 0;
-    const double quantity = match ? match->quantity.toDouble(&quantityOk) : 0;
-    if (match && (!priceOk || !quantityOk))
+    const std::optional<RechargeOrder> matched =
+        match ? matchedOrder(n, *match, m_ledger.clock().now(), m_ledger.store().userId())
+              : std::nullopt;
+    if (match && !matched)
         qWarning().noquote() << "order" << n.orderNo << "refused: unreadable catalogue figures"
                              << match->amount << match->quantity;
-    if (!priceOk || !quantityOk) {
+    if (!matched) {
         // The buyer has paid: kept for the agent to decide rather than
         // dropped. The counter's own checks never let such an order through.
         if (n.type != 0)
             keepUnmatched(n);
         return false;
     }
-
-    RechargeOrder order;
-    order.orderType = n.type;
-    order.rechargeAccount = n.rechargeAccount;
-    order.productName = n.productName;
-    order.salePrice = price;
-    order.quantity = quantity;
-    order.rechargeTime = m_ledger.clock().now();
-    order.buyerNick = n.buyerNick;
-    order.status = OrderStatus::Waiting;
-    order.orderNo = n.orderNo;
-    order.shipNo = n.shipNo;
-    order.platformProduct = match->platformProduct;
-    order.serverArea = n.serverArea;
-    order.actualQuantity = match->actualQuantity;
-    order.userId = m_ledger.store().userId();
-    order.queryArea = n.queryArea;
+    const RechargeOrder &order = *matched;
 
     if (n.type == 0)
         return m_ledger.takeCounterOrder(order).done();
-    if (m_inPage)
-        return m_ledger.takeShopOrder(order) == Take::Taken;
-    const OrderLedger::Page page = m_ledger.takeShopPage([&] { m_ledger.takeShopOrder(order); });
-    if (!page.committed) // nothing is known of this order yet: offered again
+    const Take took = m_ledger.takeShopOrder(order);
+    // Outside a page nothing is known of a failed one: offered again. Within
+    // one, takePage sees to it.
+    if (took == Take::Failed && !m_inPage)
         m_seen.remove(n.orderNo);
-    return page.committed && !page.taken.isEmpty();
+    return took == Take::Taken;
 }
 
 void OrderIntake::keepUnmatched(const NewOrder &n)
 {
-    UnmatchedOrder order;
-    order.orderType = n.type;
-    order.orderNo = n.orderNo;
-    order.shipNo = n.shipNo;
-    order.buyerNick = n.buyerNick;
-    order.rechargeAccount = n.rechargeAccount;
-    order.productName = n.productName;
-    order.quantityText = n.quantityText;
-    order.serverArea = n.serverArea;
-    order.queryArea = n.queryArea;
-    order.firstSeen = m_ledger.clock().now();
-    if (m_inPage) {
-        m_ledger.takeUnmatched(order);
-        return;
-    }
-    const OrderLedger::Page page = m_ledger.takeShopPage([&] { m_ledger.takeUnmatched(order); });
-    if (!page.committed) // nothing is known of this order yet: offered again
+    const UnmatchedOrder order = unmatchedOf(n, m_ledger.clock().now());
+    if (m_ledger.takeUnmatched(order) == Take::Failed && !m_inPage)
         m_seen.remove(n.orderNo);
 }
 

@@ -72,27 +72,23 @@ OrderLedger::Page OrderLedger::takeShopPage(const std::function<void()> &offer)
     return page;
 }
 
+Take OrderLedger::pageOfOne(const std::function<Take()> &take)
+{
+    Take took = Take::Failed;
+    const Page page = takeShopPage([&] { took = take(); });
+    return page.committed ? took : Take::Failed;
+}
+
 Take OrderLedger::takeShopOrder(const RechargeOrder &order)
 {
-    if (!m_page) {
-        Take took = Take::Failed;
-        const Page page = takeShopPage([&] { took = takeShopOrder(order); });
-        return page.committed ? took : Take::Failed;
-    }
+    if (!m_page)
+        return pageOfOne([&] { return takeShopOrder(order); });
+    // AlreadyStored: another seat, or an earlier run, has it.
     const Take took = m_store.takeShopOrder(order);
-    switch (took) {
-    case Take::Taken:
+    if (took == Take::Taken)
         m_page->taken.append(order);
-        break;
-    case Take::AlreadyStored:
-        // Another seat, or an earlier run, has it. Asked again only for the
-        // re-feedback line of an order already recharged.
-        m_store.判断是否本地数据(order.orderNo);
-        break;
-    case Take::Failed:
+    else if (took == Take::Failed)
         m_page->notKnown.append(order.orderNo);
-        break;
-    }
     return took;
 }
 
@@ -100,11 +96,8 @@ Take OrderLedger::takeShopOrder(const RechargeOrder &order)
 
 Take OrderLedger::takeUnmatched(const UnmatchedOrder &order)
 {
-    if (!m_page) {
-        Take took = Take::Failed;
-        const Page page = takeShopPage([&] { took = takeUnmatched(order); });
-        return page.committed ? took : Take::Failed;
-    }
+    if (!m_page)
+        return pageOfOne([&] { return takeUnmatched(order); });
     const Take took = m_unmatched.record(order);
     if (took == Take::Taken)
         m_page->unmatched.append(order);

@@ -186,6 +186,8 @@ signals:
 private:
     StepResult failed(const QString &orderNo, const QString &note, const QString &error);
     StepResult moved(const QString &orderNo);
+    // Outside a page, a take is a page of its own; Failed unless committed.
+    Take pageOfOne(const std::function<Take()> &take);
     StepResult unmatchedMoved(const QString &orderNo);
 
     OrderStore m_store;

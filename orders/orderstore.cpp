@@ -796,34 +796,32 @@ WriteBackResult OrderStore::runUpdate(QSqlQuery &q, const QString &keyName, cons
 WriteBackResult OrderStore::moveOrder(const QString &orderNo, OrderStatus from, OrderStatus to,
                                       const QString &cardCode, const QString &rechargeId)
 {
-    WriteBackResult result;
-    if (orderNo.isEmpty()) {
-        result.outcome = WriteBackResult::NoKey;
-        result.error = QStringLiteral("no order number given");
-        return result;
-    }
-    if (!ensureOpen()) {
-        result.error = m_lastError;
-        return result;
-    }
-    return runUpdate(*m_db->orderFrom, QStringLiteral("order number"), orderNo, statusNumber(to),
-                     cardCode, rechargeId, statusNumber(from));
+    return move(&Connection::orderFrom, QStringLiteral("order number"), orderNo, from, to, cardCode,
+                rechargeId);
 }
 
 WriteBackResult OrderStore::moveShipment(const QString &shipNo, OrderStatus from, OrderStatus to)
 {
+    return move(&Connection::shipFrom, QStringLiteral("ship number"), shipNo, from, to, QString(),
+                QString());
+}
+
+WriteBackResult OrderStore::move(std::optional<QSqlQuery> Connection::*statement,
+                                 const QString &keyName, const QString &key, OrderStatus from,
+                                 OrderStatus to, const QString &cardCode, const QString &rechargeId)
+{
     WriteBackResult result;
-    if (shipNo.isEmpty()) {
+    if (key.isEmpty()) {
         result.outcome = WriteBackResult::NoKey;
-        result.error = QStringLiteral("no ship number given");
+        result.error = QStringLiteral("no %1 given").arg(keyName);
         return result;
     }
     if (!ensureOpen()) {
         result.error = m_lastError;
         return result;
     }
-    return runUpdate(*m_db->shipFrom, QStringLiteral("ship number"), shipNo, statusNumber(to),
-                     QString(), QString(), statusNumber(from));
+    return runUpdate(*((*m_db).*statement), keyName, key, statusNumber(to), cardCode, rechargeId,
+                     statusNumber(from));
 }
 
 bool OrderStore::inTransaction(const std::function<bool()> &work)

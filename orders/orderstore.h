@@ -206,6 +206,10 @@ private:
     Claim claim(QSqlQuery &query, const QString &what);
     WriteBackResult writeBack(const QString &orderNo, int status, const QString &cardCode,
                               const QString &rechargeId, const QString &shipNo, bool onlyWaiting);
+    // A conditional move by the key the statement (a member of Connection) takes.
+    WriteBackResult move(std::optional<QSqlQuery> Connection::*statement, const QString &keyName,
+                         const QString &key, OrderStatus from, OrderStatus to,
+                         const QString &cardCode, const QString &rechargeId);
     WriteBackResult runUpdate(QSqlQuery &query, const QString &keyName, const QString &key,
                               int status, const QString &cardCode, const QString &rechargeId,
                               std::optional<int> from);

@@ -54,3 +54,31 @@ QDateTime storedTimeFrom(const QString &text)
         return {};
     return QDateTime(date, time);
 }
+
+std::optional<RechargeOrder> matchedOrder(const NewOrder &n, const CatalogueMatch &match,
+                                          const QDateTime &now, const QString &userId)
+{
+    bool priceOk = false;
+    bool quantityOk = false;
+    const double price = match.amount.toDouble(&priceOk);
+    const double quantity = match.quantity.toDouble(&quantityOk);
+    if (!priceOk || !quantityOk)
+        return std::nullopt;
+    RechargeOrder order;
+    order.orderType = n.type;
+    order.rechargeAccount = n.rechargeAccount;
+    order.productName = n.productName;
+    order.salePrice = price;
+    order.quantity = quantity;
+    order.rechargeTime = now;
+    order.buyerNick = n.buyerNick;
+    order.status = OrderStatus::Waiting;
+    order.orderNo = n.orderNo;
+    order.shipNo = n.shipNo;
+    order.platformProduct = match.platformProduct;
+    order.serverArea = n.serverArea;
+    order.actualQuantity = match.actualQuantity;
+    order.userId = userId;
+    order.queryArea = n.queryArea;
+    return order;
+}

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // Where an order stands. Stored as these numbers; the texts are for display
 // only (状态转换).
@@ -106,6 +107,12 @@ struct CatalogueMatch
     QString quantity;        // 数量
     QString actualQuantity;  // 实际数量
 };
+
+// The order at 等待提交 that a matched NewOrder makes, entered now for the
+// account; nothing when the catalogue's figures do not read as numbers, which
+// would put wrong amounts on a real recharge.
+std::optional<RechargeOrder> matchedOrder(const NewOrder &n, const CatalogueMatch &match,
+                                          const QDateTime &now, const QString &userId);
 
 // A catalogue product the agent may choose, with the amounts it offers as
 // the catalogue list shows them (what 判断业务名称 compares for a counter order).

@@ -39,6 +39,35 @@ QString sourceName(int orderType)
 
 } // namespace
 
+UnmatchedOrder unmatchedOf(const NewOrder &n, const QDateTime &firstSeen)
+{
+    UnmatchedOrder u;
+    u.orderType = n.type;
+    u.orderNo = n.orderNo;
+    u.shipNo = n.shipNo;
+    u.buyerNick = n.buyerNick;
+    u.rechargeAccount = n.rechargeAccount;
+    u.productName = n.productName;
+    u.quantityText = n.quantityText;
+    u.serverArea = n.serverArea;
+    u.queryArea = n.queryArea;
+    u.firstSeen = firstSeen;
+    return u;
+}
+
+NewOrder newOrderOf(const UnmatchedOrder &u)
+{
+    return NewOrder{.type = u.orderType,
+                    .shipNo = u.shipNo,
+                    .orderNo = u.orderNo,
+                    .buyerNick = u.buyerNick,
+                    .rechargeAccount = u.rechargeAccount,
+                    .quantityText = u.quantityText,
+                    .productName = u.productName,
+                    .serverArea = u.serverArea,
+                    .queryArea = u.queryArea};
+}
+
 UnmatchedOrders::UnmatchedOrders(OrderStore &store) : m_store(store) {}
 
 std::optional<QSqlQuery> UnmatchedOrders::query()

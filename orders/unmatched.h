@@ -43,6 +43,11 @@ struct UnmatchedOrder
     QDateTime decidedAt;
 };
 
+// The shop's description kept, first seen now; and back, for the intake's
+// own make of an order once the agent has chosen a product.
+UnmatchedOrder unmatchedOf(const NewOrder &order, const QDateTime &firstSeen);
+NewOrder newOrderOf(const UnmatchedOrder &order);
+
 // The table 未匹配订单, beside 充值订单 in the same database and on the
 // store's connection, so that a decision and the order it makes are one
 // transaction. One row per order number of an account, as for shop orders:

@@ -19,95 +19,25 @@ set -euo pipefail
 orders=${1:-8}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/debug}
-simulator=$build/sim/platform-sim
-client=$build/app/agent-client
 seed=${SEED:-7}
 hold=${HOLD_MS:-4000}
 finish_timeout=${FINISH_TIMEOUT:-120}
 consign_path=/taobao/wuliu/user/consign_dummy.htm
 mark_path=/paipai/wuliu/cgi-bin/wuliu/marknowuliu
 
-for program in "$simulator" "$client"; do
-  [ -x "$program" ] || { echo "consign-kill: $program is not built" >&2; exit 2; }
-done
-for tool in sqlite3 curl setsid; do
-  command -v "$tool" >/dev/null || { echo "consign-kill: $tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
-done
-
-export QT_QPA_PLATFORM=offscreen
-if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
-export ASAN_OPTIONS=${ASAN_OPTIONS:-new_delete_type_mismatch=0:detect_leaks=0}
-export ASAN_OPTIONS=${ASAN_OPTIONS/detect_leaks=1/detect_leaks=0}
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/consign-kill.XXXXXX")
-sim_pid=""
-client_pid=""
-
-stop_client() {
-  local signal=$1
-  if [ -n "$client_pid" ]; then
-    kill -"$signal" -- -"$client_pid" 2>/dev/null || true
-    wait "$client_pid" 2>/dev/null || true
-    client_pid=""
-  fi
-}
-
-cleanup() {
-  stop_client KILL
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  if [ "${KEEP:-0}" = 1 ]; then
-    echo "consign-kill: work folder kept: $work"
-  else
-    rm -rf "$work"
-  fi
-}
-trap cleanup EXIT
-
-"$simulator" --port 0 --write-config "$work/client.ini" --seed-orders "$orders" --seed "$seed" \
-  >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "consign-kill: the simulator did not start" >&2; cat "$work/sim.err" >&2; exit 2; }
-base="http://127.0.0.1:$port"
+name=consign-kill
+# shellcheck source=scripts/run-harness.sh
+source "$root/scripts/run-harness.sh"
+harness_setup sqlite3 curl setsid
 
 fault() {
   curl -sf -X POST "$base/__sim/faults" -d "{\"path\":\"$1\",\"kind\":\"$2\",\"delayMs\":$hold}" >/dev/null
-}
-
-start_client() {
-  setsid "$client" --unattended --workdir "$work" \
-    --account demo --password demo123 --trade-password 888888 \
-    --monitor taobao --monitor paipai \
-    --shop-login "$base/taobao/wuliu/login TPL_username=demo_seller&TPL_password=tb123456" \
-    --shop-login "$base/paipai/trade/login uin=10001&password=pp123456" \
-    --shop-login "$base/paipai/trade/tradepassword tradePassword=123456" \
-    --refresh-ms 1500 --delivery-ms 300 --poll-ms 500 \
-    >>"$work/client.out" 2>>"$work/client.err" &
-  client_pid=$!
 }
 
 # The ship ids of the consigns and marks the shops have received so far.
 consigns_sent() {
   curl -sf "$base/__sim/requests" |
     grep -oE 'consign_dummy\.htm\?order_id=[^&"]*|biz_deal=[^%"&]*' | sed 's/^.*=//' | sort
-}
-
-# One line an order: orderNo shipId shop card fault requests recharges simStatus shipped dbStatus
-snapshot() {
-  curl -sf "$base/__sim/summary?format=text" >"$work/summary.txt"
-  sqlite3 -readonly -cmd ".timeout 5000" -separator ' ' "$work/data.mdb" \
-    "select 订单编号, 充值状态 from 充值订单 where 用户 = '10086'" >"$work/db.txt" 2>/dev/null || true
-  awk 'NR == FNR { db[$1] = $2; next }
-       { print $0, (($1 in db) ? db[$1] : "none") }' "$work/db.txt" "$work/summary.txt" \
-    >"$work/joined.txt"
 }
 
 shipped_total() {
@@ -153,7 +83,6 @@ fault "$consign_path" none
 fault "$mark_path" none
 
 start_client
-unfinished() { awk '$10 != 3 && $10 != -1 && $10 != 2 && $10 != 4' "$work/joined.txt" | wc -l; }
 finished() { snapshot && [ "$(unfinished)" -eq 0 ]; }
 wait_for "$finish_timeout" finished || echo "consign-kill: $(unfinished) orders unfinished after ${finish_timeout}s" >&2
 sleep 3 # a few more delivery steps and lists: nothing may be consigned again
