@@ -326,17 +326,19 @@ StepResult OrderLedger::recordShipped(const QString &shipNo,
     }
     // The shop has it: a second consign would be refused, so the order waits
     // for the shop's list, which no longer offers it.
-    m_store.releaseShipping(shipNo, true);
+    m_store.releaseShipping(shipNo, OrderStore::Consign::MayBeOut);
     if (written.outcome == WriteBackResult::NoRow && !orderNo.isEmpty())
         return moved(orderNo);
     return failed(orderNo.isEmpty() ? shipNo : orderNo, 状态转换(OrderStatus::Shipped),
                   written.error);
 }
 
-void OrderLedger::recordShippingRefused(const QString &shipNo, const QString &reason)
+void OrderLedger::recordShippingRefused(const QString &shipNo, const QString &reason,
+                                        bool stillDoubted)
 {
     // Free for the next step of any seat.
-    m_store.releaseShipping(shipNo);
+    m_store.releaseShipping(shipNo, stillDoubted ? OrderStore::Consign::NotTakenStillDoubted
+                                                 : OrderStore::Consign::NotTaken);
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!orderNo.isEmpty())
         m_book.setNote(orderNo, QStringLiteral("充值成功,发货失败：") + reason, true);
@@ -360,11 +362,13 @@ QList<HandOver> OrderLedger::handOvers(HandOverState state)
     return m_store.handOvers(state, true).value_or(QList<HandOver>());
 }
 
-void OrderLedger::recordShippingUnknown(const QString &shipNo, const QString &reason)
+void OrderLedger::recordShippingUnknown(const QString &shipNo, const QString &reason,
+                                        bool refusedAfterDoubt)
 {
     // Should the claim not be given back, the order stays this seat's until
     // its next start, and the list decides then.
-    m_store.releaseShipping(shipNo, true);
+    m_store.releaseShipping(shipNo, refusedAfterDoubt ? OrderStore::Consign::MayBeOutAfterDoubt
+                                                      : OrderStore::Consign::MayBeOut);
     const QString orderNo = m_book.findByShipNo(shipNo);
     if (!orderNo.isEmpty())
         m_book.setNote(orderNo, QStringLiteral("充值成功,发货结果未知：") + reason, false);

@@ -149,12 +149,17 @@ public:
     StepResult recordShipped(const QString &shipNo,
                              const std::optional<HandOver> &handOver = std::nullopt);
     // The shop did not take the mark: the claim is given back and the row
-    // says why.
-    void recordShippingRefused(const QString &shipNo, const QString &reason);
+    // says why. stillDoubted: the shop gave no word on it (it never left, or
+    // a 4xx), so a doubt of the order stands for the next consign.
+    void recordShippingRefused(const QString &shipNo, const QString &reason,
+                               bool stillDoubted = false);
     // The mark may have reached the shop and no answer says what became of
     // it: the claim is given back, and the order is consigned again only
-    // once the shop's order list still offers it (recordStillListed).
-    void recordShippingUnknown(const QString &shipNo, const QString &reason);
+    // once the shop's order list still offers it (recordStillListed). A
+    // refusal of a doubted consign (RechargeOrder::consignDoubted) is one:
+    // after it, the list's word ends the doubt and a refusal is believed.
+    void recordShippingUnknown(const QString &shipNo, const QString &reason,
+                               bool refusedAfterDoubt = false);
     // The shop's order list still offers the order of unknown shipping
     // outcome: no consign of it was taken, and the next one is no repeat.
     StepResult recordStillListed(const QString &shipNo);

@@ -91,6 +91,16 @@ QStringList schemaVersion2(const Dialect &d)
     };
 }
 
+// 发货未知: 0 no consign out; 1 one may be out (set with the claim, kept
+// when no answer was read), the shop's list decides; 2 a list still offered
+// it after that, so the shop's first refusal of the next consign is doubted;
+// 3 that refusal came, the list decides once more and the next refusal is
+// believed.
+constexpr int kConsignNone = 0;
+constexpr int kConsignMayBeOut = 1;
+constexpr int kConsignDoubted = 2;
+constexpr int kConsignMayBeOutAgain = 3;
+
 // Whether a consign of a recharged shop order may have reached the shop with
 // no answer read: set with the shipping claim, before the request goes out,
 // so that a run that ends before the answer leaves the order to the shop's
@@ -200,7 +210,9 @@ RechargeOrder orderFrom(const QSqlQuery &q)
     o.queryArea = q.value(18).toString();
     o.buyerNumber = q.value(19).toString();
     o.seat = q.value(20).toString();
-    o.consignUnknown = q.value(21).toInt() != 0;
+    const int consign = q.value(21).toInt();
+    o.consignUnknown = consign == kConsignMayBeOut || consign == kConsignMayBeOutAgain;
+    o.consignDoubted = consign == kConsignDoubted;
     return o;
 }
 
@@ -392,9 +404,9 @@ bool OrderStore::ensureOpen()
                                          "WHERE 发货编号 = ? AND 用户 = ? AND 发货席位 = ?")},
         {&c->stillListed,
          QStringLiteral(
-             "UPDATE 充值订单 SET 发货未知 = 0 WHERE rowid = (SELECT rowid FROM 充值订单 "
-             "WHERE 发货编号 = ? AND 用户 = ? %1 AND 发货未知 = 1 ORDER BY rowid LIMIT 1) %1 "
-             "AND 发货未知 = 1")
+             "UPDATE 充值订单 SET 发货未知 = CASE 发货未知 WHEN 1 THEN 2 ELSE 0 END "
+             "WHERE rowid = (SELECT rowid FROM 充值订单 WHERE 发货编号 = ? AND 用户 = ? %1 "
+             "AND 发货未知 IN (1, 3) ORDER BY rowid LIMIT 1) %1 AND 发货未知 IN (1, 3)")
              .arg(shipClaimed)},
         {&c->one, QStringLiteral("SELECT %1 FROM 充值订单 WHERE 订单编号 = ? AND 用户 = ? "
                                  "ORDER BY rowid LIMIT 1")
@@ -573,12 +585,16 @@ Claim OrderStore::claimForShipping(const QString &shipNo)
     return claim(q, QStringLiteral("ship number %1").arg(shipNo));
 }
 
-bool OrderStore::releaseShipping(const QString &shipNo, bool consignMayBeOut)
+bool OrderStore::releaseShipping(const QString &shipNo, Consign consign)
 {
     if (!ensureOpen())
         return false;
     QSqlQuery &q = *m_db->releaseShip;
-    q.bindValue(0, consignMayBeOut ? 1 : 0);
+    const int mark = consign == Consign::NotTaken               ? kConsignNone
+                     : consign == Consign::NotTakenStillDoubted ? kConsignDoubted
+                     : consign == Consign::MayBeOut             ? kConsignMayBeOut
+                                                                : kConsignMayBeOutAgain;
+    q.bindValue(0, mark);
     q.bindValue(1, columnText(shipNo));
     q.bindValue(2, columnText(m_userId));
     q.bindValue(3, columnText(seat()));

@@ -119,10 +119,20 @@ public:
     // seat's to ship, only if no seat has it yet. From the claim on the order
     // says a consign of it may be out (consignUnknown).
     Claim claimForShipping(const QString &shipNo);
-    // Gives a claimed order back, so that a later step ships it again; with
-    // consignMayBeOut it stays of unknown shipping outcome, otherwise the
-    // consign is known not to have been taken.
-    bool releaseShipping(const QString &shipNo, bool consignMayBeOut = false);
+    // Gives a claimed order back, so that a later step ships it again. What
+    // came of its consign: nothing out (the shop refused it, or it never
+    // left), still doubted when it was (see RechargeOrder::consignDoubted);
+    // or it may be out, to be decided by the shop's list (after a doubted
+    // refusal, a list that still offers it ends the doubt: a later refusal is
+    // believed).
+    enum class Consign
+    {
+        NotTaken,
+        NotTakenStillDoubted,
+        MayBeOut,
+        MayBeOutAfterDoubt,
+    };
+    bool releaseShipping(const QString &shipNo, Consign consign = Consign::NotTaken);
     // The shop still lists the order (status 1, claimed by no seat) whose
     // shipping outcome was unknown: no consign of it was taken. NoRow when it
     // is not such an order (any more).

@@ -56,6 +56,10 @@ struct RechargeOrder
     // A consign of it may have reached the shop with no answer read (written
     // by the store): only the shop's order list tells whether it was taken.
     bool consignUnknown = false;
+    // A shop list offered it again after such an outcome (written by the
+    // store): the shop's first refusal of the next consign may be a refusal of
+    // the repeat of one it took late, so it is not believed at once.
+    bool consignDoubted = false;
 };
 
 // Where a Taobao buyer's card code stands on its way through the messenger.

@@ -231,7 +231,7 @@ bool DeliveryController::发货(const RechargeOrder &order, int channel)
                                     QStringLiteral("\r\n") + kFormContentTypeHeader);
     }
     if (!started) {
-        failed(order.shipNo, QStringLiteral("请求没有发出"));
+        failed(order.shipNo, QStringLiteral("请求没有发出"), order.consignDoubted);
         return false;
     }
     m_out.insert(channel, OutConsign{order.shipNo, taobao, order});
@@ -254,9 +254,8 @@ void DeliveryController::onAnswer(int channel, int state)
         const Transfer::Failure failure = inet->failure();
         if (failure == Transfer::Failure::NotDelivered ||
             (failure == Transfer::Failure::HttpError && inet->httpStatus() < 500)) {
-            failed(shipNo, inet->errorText());
+            failed(shipNo, inet->errorText(), out.order.consignDoubted);
         } else {
-            m_doubted.insert(shipNo);
             unknown(shipNo, shop, inet->errorText());
         }
         return;
@@ -265,19 +264,19 @@ void DeliveryController::onAnswer(int channel, int state)
     const ConsignAnswer read =
         taobao ? readTaobaoConsignAnswer(answer) : readPaipaiConsignAnswer(answer);
     if (read.outcome == ConsignOutcome::Unknown) {
-        m_doubted.insert(shipNo);
         unknown(shipNo, shop, read.reason);
         return;
     }
     if (read.outcome != ConsignOutcome::Shipped) {
-        if (m_doubted.remove(shipNo))
-            unknown(shipNo, shop, read.reason);
+        // A shop that took the earlier consign late refuses this one as a
+        // repeat: the first refusal after a doubt is left to the list too.
+        if (out.order.consignDoubted)
+            unknown(shipNo, shop, read.reason, true);
         else
             failed(shipNo, read.reason);
         return;
     }
     const StepResult recorded = recordShippedAtShop(out.order, shipNo, taobao);
-    m_doubted.remove(shipNo);
     if (recorded.outcome == StepResult::NotSaved) {
         // The ledger told the agent; the shop's next list settles it.
         m_unknown.insert(shipNo, listsAsked(shop));
@@ -325,17 +324,18 @@ StepResult DeliveryController::recordShippedAtShop(const RechargeOrder &order,
     return recorded;
 }
 
-void DeliveryController::failed(const QString &shipNo, const QString &reason)
+void DeliveryController::failed(const QString &shipNo, const QString &reason, bool stillDoubted)
 {
-    m_ledger.recordShippingRefused(shipNo, reason);
+    m_ledger.recordShippingRefused(shipNo, reason, stillDoubted);
     m_lastFailure.insert(shipNo, m_ledger.clock().now());
     emit deliveryNote(QStringLiteral("订单 %1 没能标记发货（%2），稍后再试").arg(shipNo, reason));
     emit shipFailed(shipNo, reason);
 }
 
-void DeliveryController::unknown(const QString &shipNo, int shop, const QString &reason)
+void DeliveryController::unknown(const QString &shipNo, int shop, const QString &reason,
+                                 bool refusedAfterDoubt)
 {
-    m_ledger.recordShippingUnknown(shipNo, reason);
+    m_ledger.recordShippingUnknown(shipNo, reason, refusedAfterDoubt);
     m_unknown.insert(shipNo, listsAsked(shop));
     emit deliveryNote(
         QStringLiteral("订单 %1 的发货结果未知（%2），以店铺的待发货订单为准").arg(shipNo, reason));
@@ -366,7 +366,6 @@ void DeliveryController::settleUnknown(const WaitingList &list)
         if (recorded.outcome == StepResult::NotSaved)
             continue;
         m_unknown.remove(order.shipNo);
-        m_doubted.remove(order.shipNo);
         m_lastFailure.remove(order.shipNo);
         if (recorded.done())
             emit shipped(order.shipNo);

@@ -136,10 +136,11 @@ private:
     void shipNext(bool withFailing);
     bool isOut(const QString &shipNo) const;
     void onAnswer(int channel, int state);
-    void failed(const QString &shipNo, const QString &reason);
+    void failed(const QString &shipNo, const QString &reason, bool stillDoubted = false);
     // The shop has the order: recorded shipped, and its card code sent on.
     StepResult recordShippedAtShop(const RechargeOrder &order, const QString &shipNo, bool taobao);
-    void unknown(const QString &shipNo, int shop, const QString &reason);
+    void unknown(const QString &shipNo, int shop, const QString &reason,
+                 bool refusedAfterDoubt = false);
     // An order of unknown outcome this run has not met: a list asked from
     // now on settles it.
     void noteUnknown(const RechargeOrder &order);
@@ -168,8 +169,4 @@ private:
     // Ship number of an order of unknown outcome -> the lists of its shop
     // asked before this run knew: an earlier list may predate the consign.
     QHash<QString, quint64> m_unknown;
-    // Orders whose last consign's outcome was unknown. A shop that took that
-    // consign late refuses the next one as a repeat, so one refusal of the
-    // next is no proof either.
-    QSet<QString> m_doubted;
 };

@@ -78,6 +78,8 @@ private slots:
     void steps_data();
     void steps();
     void shopPageListedOnlyOnceCommitted();
+    void consignDoubtSurvivesARestart_data();
+    void consignDoubtSurvivesARestart();
 
 private:
     // Makes the file refuse a kind of statement, as a full disk would.
@@ -332,6 +334,64 @@ void TestOrderLedger::shopPageListedOnlyOnceCommitted()
     QCOMPARE(ledger.book().rowCount(), 1);
     OrderStore reader(sqliteOrderDatabase(path), kUser);
     QVERIFY(!reader.order(QStringLiteral("O2")));
+}
+
+void TestOrderLedger::consignDoubtSurvivesARestart_data()
+{
+    // Each run is a new ledger on the same file, as after a kill: what the
+    // delivery decides by must come from the store. A consign's claim and
+    // what came of it belong to one run.
+    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<bool>("unknown");
+    QTest::addColumn<bool>("doubted");
+    QTest::newRow("unknown") << QStringList{"unknown"} << true << false;
+    QTest::newRow("still listed after it: doubted")
+        << QStringList{"unknown", "listed"} << false << true;
+    QTest::newRow("doubted, never left: still doubted")
+        << QStringList{"unknown", "listed", "not taken, doubted"} << false << true;
+    QTest::newRow("doubted, refused: unknown once more")
+        << QStringList{"unknown", "listed", "unknown after doubt"} << true << false;
+    QTest::newRow("then listed: the next refusal is believed")
+        << QStringList{"unknown", "listed", "unknown after doubt", "listed"} << false << false;
+    QTest::newRow("refused and believed: nothing left")
+        << QStringList{"unknown", "listed", "refused"} << false << false;
+}
+
+void TestOrderLedger::consignDoubtSurvivesARestart()
+{
+    QFETCH(QStringList, runs);
+    QFETCH(bool, unknown);
+    QFETCH(bool, doubted);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.mdb"));
+    const RechargeOrder order = shopOrder(OrderStatus::Recharged);
+    {
+        OrderStore store(sqliteOrderDatabase(path), kUser);
+        QVERIFY(store.插入订单(order));
+    }
+    for (const QString &run : runs) {
+        OrderLedger ledger(sqliteOrderDatabase(path), kUser);
+        if (run == u"listed") {
+            QCOMPARE(ledger.recordStillListed(order.shipNo).outcome, StepResult::Done);
+            continue;
+        }
+        QCOMPARE(ledger.claimForShipping(order.shipNo), Claim::Claimed);
+        if (run == u"unknown")
+            ledger.recordShippingUnknown(order.shipNo, QStringLiteral("请求超时"));
+        else if (run == u"unknown after doubt")
+            ledger.recordShippingUnknown(order.shipNo, QStringLiteral("重复发货"), true);
+        else if (run == u"not taken, doubted")
+            ledger.recordShippingRefused(order.shipNo, QStringLiteral("请求没有发出"), true);
+        else if (run == u"refused")
+            ledger.recordShippingRefused(order.shipNo, QStringLiteral("退款中"));
+        else
+            QFAIL("no such run");
+    }
+    OrderStore reader(sqliteOrderDatabase(path), kUser);
+    const std::optional<RechargeOrder> now = reader.order(order.orderNo);
+    QVERIFY(now);
+    QCOMPARE(now->consignUnknown, unknown);
+    QCOMPARE(now->consignDoubted, doubted);
 }
 
 QTEST_GUILESS_MAIN(TestOrderLedger)
